@@ -1,0 +1,18 @@
+// The link submitter.
+#pragma once
+
+#include <atomic>
+
+#include "runtime/controls.h"
+
+namespace kestrin {
+
+// Successful submissions since the program started; shared by both submit buttons.
+extern std::atomic<int> SubmittedTotal;
+
+// One submission run: POSTs every CR LF separated line of `listBox` to the address in 编辑框9
+// (read before each request), reports successes in status-bar part 1 and appends failures to
+// `failureBox`.
+void SubmitLinks(Controls& form, ControlName listBox, ControlName failureBox);
+
+}  // namespace kestrin

@@ -1,0 +1,27 @@
+// The publisher's notice page: the latest version and the pop-up address.
+#pragma once
+
+#include "runtime/controls.h"
+
+namespace kestrin {
+
+// The program's own version.
+inline constexpr const char* LocalVersion = "v1.0";
+
+// The version read by the latest CheckForUpdate (window thread only).
+[[nodiscard]] const Text& RemoteVersion();
+// Releases RemoteVersion at exit.
+void ExitCleanup();
+
+// The notice page's address, fixed when the program is built.
+[[nodiscard]] Text NoticePageAddress();
+
+// Reads the notice page, puts the latest version in the caption and, when it is a different
+// version, notes it in bb.ini, says so and opens the pop-up address.
+void CheckForUpdate(Controls& form);
+
+// The pop-up prefix from the notice page followed by a number 3..30 and ".html"; empty when the
+// page names no prefix.
+[[nodiscard]] Text GetPopupAddress();
+
+}  // namespace kestrin

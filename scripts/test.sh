@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds with ASan+UBSan and runs every test; then runs the threaded tests under TSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=address
+cmake --build build/asan -j "$jobs"
+ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 600
+
+# Overlapping runs share counters and controls: their tests run again under TSan.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=thread -DKESTRIN_BUILD_UI=OFF
+cmake --build build/tsan -j "$jobs"
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 -R 'Concurrent'
