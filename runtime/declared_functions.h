@@ -11,7 +11,7 @@ struct DeclaredFunction {
   const char* library;   // file name, or nullptr/"" to search the libraries already loaded
   const char* function;  // exported symbol name
   std::atomic<void*> address{nullptr};
-  std::once_flag bound;
+  std::once_flag bound{};
 };
 
 // The entry's address, binding it on first use: a named library is looked for in the program's
