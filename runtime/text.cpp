@@ -7,6 +7,7 @@
 namespace kestrin {
 
 Text MakeText(std::string_view bytes) {
+  if (bytes.empty()) return {};  // memchr may not be handed the null pointer of an empty view
   const void* nul = std::memchr(bytes.data(), '\0', bytes.size());
   if (nul != nullptr) bytes = bytes.substr(0, static_cast<const char*>(nul) - bytes.data());
   return Text(bytes);

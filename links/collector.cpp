@@ -1,0 +1,80 @@
+#include "links/collector.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "links/page_fetch.h"
+#include "links/resolve_link.h"
+#include "runtime/text_ops.h"
+#include "web/all_between.h"
+#include "web/between.h"
+#include "web/encoding.h"
+
+namespace kestrin {
+
+std::atomic<int> CollectedTotal{0};
+
+namespace {
+
+// The counter is a signed 32-bit value that wraps like the program's integers, without the
+// undefined behaviour of a signed overflow in `previous + 1`.
+int RaiseCollectedTotal() {
+  const int previous = CollectedTotal.fetch_add(1);
+  return static_cast<int>(static_cast<std::uint32_t>(previous) + 1u);
+}
+
+// The line for one found address. Addresses are resolved against the page they were found on;
+// only when that is impossible does the site root of the pattern box go in front.
+Text LineFor(Controls& form, const LinkResolver& page, const Text& found) {
+  if (auto resolved = page.Resolve(found)) return std::move(resolved->append("\r\n"));
+  if (FindText(found, "http://") != -1) return JoinTexts(found, "\r\n");
+  return JoinTexts(SiteRootOfListAddress(form.ReadText(names::编辑框1)), found, "\r\n");
+}
+
+void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPrefix) {
+  Text page = FetchPageText(pageAddress);
+  if (!form.ReadState(names::单选框1)) page = Utf8ToGbk(page);
+
+  const Text listStart = form.ReadText(names::编辑框4);
+  const Text listEnd = form.ReadText(names::编辑框5);
+  page = TextBetween(page, listStart, listEnd);
+
+  const Text addressStart = form.ReadText(names::编辑框6);
+  const Text addressEnd = form.ReadText(names::编辑框7);
+  const TextArray found = AllTextsBetween(page, addressStart, addressEnd);
+
+  const LinkResolver resolver(pageAddress);
+  for (const Text& address : found) {
+    const int total = RaiseCollectedTotal();
+    form.AppendEditText(names::编辑框8, {LineFor(form, resolver, address)});
+    form.SetStatusPartText(1, JoinTexts(progressPrefix, ToText(total), "条数据"));
+  }
+}
+
+}  // namespace
+
+void CollectLinks(Controls& form) {
+  if (form.ReadState(names::选择框1)) {
+    const int to = ToInteger(form.ReadText(names::编辑框3));
+    const int from = ToInteger(form.ReadText(names::编辑框2));
+    // 64 bits: the range INT_MIN..INT_MAX holds 2^32 pages, and the page numbers below may
+    // leave the 32-bit range when the boxes are edited during the run.
+    const std::int64_t count = std::int64_t{to} - from + 1;
+    for (std::int64_t i = 1; i <= count; ++i) {
+      std::int64_t page = 0;
+      if (form.ReadState(names::选择框2)) {
+        page = std::int64_t{ToInteger(form.ReadText(names::编辑框3))} + 1 - i;
+      } else {
+        page = std::int64_t{ToInteger(form.ReadText(names::编辑框2))} + i - 1;
+      }
+      const Text label = ToText(page);
+      const Text address = ReplaceText(form.ReadText(names::编辑框1), "$", label);
+      CollectPage(form, address, JoinTexts("正在采集第", label, "页的内容,采集成功"));
+    }
+  } else {
+    CollectPage(form, form.ReadText(names::编辑框1), "正在采集第1页的内容,采集成功");
+  }
+  form.SetStatusPartText(1, JoinTexts("全部采集完成！共采集", ToText(CollectedTotal.load()), "条数据"));
+}
+
+}  // namespace kestrin

@@ -1,0 +1,34 @@
+// Turning an address found on a list page into a full address, as a browser reads a link.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "runtime/text.h"
+
+namespace kestrin {
+
+// Resolves the links of one page by RFC 3986 reference resolution. The page address is parsed
+// once, so a page of many links costs one parse of it.
+class LinkResolver {
+ public:
+  explicit LinkResolver(const Text& pageAddress);
+  ~LinkResolver();
+  LinkResolver(const LinkResolver&) = delete;
+  LinkResolver& operator=(const LinkResolver&) = delete;
+
+  // `reference` (an href value as found) resolved against the page. A reference with a scheme
+  // of its own comes back byte for byte. Empty when the page address is not an absolute http(s)
+  // address or the reference cannot be parsed. GBK bytes, spaces and stray '%' in either are
+  // kept unchanged.
+  [[nodiscard]] std::optional<Text> Resolve(const Text& reference) const;
+
+ private:
+  class Base;
+  std::unique_ptr<Base> base_;
+};
+
+// LinkResolver(pageAddress).Resolve(reference), for a single link.
+[[nodiscard]] std::optional<Text> ResolveLink(const Text& pageAddress, const Text& reference);
+
+}  // namespace kestrin

@@ -1,0 +1,212 @@
+#include "notice/update_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/run_directory.h"
+#include "runtime/text_ops.h"
+#include "tests/support/list_site.h"
+#include "tests/support/memory_form.h"
+
+namespace kestrin {
+namespace {
+
+using testsupport::FormCall;
+using testsupport::FormOp;
+using testsupport::ListSite;
+using testsupport::MemoryForm;
+using testsupport::PageEncoding;
+
+const char* const kUpdateMessage = "版本有更新，请到官网下载最新版本";
+
+Text SettingsPath() { return RunDirectory() + "/bb.ini"; }
+
+// The whole settings file, or nothing when there is none.
+std::optional<std::string> SettingsFile() {
+  std::ifstream in(SettingsPath(), std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int ClosedPort() {
+  const ListSite gone;
+  return gone.Port();
+}
+
+// Whether `address` is the pop-up prefix followed by a number 3..30 and ".html".
+bool IsPopupAddress(const Text& address, const Text& prefix) {
+  if (address.rfind(prefix, 0) != 0 || address.size() < prefix.size() + 6) return false;
+  if (address.substr(address.size() - 5) != ".html") return false;
+  const std::string number = address.substr(prefix.size(), address.size() - prefix.size() - 5);
+  if (number.empty() || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos) return false;
+  const int n = std::stoi(number);
+  return n >= 3 && n <= 30 && std::to_string(n) == number;
+}
+
+class UpdateCheckTest : public testing::Test {
+ protected:
+  void SetUp() override { SetNoticePageAddressForTesting(site_.NoticeAddress()); }
+  void TearDown() override {
+    SetNoticePageAddressForTesting("");
+    std::remove(SettingsPath().c_str());
+  }
+
+  ListSite site_;
+};
+
+enum class Source { kPage, kMissingPage, kUnreachable };
+
+struct NoticeCase {
+  const char* name;
+  Source source;
+  const char* text;  // GBK; "@" stands for the pop-up prefix
+  PageEncoding encoding;
+  const char* version;  // what the caption ends in
+  bool update;          // settings file, message and a fetch of the pop-up address
+  bool opens;           // a browser page is opened
+};
+
+const NoticeCase kNoticeCases[] = {
+    {"SameVersion", Source::kPage, "<p>版本：v1.0|</p><p>弹网：@|</p>", PageEncoding::kUtf8, "v1.0", false, false},
+    {"NewerVersion", Source::kPage, "<p>版本：v1.1|</p><p>弹网：@|</p>", PageEncoding::kUtf8, "v1.1", true, true},
+    {"CaseCounts", Source::kPage, "<p>版本：V1.0|</p><p>弹网：@|</p>", PageEncoding::kUtf8, "V1.0", true, true},
+    {"LeadingSpaceCounts", Source::kPage, "版本： v1.0|弹网：@|", PageEncoding::kUtf8, " v1.0", true, true},
+    {"FirstEntriesCount", Source::kPage, "版本：v1.0|弹网：@|版本：v9.9|", PageEncoding::kUtf8, "v1.0", false, false},
+    {"VersionWithoutBar", Source::kPage, "<p>弹网：@|</p><p>版本：v1.1</p>", PageEncoding::kUtf8, "", false, false},
+    {"EmptyVersion", Source::kPage, "<p>版本：|</p><p>弹网：@|</p>", PageEncoding::kUtf8, "", false, false},
+    {"ServedInGbk", Source::kPage, "<p>版本：v1.1|</p><p>弹网：@|</p>", PageEncoding::kGbk, "", false, false},
+    {"NoticePageMissing", Source::kMissingPage, "", PageEncoding::kUtf8, "", false, false},
+    {"NoticeSiteUnreachable", Source::kUnreachable, "", PageEncoding::kUtf8, "", false, false},
+    {"NewerWithoutPopup", Source::kPage, "<p>版本：v1.1|</p>", PageEncoding::kUtf8, "v1.1", true, false},
+    {"NewerWithFilePopup", Source::kPage, "<p>版本：v1.1|</p><p>弹网：file:///etc/|</p>", PageEncoding::kUtf8, "v1.1",
+     true, false},
+    {"NewerWithScriptPopup", Source::kPage, "<p>版本：v1.1|</p><p>弹网：javascript:alert(1);//|</p>",
+     PageEncoding::kUtf8, "v1.1", true, false},
+};
+
+// One test for every notice page, since they all share the one settings file.
+TEST_F(UpdateCheckTest, ActsOnTheAnnouncedVersion) {
+  for (const NoticeCase& row : kNoticeCases) {
+    SCOPED_TRACE(row.name);
+    std::remove(SettingsPath().c_str());
+    ListSite site;
+    if (row.source == Source::kPage) {
+      site.SetNoticeText(ReplaceText(row.text, "@", site.PopupPrefix()), row.encoding);
+      SetNoticePageAddressForTesting(site.NoticeAddress());
+    } else if (row.source == Source::kMissingPage) {
+      SetNoticePageAddressForTesting(site.NoticeAddress());
+    } else {
+      SetNoticePageAddressForTesting("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/notice.html");
+    }
+    MemoryForm form;
+    std::optional<std::string> fileAtMessage;
+    form.OnCall([&fileAtMessage](const FormCall& call) {
+      if (call.op == FormOp::kMessageBox) fileAtMessage = SettingsFile();
+    });
+
+    CheckForUpdate(form);
+
+    EXPECT_EQ(form.Caption(), "Kestrin百度推送" + std::string(row.version));
+    EXPECT_EQ(RemoteVersion(), row.version);
+    std::vector<FormOp> order;
+    for (const FormCall& call : form.Calls()) order.push_back(call.op);
+    if (row.update) {
+      // Noted in the settings file before the message, the browser only after it.
+      const std::string entry = "[版]\r\n本=" + std::string(row.version) + "\r\n";
+      ASSERT_TRUE(fileAtMessage.has_value());
+      EXPECT_NE(fileAtMessage->find(entry), std::string::npos) << *fileAtMessage;
+      EXPECT_EQ(form.Messages(), std::vector<Text>{kUpdateMessage});
+      EXPECT_EQ(form.CallsOf(FormOp::kMessageBox).at(0).number, kMessageBoxOk);
+      EXPECT_EQ(site.NoticeFetches(), 2);
+    } else {
+      EXPECT_FALSE(SettingsFile().has_value());
+      EXPECT_TRUE(form.Messages().empty());
+      if (row.source != Source::kUnreachable) {
+        EXPECT_EQ(site.NoticeFetches(), 1);
+      }
+    }
+    if (row.opens) {
+      ASSERT_EQ(form.OpenedAddresses().size(), 1u);
+      EXPECT_TRUE(IsPopupAddress(form.OpenedAddresses()[0], site.PopupPrefix())) << form.OpenedAddresses()[0];
+      EXPECT_EQ(order, (std::vector<FormOp>{FormOp::kSetCaption, FormOp::kMessageBox, FormOp::kOpenAddress}));
+    } else {
+      EXPECT_TRUE(form.OpenedAddresses().empty());
+    }
+  }
+  ExitCleanup();
+  EXPECT_EQ(RemoteVersion(), "");
+}
+
+TEST_F(UpdateCheckTest, PopupNumbersRunFromThreeToThirty) {
+  site_.SetNotice("v1.1");
+  std::set<int> seen;
+  for (int i = 0; i < 600; ++i) {
+    const Text address = GetPopupAddress();
+    ASSERT_TRUE(IsPopupAddress(address, site_.PopupPrefix())) << address;
+    seen.insert(ToInteger(address.substr(site_.PopupPrefix().size())));
+  }
+  EXPECT_EQ(seen.size(), 28u);
+  EXPECT_EQ(site_.NoticeFetches(), 600);
+}
+
+struct PopupCase {
+  const char* name;
+  const char* text;
+  bool address;  // an address comes back
+};
+
+const PopupCase kPopupCases[] = {
+    {"PrefixGiven", "弹网：@|", true},
+    {"NoEntry", "版本：v1.1|", false},
+    {"EntryWithoutBar", "弹网：@", false},
+    {"EmptyPrefix", "弹网：|", false},
+};
+
+TEST_F(UpdateCheckTest, PopupAddressNeedsAPrefix) {
+  for (const PopupCase& row : kPopupCases) {
+    site_.SetNoticeText(ReplaceText(row.text, "@", site_.PopupPrefix()));
+    const Text address = GetPopupAddress();
+    EXPECT_EQ(IsPopupAddress(address, site_.PopupPrefix()), row.address) << row.name << ": " << address;
+    if (!row.address) {
+      EXPECT_EQ(address, "") << row.name;
+    }
+  }
+}
+
+struct OpenableCase {
+  const char* address;
+  bool openable;
+};
+
+const OpenableCase kOpenableCases[] = {
+    {"http://www.example.com/pop/17.html", true},
+    {"HTTPS://www.example.com/", true},
+    {"hTtP://x", true},
+    {"17.html", false},
+    {"", false},
+    {"file:///etc/passwd", false},
+    {"javascript:alert(1)", false},
+    {"ftp://www.example.com/", false},
+    {" http://www.example.com/", false},
+    {"http:/www.example.com/", false},
+    {"httpx://www.example.com/", false},
+    {"http://www.example.com/\r\nx", false},
+    {"http://www.example.com/\tx", false},
+    {"http://www.example.com/中文.html", true},
+};
+
+TEST(OpenableAddressTest, OnlyWebAddressesGoToTheShell) {
+  for (const OpenableCase& row : kOpenableCases) {
+    EXPECT_EQ(IsOpenableAddress(row.address), row.openable) << row.address;
+  }
+}
+
+}  // namespace
+}  // namespace kestrin
