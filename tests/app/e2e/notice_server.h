@@ -1,0 +1,42 @@
+// The publisher's notice page for kestrin_e2e, on the port the program was built to read it from.
+#pragma once
+
+#include <httplib.h>
+
+#include <string>
+#include <thread>
+
+#include "tests/app/e2e/desktop.h"
+
+namespace kestrin::e2e {
+
+// Names the program's own version, so no message box interrupts a run, and sends the pop-up to
+// `popupPrefix` (a ListSite's, which records the browser's request).
+class NoticeServer {
+ public:
+  NoticeServer(int port, const std::string& popupPrefix) {
+    page_ = "<html><body><p>" + Utf8(u8"版本：v1.0|") + "</p><p>" + Utf8(u8"弹网：") + popupPrefix +
+            "|</p></body></html>";
+    server_.Get("/notice.html", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(page_, "text/html; charset=utf-8");
+    });
+    listening_ = server_.bind_to_port("127.0.0.1", port);
+    if (listening_) thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+  ~NoticeServer() {
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  NoticeServer(const NoticeServer&) = delete;
+  NoticeServer& operator=(const NoticeServer&) = delete;
+
+  [[nodiscard]] bool Listening() const { return listening_; }
+
+ private:
+  httplib::Server server_;
+  std::string page_;
+  std::thread thread_;
+  bool listening_ = false;
+};
+
+}  // namespace kestrin::e2e
