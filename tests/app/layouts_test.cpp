@@ -1,0 +1,207 @@
+// The main window and the notice window as built from their layouts, with no handler bound: what
+// the user sees before anything has run.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/layouts.h"
+#include "ui/widget_access.h"
+#include "ui/window_framework.h"
+
+namespace kestrin::app {
+namespace {
+
+using ui::ControlKind;
+
+template <typename T>
+T* Widget(std::string_view control, std::string_view window = kMainWindow) {
+  return qobject_cast<T*>(ui::ControlObject(window, control));
+}
+
+// The kind of control a framework object is.
+std::optional<ControlKind> KindOf(QObject* object) {
+  if (qobject_cast<QLineEdit*>(object) || qobject_cast<QPlainTextEdit*>(object)) return ControlKind::EditBox;
+  if (qobject_cast<QPushButton*>(object)) return ControlKind::Button;
+  if (qobject_cast<QCheckBox*>(object)) return ControlKind::CheckBox;
+  if (qobject_cast<QRadioButton*>(object)) return ControlKind::RadioButton;
+  if (qobject_cast<QToolBar*>(object)) return ControlKind::ToolBar;
+  if (qobject_cast<QStatusBar*>(object)) return ControlKind::StatusBar;
+  if (qobject_cast<QStackedWidget*>(object)) return ControlKind::PageContainer;
+  if (qobject_cast<QTimer*>(object)) return ControlKind::Timer;
+  if (auto* label = qobject_cast<QLabel*>(object)) {
+    return label->hasScaledContents() ? ControlKind::PictureBox : ControlKind::Label;
+  }
+  if (object != nullptr && object->isWidgetType()) return ControlKind::Browser;  // the tests' stand-in
+  return std::nullopt;
+}
+
+// The text a control shows, for the kinds that show one.
+std::optional<Text> ShownText(const ui::ControlLayout& row, QObject* object) {
+  if (row.kind == ControlKind::EditBox) return ui::FormControls(kMainWindow).ReadText(row.name);
+  if (auto* label = qobject_cast<QLabel*>(object)) return ui::FromQString(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(object)) return ui::FromQString(button->text());
+  return std::nullopt;
+}
+
+class LayoutsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ui::SetBrowserFactory([](QWidget* parent) { return new QWidget(parent); });
+    ui::InstallProgram({WindowLayouts(), {}, kMainWindow});
+    ASSERT_TRUE(ui::LoadWindow(kMainWindow));
+    main_ = ui::WindowWidget(kMainWindow);
+  }
+
+  void TearDown() override { delete ui::WindowWidget(kMainWindow); }
+
+  QWidget* main_ = nullptr;
+};
+
+TEST_F(LayoutsTest, EveryControlStandsWhereItsRowSays) {
+  auto* pages = Widget<QStackedWidget>(names::选择夹1);
+  ASSERT_NE(pages, nullptr);
+  for (const ui::ControlLayout& row : MainWindowLayout().controls) {
+    SCOPED_TRACE(ui::ToQString(row.name).toStdString());
+    QObject* object = ui::ControlObject(kMainWindow, row.name);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(KindOf(object), row.kind);
+    if (const std::optional<Text> text = ShownText(row, object)) {
+      EXPECT_EQ(*text, row.text);
+    }
+    if (row.kind == ControlKind::StatusBar || row.kind == ControlKind::Timer) continue;
+    auto* widget = qobject_cast<QWidget*>(object);
+    EXPECT_EQ(widget->geometry(), QRect(row.left, row.top, row.width, row.height));
+    EXPECT_EQ(widget->parentWidget(), row.page == ui::kOnWindow ? main_ : pages->widget(row.page));
+  }
+}
+
+TEST_F(LayoutsTest, MainWindowAtStart) {
+  EXPECT_EQ(main_->windowTitle(), u"Kestrin百度推送"_qs);
+  // Offscreen windows have no frame, so the client area takes the whole outer size.
+  EXPECT_EQ(main_->frameGeometry().size(), QSize(757, 665));
+  EXPECT_EQ(main_->minimumSize(), main_->maximumSize()) << "not resizable";
+  EXPECT_FALSE(main_->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(main_->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(main_->windowIcon().isNull());
+  EXPECT_EQ(ui::CurrentPage(kMainWindow, names::选择夹1), kCollectPage);
+  EXPECT_EQ(ui::ToolButtonState(kMainWindow, names::工具条1, 0), 4) << "enabled, not yet pressed";
+  EXPECT_EQ(ui::ToolButtonState(kMainWindow, names::工具条1, 1), 4);
+}
+
+TEST_F(LayoutsTest, EditBoxesHoldTheirMarkersByteForByte) {
+  struct Case {
+    ControlName box;
+    Text expected;
+  };
+  const Case cases[] = {
+      {names::编辑框4, "<div class=\"cca\">\r"},  // 18 bytes, the CR included
+      {names::编辑框5, "</ul>"},
+      {names::编辑框6, "<li><a href=\""},
+      {names::编辑框7, "\""},
+  };
+  Controls& form = ui::FormControls(kMainWindow);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ui::ToQString(c.box).toStdString());
+    EXPECT_EQ(form.ReadText(c.box), c.expected);
+  }
+  EXPECT_EQ(form.ReadText(names::编辑框4).size(), 18u);
+}
+
+TEST_F(LayoutsTest, ExampleAddressesHaveTheirForms) {
+  Controls& form = ui::FormControls(kMainWindow);
+  const QString pattern = ui::ToQString(form.ReadText(names::编辑框1));
+  EXPECT_TRUE(pattern.startsWith(u"http://"_qs));
+  EXPECT_TRUE(pattern.endsWith(u"/index_$.html"_qs));
+
+  const QString example = ui::ToQString(form.ReadText(names::编辑框9));
+  EXPECT_TRUE(example.startsWith(u"如：http://"_qs)) << example.toStdString();
+  EXPECT_TRUE(example.contains(u"/urls?site="_qs));
+  EXPECT_TRUE(example.endsWith(u"&token=xxxxxxxxxxxxxxxx"_qs));
+
+  EXPECT_TRUE(Widget<QLineEdit>(names::编辑框13)->isReadOnly());
+  EXPECT_TRUE(ui::ToQString(form.ReadText(names::编辑框13)).startsWith(u"https://"_qs));
+  EXPECT_TRUE(Widget<QLabel>(names::标签16)->text().startsWith(u"官网："_qs));
+}
+
+TEST_F(LayoutsTest, ColoursAndFonts) {
+  struct Case {
+    ControlName control;
+    QPalette::ColorRole role;
+    QColor colour;
+  };
+  const Case cases[] = {
+      {names::编辑框9, QPalette::Text, QColor(128, 128, 128)},
+      {names::编辑框1, QPalette::Text, QColor(0, 0, 0)},
+      {"标签2", QPalette::WindowText, QColor(255, 0, 0)},
+      {names::标签16, QPalette::WindowText, QColor(255, 0, 0)},
+      {"标签1", QPalette::WindowText, QColor(0, 0, 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ui::ToQString(c.control).toStdString());
+    EXPECT_EQ(Widget<QWidget>(c.control)->palette().color(c.role), c.colour);
+  }
+  const QFont site = Widget<QLabel>(names::标签16)->font();
+  EXPECT_EQ(site.pixelSize(), 20);
+  EXPECT_EQ(site.weight(), QFont::Normal);
+  const QFont tools = Widget<QToolBar>(names::工具条1)->font();
+  EXPECT_EQ(tools.pixelSize(), 20);
+  EXPECT_EQ(tools.weight(), QFont::Bold);
+}
+
+TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
+  Controls& form = ui::FormControls(kMainWindow);
+  EXPECT_TRUE(form.ReadState(names::选择框1));
+  EXPECT_FALSE(form.ReadState(names::选择框2));
+  EXPECT_FALSE(form.ReadState(names::单选框1));
+  EXPECT_TRUE(form.ReadState(names::单选框2));
+  QTest::mouseClick(Widget<QRadioButton>(names::单选框1), Qt::LeftButton);
+  EXPECT_TRUE(form.ReadState(names::单选框1));
+  EXPECT_FALSE(form.ReadState(names::单选框2)) << "selecting one deselects the other";
+}
+
+TEST_F(LayoutsTest, PictureFillsItsBoxAndStatusBarHasItsParts) {
+  auto* picture = Widget<QLabel>(names::图片框1);
+  EXPECT_EQ(picture->pixmap().size(), QSize(630, 255));
+  EXPECT_TRUE(picture->hasScaledContents());
+  EXPECT_EQ(picture->frameShape(), QFrame::NoFrame);
+
+  auto* bar = Widget<QStatusBar>(names::状态条1);
+  EXPECT_EQ(bar->geometry(), QRect(0, main_->height() - 20, main_->width(), 20));
+  const QList<QLabel*> parts = bar->findChildren<QLabel*>();
+  ASSERT_EQ(parts.size(), 2);
+  EXPECT_EQ(parts[0]->text(), u"状态提示："_qs);
+  EXPECT_EQ(parts[0]->width(), 60);
+  EXPECT_TRUE(parts[1]->text().isEmpty());
+  EXPECT_GT(parts[1]->width(), 600) << "the last part takes the rest";
+}
+
+TEST_F(LayoutsTest, NoticeWindowOwnedByTheMainWindow) {
+  ASSERT_TRUE(ui::LoadWindow(kNoticeWindow, kMainWindow, false));
+  QWidget* notice = ui::WindowWidget(kNoticeWindow);
+  EXPECT_EQ(notice->parentWidget(), main_);
+  EXPECT_EQ(notice->windowModality(), Qt::NonModal);
+  EXPECT_EQ(notice->frameGeometry().size(), QSize(349, 357));
+  EXPECT_TRUE(notice->windowTitle().isEmpty());
+  EXPECT_FALSE(notice->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  auto* timer = Widget<QTimer>(names::时钟1, kNoticeWindow);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(timer->interval(), 1000);
+  auto* browser = Widget<QWidget>(names::超文本浏览框1, kNoticeWindow);
+  EXPECT_EQ(browser->geometry(), QRect(0, 8, 330, 312));
+  EXPECT_FALSE(browser->property("url").isValid()) << "no address until the created handler gives one";
+}
+
+}  // namespace
+}  // namespace kestrin::app

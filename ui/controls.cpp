@@ -1,0 +1,336 @@
+// Controls built from layout rows, their events, and the texts of edit boxes as the program sees
+// them.
+#include <QAction>
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstring>
+
+#include "ui/png_decode.h"
+#include "ui/widget_access.h"
+#include "ui/window_registry.h"
+
+namespace kestrin::ui {
+namespace {
+
+// Which window and control a widget belongs to, for the release filter.
+constexpr char kWindowName[] = "kestrinWindow";
+constexpr char kControlName[] = "kestrinControl";
+
+std::string_view View(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return lines;
+    start = end + 1;
+  }
+}
+
+// The text as a text widget shows it: line breaks as Qt writes them.
+QString Shown(std::string_view gbk) {
+  QString text = ToQString(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QChar(u'\r'), QChar(u'\n'));
+  return text;
+}
+
+QColor TextColour(unsigned properties) {
+  if (properties & kGreyText) return QColor(128, 128, 128);
+  if (properties & kRedText) return QColor(255, 0, 0);
+  return QColor(0, 0, 0);
+}
+
+void ApplyFont(QWidget* widget, unsigned properties) {
+  if (!(properties & (kLargeFont | kBoldFont))) return;
+  QFont font = widget->font();
+  font.setPixelSize(20);
+  font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
+  widget->setFont(font);
+}
+
+bool IsBound(std::string_view window, std::string_view control, Event event) {
+  for (const Binding& binding : Windows().bindings) {
+    if (binding.window == window && binding.control == control && binding.event == event) return true;
+  }
+  return false;
+}
+
+class ReleaseFilter final : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      const QByteArray window = watched->property(kWindowName).toByteArray();
+      const QByteArray control = watched->property(kControlName).toByteArray();
+      Dispatch(View(window), View(control), Event::LeftButtonReleased, 0);
+    }
+    return false;  // the control still handles its release
+  }
+};
+
+void WatchReleases(QWidget* widget, const std::string& window, const std::string& control) {
+  static auto* filter = new ReleaseFilter;
+  std::vector<QWidget*> targets{widget};
+  // Scroll areas take the mouse on their viewport.
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) targets.push_back(area->viewport());
+  for (QWidget* target : targets) {
+    target->setProperty(kWindowName, QByteArray::fromStdString(window));
+    target->setProperty(kControlName, QByteArray::fromStdString(control));
+    target->installEventFilter(filter);
+  }
+}
+
+void MarkEdited(const std::string& window, const std::string& control) {
+  if (ControlEntry* entry = FindControl(window, control)) {
+    entry->rawKept = false;
+    entry->raw = Text();
+  }
+}
+
+QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
+                     const std::string& control) {
+  QWidget* edit;
+  if (row.properties & kMultiLine) {
+    auto* multi = new QPlainTextEdit(parent);
+    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    multi->setTabChangesFocus(true);
+    multi->setReadOnly(row.properties & kReadOnly);
+    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
+      if (!Windows().settingText) MarkEdited(window, control);
+    });
+    edit = multi;
+  } else {
+    auto* line = new QLineEdit(parent);
+    line->setReadOnly(row.properties & kReadOnly);
+    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
+    edit = line;
+  }
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text, TextColour(row.properties));
+  palette.setColor(QPalette::Base, Qt::white);
+  edit->setPalette(palette);
+  return edit;
+}
+
+QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
+                      const std::string& control) {
+  auto* bar = new QToolBar(parent);
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  ApplyFont(bar, row.properties);
+  int index = 0;
+  for (std::string_view caption : Lines(row.text)) {
+    QAction* action = bar->addAction(ToQString(caption));
+    action->setCheckable(true);  // the checked look is the pressed look
+    action->setProperty(kButtonState, kStateEnabled);
+    action->setData(index++);
+  }
+  QObject::connect(bar, &QToolBar::actionTriggered, bar, [window, control](QAction* action) {
+    // A click toggles a checkable action by itself; only the state operations change the look.
+    ShowButtonState(action);
+    Dispatch(window, control, Event::ToolButtonClicked, action->data().toInt());
+  });
+  return bar;
+}
+
+QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow& live) {
+  auto* bar = new QStatusBar(window);
+  bar->setSizeGripEnabled(false);  // the window has a fixed size
+  bar->setFixedHeight(row.height);
+  const std::vector<std::string_view> parts = Lines(row.text);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    auto* part = new QLabel(ToQString(parts[i]));
+    part->setTextFormat(Qt::PlainText);
+    if (i + 1 < parts.size()) {
+      part->setFixedWidth(row.value);
+      bar->addWidget(part);
+    } else {
+      bar->addWidget(part, 1);  // the last part takes the rest
+    }
+    live.statusParts.push_back(part);
+  }
+  bar->setGeometry(0, window->height() - row.height, window->width(), row.height);
+  return bar;
+}
+
+QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
+  auto* picture = new QLabel(parent);
+  picture->setScaledContents(true);
+  picture->setFrameShape(QFrame::NoFrame);
+  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture)));
+  return picture;
+}
+
+}  // namespace
+
+void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, LiveWindow& live) {
+  const std::string windowName(live.layout.name);
+  const std::string controlName(row.name);
+  QObject* object = nullptr;
+  QWidget* widget = nullptr;
+  switch (row.kind) {
+    case ControlKind::Label: {
+      auto* label = new QLabel(parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setText(ToQString(row.text));
+      // Labels of one line's height clip their text rather than show half of a second line.
+      label->setWordWrap(row.height >= 32);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      QPalette palette = label->palette();
+      palette.setColor(QPalette::WindowText, TextColour(row.properties));
+      label->setPalette(palette);
+      widget = label;
+      break;
+    }
+    case ControlKind::EditBox:
+      widget = MakeEditBox(row, parent, windowName, controlName);
+      break;
+    case ControlKind::Button: {
+      auto* button = new QPushButton(ToQString(row.text), parent);
+      QObject::connect(button, &QPushButton::clicked, button, [windowName, controlName] {
+        Dispatch(windowName, controlName, Event::Clicked, 0);
+      });
+      widget = button;
+      break;
+    }
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton: {
+      QAbstractButton* box = row.kind == ControlKind::CheckBox
+                                 ? static_cast<QAbstractButton*>(new QCheckBox(ToQString(row.text), parent))
+                                 : new QRadioButton(ToQString(row.text), parent);
+      box->setChecked(row.properties & kChecked);
+      widget = box;
+      break;
+    }
+    case ControlKind::ToolBar:
+      widget = MakeToolBar(row, parent, windowName, controlName);
+      break;
+    case ControlKind::StatusBar:
+      object = MakeStatusBar(row, window, live);
+      break;
+    case ControlKind::PageContainer: {
+      auto* pages = new QStackedWidget(parent);
+      for (std::string_view name : Lines(row.text)) {
+        auto* page = new QWidget;
+        page->setObjectName(ToQString(name));
+        pages->addWidget(page);
+      }
+      widget = pages;
+      break;
+    }
+    case ControlKind::PictureBox:
+      widget = MakePicture(row, parent);
+      break;
+    case ControlKind::Timer: {
+      auto* timer = new QTimer(window);
+      timer->setInterval(row.value);
+      QObject::connect(timer, &QTimer::timeout, timer, [windowName, controlName] {
+        Dispatch(windowName, controlName, Event::TimerTick, 0);
+      });
+      if (row.value > 0) timer->start();
+      object = timer;
+      break;
+    }
+    case ControlKind::Browser:
+      widget = MakeBrowser(parent);
+      break;
+  }
+  if (widget != nullptr) {
+    widget->setGeometry(row.left, row.top, row.width, row.height);
+    ApplyFont(widget, row.properties);
+    if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
+    object = widget;
+  }
+  object->setObjectName(ToQString(row.name));
+
+  ControlEntry& entry = live.controls[controlName];
+  entry.row = &row;
+  entry.object = object;
+  if (row.kind == ControlKind::EditBox) SetEditText(entry, Text(row.text));
+}
+
+void ShowButtonState(QAction* action) {
+  const int state = action->property(kButtonState).toInt();
+  action->setChecked((state & (kStateChecked | kStatePressed)) != 0);
+  action->setEnabled((state & kStateEnabled) && !(state & kStateIndeterminate));
+  action->setVisible(!(state & kStateHidden));
+}
+
+QImage PictureImage(PictureSource source) {
+  const std::optional<DecodedImage> decoded = DecodePng(source());
+  if (!decoded) return QImage();
+  QImage image(decoded->width, decoded->height, QImage::Format_ARGB32);
+  for (int y = 0; y < decoded->height; ++y) {
+    std::memcpy(image.scanLine(y), decoded->pixels.data() + static_cast<std::size_t>(y) * decoded->width,
+                static_cast<std::size_t>(decoded->width) * sizeof(std::uint32_t));
+  }
+  return image;
+}
+
+Text EditText(const ControlEntry& entry) {
+  if (entry.rawKept) return entry.raw;
+  QString shown;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) shown = line->text();
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) shown = multi->toPlainText();
+  shown.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  return FromQString(shown);
+}
+
+void SetEditText(ControlEntry& entry, const Text& text) {
+  entry.raw = text;
+  entry.rawKept = true;
+  Windows().settingText = true;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
+    line->setText(Shown(text));
+    line->setCursorPosition(0);
+  }
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) multi->setPlainText(Shown(text));
+  Windows().settingText = false;
+}
+
+void AppendEditTexts(ControlEntry& entry, const std::vector<Text>& texts) {
+  if (!entry.rawKept) {
+    entry.raw = EditText(entry);
+    entry.rawKept = true;
+  }
+  Text added;
+  for (const Text& text : texts) added += text;
+  entry.raw += added;
+
+  Windows().settingText = true;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
+    line->setText(line->text() + Shown(added));
+    line->end(false);
+  }
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
+    QTextCursor cursor = multi->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    // Appending is not undoable, and it drops what the user could have undone before.
+    multi->document()->setUndoRedoEnabled(false);
+    cursor.insertText(Shown(added));
+    multi->document()->setUndoRedoEnabled(true);
+    multi->setTextCursor(cursor);
+    multi->ensureCursorVisible();
+  }
+  Windows().settingText = false;
+}
+
+}  // namespace kestrin::ui

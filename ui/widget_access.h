@@ -1,0 +1,48 @@
+// The Qt side of the window framework: what its own files share and what tests use to look at
+// and steer the widgets. The program's logic never includes this header.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include <QSize>
+#include <QString>
+#include <QUrl>
+
+#include "runtime/text.h"
+
+class QObject;
+class QWidget;
+
+namespace kestrin::ui {
+
+// GBK <-> Qt's UTF-16.
+[[nodiscard]] QString ToQString(std::string_view gbk);
+[[nodiscard]] Text FromQString(const QString& text);
+
+// Runs `work` on the window thread and waits until it is done; runs it directly when called there
+// or when no application object exists.
+void RunOnWindowThread(const std::function<void()>& work);
+
+// The top-level widget of a loaded window, or nullptr.
+[[nodiscard]] QWidget* WindowWidget(std::string_view window);
+// A control of a loaded window: its widget, or the QTimer of a timer; nullptr when absent.
+[[nodiscard]] QObject* ControlObject(std::string_view window, std::string_view control);
+
+// How web-browser controls are made. The default embeds QtWebEngine; tests put a plain widget in
+// its place. The control's address is written to its "url" property (a QUrl). An empty function
+// restores the default.
+using BrowserFactory = std::function<QWidget*(QWidget* parent)>;
+void SetBrowserFactory(BrowserFactory factory);
+[[nodiscard]] QWidget* MakeBrowser(QWidget* parent);
+
+// The screen size that ScreenWidth and ScreenHeight report; an empty size restores the primary
+// screen's.
+void SetScreenSizeOverride(QSize size);
+
+// Where OpenAddress hands the addresses it lets through; an empty function restores
+// QDesktopServices::openUrl.
+using AddressOpener = std::function<void(const QUrl& address)>;
+void SetAddressOpener(AddressOpener opener);
+
+}  // namespace kestrin::ui

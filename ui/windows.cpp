@@ -1,0 +1,300 @@
+// Windows built from layout descriptions: loading and unloading them, their frame, place and
+// caption, the hand-over of events to handlers, and the program's run.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/runtime_error.h"
+#include "ui/widget_access.h"
+#include "ui/window_framework.h"
+#include "ui/window_registry.h"
+
+namespace kestrin::ui {
+namespace {
+
+const WindowLayout* FindLayout(std::string_view window) {
+  for (const WindowLayout& layout : Windows().layouts) {
+    if (layout.name == window) return &layout;
+  }
+  return nullptr;
+}
+
+// A top-level window of fixed outer size. Its client area is what is left inside the frame, so the
+// client size follows the frame the window manager draws; without one (offscreen, bare X servers)
+// the client area is the whole outer size.
+class FormWindow final : public QWidget {
+ public:
+  FormWindow(std::string name, QSize outer, QWidget* owner)
+      : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+        name_(std::move(name)),
+        outer_(outer) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(outer_);
+  }
+
+  ~FormWindow() override {
+    Registry& windows = Windows();
+    auto live = windows.live.find(name_);
+    if (live != windows.live.end() && live->second.widget == this) windows.live.erase(live);
+    if (name_ == windows.startWindow && windows.endProgram) windows.endProgram();
+  }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    // Closing the start window ends the process here, also while workers wait on the window.
+    if (name_ == Windows().startWindow && Windows().endProgram) Windows().endProgram();
+    QWidget::closeEvent(event);
+  }
+
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+      bar->setGeometry(0, height() - bar->height(), width(), bar->height());
+      bar->raise();
+    }
+  }
+
+  void showEvent(QShowEvent* event) override {
+    QWidget::showEvent(event);
+    FitFrame();
+  }
+
+  void moveEvent(QMoveEvent* event) override {
+    QWidget::moveEvent(event);
+    FitFrame();  // window managers report their frame late, with a move
+  }
+
+ private:
+  void FitFrame() {
+    const QWindow* handle = windowHandle();
+    if (handle == nullptr) return;
+    const QMargins frame = handle->frameMargins();
+    const QSize client(outer_.width() - frame.left() - frame.right(), outer_.height() - frame.top() - frame.bottom());
+    if (client != size() && client.isValid()) setFixedSize(client);
+  }
+
+  std::string name_;
+  QSize outer_;
+};
+
+// Hands the start window's created event over once the window has been painted, so that the
+// window is on the screen while the start-up routine blocks; a second later at the latest.
+class CreatedAfterPaint final : public QObject {
+ public:
+  CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
+    window->installEventFilter(this);
+    QTimer::singleShot(1000, this, [this] { Fire(); });
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) QTimer::singleShot(0, this, [this] { Fire(); });
+    return false;
+  }
+
+ private:
+  void Fire() {
+    if (fired_) return;
+    fired_ = true;
+    parent()->removeEventFilter(this);
+    Dispatch(name_, {}, Event::Created, 0);
+  }
+
+  std::string name_;
+  bool fired_ = false;
+};
+
+enum class CreatedEvent { BeforeShow, AfterPaint };
+
+bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
+  const WindowLayout* layout = FindLayout(window);
+  if (layout == nullptr) return false;
+  QWidget* ownerWidget = nullptr;
+  if (!owner.empty()) {
+    const LiveWindow* ownerWindow = FindWindow(owner);
+    if (ownerWindow == nullptr) return false;
+    ownerWidget = ownerWindow->widget;
+  }
+  if (LiveWindow* loaded = FindWindow(window)) {
+    loaded->widget->show();
+    loaded->widget->raise();
+    return true;
+  }
+
+  const std::string name(window);
+  auto* widget = new FormWindow(name, QSize(layout->outerWidth, layout->outerHeight), ownerWidget);
+  LiveWindow& live = Windows().live[name];
+  live.layout = *layout;
+  live.widget = widget;
+  widget->setWindowTitle(ToQString(layout->caption));
+  // Layouts are measured for a 12-pixel default font (9 points on the desktop they come from).
+  QFont font = widget->font();
+  font.setPixelSize(12);
+  widget->setFont(font);
+  if (layout->icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(layout->icon))));
+
+  // Window controls first: page controls go onto the pages of the container.
+  QStackedWidget* pages = nullptr;
+  for (const ControlLayout& row : layout->controls) {
+    if (row.page != kOnWindow) continue;
+    CreateControl(row, widget, widget, live);
+    if (pages == nullptr) pages = qobject_cast<QStackedWidget*>(live.controls[std::string(row.name)].object);
+  }
+  for (const ControlLayout& row : layout->controls) {
+    if (row.page == kOnWindow || pages == nullptr || row.page >= pages->count()) continue;
+    CreateControl(row, pages->widget(row.page), widget, live);
+  }
+
+  widget->move((ScreenWidth() - layout->outerWidth) / 2, (ScreenHeight() - layout->outerHeight) / 2);
+  if (modal) widget->setWindowModality(Qt::ApplicationModal);
+
+  const QPointer<QWidget> guard(widget);
+  if (created == CreatedEvent::BeforeShow) Dispatch(window, {}, Event::Created, 0);
+  if (guard.isNull()) return true;
+  if (layout->visible) widget->show();
+  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, name);
+  if (modal) {
+    QEventLoop loop;
+    QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+}  // namespace
+
+Registry& Windows() {
+  static auto* registry = new Registry;
+  return *registry;
+}
+
+LiveWindow* FindWindow(std::string_view window) {
+  auto found = Windows().live.find(window);
+  return found == Windows().live.end() ? nullptr : &found->second;
+}
+
+ControlEntry* FindControl(std::string_view window, std::string_view control) {
+  LiveWindow* live = FindWindow(window);
+  if (live == nullptr) return nullptr;
+  auto found = live->controls.find(control);
+  return found == live->controls.end() ? nullptr : &found->second;
+}
+
+ControlEntry& RequireControl(std::string_view window, std::string_view control) {
+  ControlEntry* entry = FindControl(window, control);
+  if (entry == nullptr) ReportNotLoaded();
+  return *entry;
+}
+
+void ReportNotLoaded() { ReportRuntimeError(0, "指定窗口或窗口组件不存在或尚未载入"); }
+
+void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
+  Handler handler = nullptr;
+  for (const Binding& binding : Windows().bindings) {
+    if (binding.window == window && binding.control == control && binding.event == event) {
+      handler = binding.handler;
+      break;
+    }
+  }
+  if (handler != nullptr) handler(argument);
+}
+
+void InstallProgram(const Program& program) {
+  RunOnWindowThread([&] {
+    Windows().layouts.assign(program.windows.begin(), program.windows.end());
+    Windows().bindings.assign(program.bindings.begin(), program.bindings.end());
+  });
+}
+
+void RunProgram(const Program& program) {
+  if (QCoreApplication::instance() == nullptr) {
+    // The program takes no command line; Qt is given the program's name alone.
+    static int argc = 1;
+    static char name[] = "kestrin";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // QtWebEngine asks for it
+    static auto* application = new QApplication(argc, argv);
+    (void)application;
+  }
+  InstallWindowServices();
+  InstallProgram(program);
+  Registry& windows = Windows();
+  windows.startWindow = std::string(program.startWindow);
+  windows.endProgram = [exitRoutine = program.exitRoutine] {
+    if (exitRoutine != nullptr) exitRoutine();
+    std::fflush(nullptr);
+    // Workers are not waited for, and nothing global is torn down under them.
+    std::_Exit(0);
+  };
+  if (!Load(program.startWindow, {}, false, CreatedEvent::AfterPaint)) ReportRuntimeError(0, "载入启动窗口失败");
+  QApplication::exec();
+  windows.endProgram();
+  std::_Exit(0);
+}
+
+bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
+  bool loaded = false;
+  RunOnWindowThread([&] { loaded = Load(window, owner, modal, CreatedEvent::BeforeShow); });
+  return loaded;
+}
+
+void UnloadWindow(std::string_view window) {
+  RunOnWindowThread([&] {
+    LiveWindow* live = FindWindow(window);
+    if (live == nullptr) ReportNotLoaded();
+    live->widget->deleteLater();
+  });
+}
+
+bool IsWindowLoaded(std::string_view window) {
+  bool loaded = false;
+  RunOnWindowThread([&] { loaded = FindWindow(window) != nullptr; });
+  return loaded;
+}
+
+void SetWindowPosition(std::string_view window, int left, int top) {
+  RunOnWindowThread([&] {
+    LiveWindow* live = FindWindow(window);
+    if (live == nullptr) ReportNotLoaded();
+    live->widget->move(left, top);  // a top-level widget's position is its frame's
+  });
+}
+
+void SetWindowCaption(std::string_view window, const Text& caption) {
+  RunOnWindowThread([&] {
+    LiveWindow* live = FindWindow(window);
+    if (live == nullptr) ReportNotLoaded();
+    live->widget->setWindowTitle(ToQString(caption));
+  });
+}
+
+QWidget* WindowWidget(std::string_view window) {
+  QWidget* widget = nullptr;
+  RunOnWindowThread([&] {
+    if (const LiveWindow* live = FindWindow(window)) widget = live->widget;
+  });
+  return widget;
+}
+
+QObject* ControlObject(std::string_view window, std::string_view control) {
+  QObject* object = nullptr;
+  RunOnWindowThread([&] {
+    if (const ControlEntry* entry = FindControl(window, control)) object = entry->object;
+  });
+  return object;
+}
+
+}  // namespace kestrin::ui
