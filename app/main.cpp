@@ -11,7 +11,12 @@
 
 int main() {
   // QtWebEngine refuses to start as root unless its sandbox is off; only then is it turned off.
-  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  // Without the sandbox its zygote processes guard nothing, and they would outlive the notice
+  // window for the whole run: the page's process is then started directly and ends with it.
+  if (geteuid() == 0) {
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-zygote", 0);
+  }
   kestrin::InitRunDirectory();
   kestrin::InstallOutOfMemoryReport();
   kestrin::ui::RunProgram(kestrin::app::KestrinProgram());

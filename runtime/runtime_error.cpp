@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/codepage.h"
+#include "runtime/events.h"
 
 namespace kestrin {
 namespace {
@@ -58,8 +59,13 @@ void ReportRuntimeError(int code, const Text& message) {
   reportingHere = true;
 
   // Only the first report is shown; a thread failing alongside waits for the process to end.
+  // It keeps letting window events through: when it is the window thread, the first report's box
+  // may be queued to it by a worker, and would otherwise never be shown.
   if (g_reportClaimed.exchange(true)) {
-    for (;;) ::pause();
+    for (;;) {
+      ProcessPendingEvents();
+      ::usleep(10000);
+    }
   }
 
   const Text text = RuntimeErrorText(code, message);
