@@ -50,7 +50,7 @@ constexpr ControlLayout kMainControls[] = {
   {"编辑框6",      ControlKind::EditBox,       "<li><a href=\"",                             136,  161, 112,  32,   kMultiLine, kPage0},
   {"标签9",        ControlKind::Label,         "文章地址结束代码：",                         264,  164, 104,  24,   0, kPage0},
   {"编辑框7",      ControlKind::EditBox,       "\"",                                         376,  160, 112,  32,   kMultiLine, kPage0},
-  {"标签16",       ControlKind::Label,         "官网：www.kestrin.example",                  536,  102, 184,  48,   kRedText | kLargeFont, kPage0},
+  {"标签16",       ControlKind::Label,         "官网：kestrin.example",                  536,  102, 184,  48,   kRedText | kLargeFont, kPage0},
   {"标签11",       ControlKind::Label,         "采集链接列表：",                             16,   200, 80,   16,   0, kPage0},
   {"编辑框8",      ControlKind::EditBox,       "",                                           16,   224, 360,  168,  kMultiLine, kPage0},
   {"标签12",       ControlKind::Label,         "推送失败列表：",                             400,  200, 80,   16,   0, kPage0},

@@ -119,6 +119,9 @@ QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::strin
   } else {
     auto* line = new QLineEdit(parent);
     line->setReadOnly(row.properties & kReadOnly);
+    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
+    // would select its whole text and scroll its start out of sight.
+    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
     QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
     edit = line;
   }

@@ -442,7 +442,7 @@ TEST(OpenAddressTest, OnlyWebAddressesReachTheDesktop) {
     bool opened;
   };
   const Case cases[] = {
-      {"http://www.kestrin.example/pop/17.html", true},
+      {"http://kestrin.example/pop/17.html", true},
       {"HTTPS://Shop.example/a?b=1", true},
       {"17.html", false},
       {"file:///etc/passwd", false},

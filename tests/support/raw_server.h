@@ -1,0 +1,85 @@
+// A plain TCP server on 127.0.0.1 and a free port that runs a scripted behaviour on every
+// connection, for answers no well-behaved HTTP server gives: garbage, a connection closed in the
+// middle of a body, broken chunk sizes, a header block of any size byte for byte, silence.
+//
+//   RawServer server([](RawConnection& connection) {
+//     connection.ReadHead();                                  // the request, up to its empty line
+//     connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhalf");
+//   });                                                       // returning closes the connection
+//
+// Each connection runs its script on a thread of its own. The destructor stops accepting, wakes
+// scripts that wait (WaitUntilStopped, reads), and joins them all.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kestrin::testsupport {
+
+class RawConnection {
+ public:
+  RawConnection(int fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  // Reads up to and including the first empty line (CR LF CR LF); returns what was read when the
+  // peer closes, `timeoutMs` pass without a byte, or the server stops first.
+  std::string ReadHead(int timeoutMs = 5000);
+  // Reads whatever arrives within `timeoutMs`; empty on close, silence or stop.
+  std::string ReadSome(int timeoutMs = 5000);
+  // Sends all of `bytes`; false once the peer is gone.
+  bool Send(std::string_view bytes);
+  // Holds the connection open, answering nothing, until the server stops.
+  void WaitUntilStopped() const;
+  [[nodiscard]] bool Stopping() const { return stopping_; }
+
+ private:
+  int fd_;
+  const std::atomic<bool>& stopping_;
+};
+
+class RawServer {
+ public:
+  using Script = std::function<void(RawConnection&)>;
+
+  explicit RawServer(Script script);
+  ~RawServer();
+  RawServer(const RawServer&) = delete;
+  RawServer& operator=(const RawServer&) = delete;
+
+  [[nodiscard]] int Port() const;
+  // "http://127.0.0.1:<port>" followed by `path`.
+  [[nodiscard]] std::string Url(std::string_view path) const;
+  [[nodiscard]] int ConnectionCount() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// A listening socket whose accept queue is full and never served: a connect to it hangs, as to a
+// host that drops packets, until the client's connect time-out ends it.
+class StalledListener {
+ public:
+  StalledListener();
+  ~StalledListener();
+  StalledListener(const StalledListener&) = delete;
+  StalledListener& operator=(const StalledListener&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] std::string Url(std::string_view path) const;
+
+ private:
+  int listener_ = -1;
+  int filler_ = -1;
+  int port_ = -1;
+};
+
+// A port on 127.0.0.1 on which nothing listens (bound, then released): connects are refused.
+[[nodiscard]] int UnusedPort();
+
+}  // namespace kestrin::testsupport
