@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <array>
 #include <memory>
 
 #include "runtime/runtime_error.h"
@@ -76,7 +77,35 @@ std::string FromUtf16(UConverter* converter, std::u16string_view utf16, std::siz
   return out;
 }
 
+// ICU converts UTF-8 to a multi-byte code page without building the UTF-16 text in between;
+// the pivot buffer only carries what that shortcut hands back (malformed input among it).
+Text ConvertUtf8ToGbk(std::string_view utf8) {
+  UConverter* const gbk = ThreadConverter(true);
+  UConverter* const utf8Converter = ThreadConverter(false);
+  std::string out(utf8.size() + 1, '\0');  // GBK never needs more bytes than UTF-8 gave
+  std::array<UChar, 1024> pivot;
+  UChar* pivotSource = pivot.data();
+  UChar* pivotTarget = pivot.data();
+  const char* source = utf8.data();
+  std::size_t written = 0;
+  bool reset = true;
+  for (;;) {
+    char* target = out.data() + written;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_convertEx(gbk, utf8Converter, &target, out.data() + out.size(), &source, utf8.data() + utf8.size(),
+                   pivot.data(), &pivotSource, &pivotTarget, pivot.data() + pivot.size(), reset, true, &status);
+    written = static_cast<std::size_t>(target - out.data());
+    if (status != U_BUFFER_OVERFLOW_ERROR) break;
+    reset = false;
+    out.resize(out.size() * 2);
+  }
+  out.resize(written);
+  return out;
+}
+
 }  // namespace
+
+Text Utf8ToGbkText(std::string_view utf8) { return ConvertUtf8ToGbk(utf8); }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) { return ToUtf16(ThreadConverter(false), utf8); }
 

@@ -9,7 +9,7 @@ namespace kestrin {
 Text Utf8ToGbk(const Text& text) {
   std::string_view utf8(text);
   utf8 = utf8.substr(0, utf8.find('\0'));
-  return Utf16ToGbk(Utf8ToUtf16(utf8));
+  return Utf8ToGbkText(utf8);
 }
 
 }  // namespace kestrin

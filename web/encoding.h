@@ -5,7 +5,7 @@
 
 namespace kestrin {
 
-// The text up to its first NUL read as UTF-8 and written in code page 936, through UTF-16.
+// The text up to its first NUL read as UTF-8 and written in code page 936.
 // Never fails: a malformed UTF-8 sequence and a character GBK lacks each become one '?'.
 // Text that is already GBK is not valid UTF-8 and comes out damaged.
 [[nodiscard]] Text Utf8ToGbk(const Text& text);
