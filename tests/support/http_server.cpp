@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/support/socket_wait.h"
 #include "tests/support/tls_certificate.h"
 
 namespace kestrin::testsupport {
@@ -44,16 +45,6 @@ std::optional<std::pair<std::string_view, std::string_view>> SplitHeaderLine(std
   return std::pair{line.substr(0, colon), value};
 }
 
-// Waits for `events` on `fd` in short slices, so that a stopping server is noticed quickly.
-bool WaitFor(int fd, short events, int timeoutMs, const std::atomic<bool>& stopping) {
-  for (int waited = 0; waited < timeoutMs && !stopping; waited += 50) {
-    pollfd entry{fd, events, 0};
-    const int ready = poll(&entry, 1, 50);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return false;
-  }
-  return false;
-}
 
 // The socket seen through cpp-httplib's stream interface, with a buffer of our own in which the
 // head of each request can be read before cpp-httplib parses it.
@@ -64,9 +55,9 @@ class RecordingStream final : public httplib::Stream {
 
   bool is_readable() const override {
     return start_ < buffer_.size() || (ssl_ != nullptr && SSL_pending(ssl_) > 0) ||
-           WaitFor(fd_, POLLIN, kReadTimeoutMs, stopping_);
+           WaitForSocket(fd_, POLLIN, kReadTimeoutMs, stopping_);
   }
-  bool is_writable() const override { return WaitFor(fd_, POLLOUT, kReadTimeoutMs, stopping_); }
+  bool is_writable() const override { return WaitForSocket(fd_, POLLOUT, kReadTimeoutMs, stopping_); }
 
   ssize_t read(char* ptr, std::size_t size) override {
     if (start_ == buffer_.size() && !Fill(kReadTimeoutMs)) return -1;
@@ -158,7 +149,7 @@ class RecordingStream final : public httplib::Stream {
     }
     char chunk[16 * 1024];
     for (;;) {
-      if (!(ssl_ != nullptr && SSL_pending(ssl_) > 0) && !WaitFor(fd_, POLLIN, timeoutMs, stopping_)) return false;
+      if (!(ssl_ != nullptr && SSL_pending(ssl_) > 0) && !WaitForSocket(fd_, POLLIN, timeoutMs, stopping_)) return false;
       const int n = ssl_ != nullptr ? SSL_read(ssl_, chunk, sizeof chunk)
                                     : static_cast<int>(recv(fd_, chunk, sizeof chunk, 0));
       if (n > 0) {

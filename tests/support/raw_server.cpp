@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/socket_wait.h"
+
 namespace kestrin::testsupport {
 namespace {
 
@@ -34,16 +36,6 @@ int ListenOnLoopback(int backlog, int& port) {
   return fd;
 }
 
-// Waits up to `timeoutMs` for input in short slices; false on silence or stop.
-bool WaitReadable(int fd, int timeoutMs, const std::atomic<bool>& stopping) {
-  for (int waited = 0; waited < timeoutMs && !stopping; waited += 50) {
-    pollfd entry{fd, POLLIN, 0};
-    const int ready = poll(&entry, 1, 50);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return false;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -51,7 +43,7 @@ std::string RawConnection::ReadHead(int timeoutMs) {
   std::string head;
   char byte = 0;
   // Byte by byte, so that nothing after the empty line is taken from the script.
-  while (!head.ends_with("\r\n\r\n") && WaitReadable(fd_, timeoutMs, stopping_)) {
+  while (!head.ends_with("\r\n\r\n") && WaitForSocket(fd_, POLLIN, timeoutMs, stopping_)) {
     if (recv(fd_, &byte, 1, 0) != 1) break;
     head += byte;
   }
@@ -59,7 +51,7 @@ std::string RawConnection::ReadHead(int timeoutMs) {
 }
 
 std::string RawConnection::ReadSome(int timeoutMs) {
-  if (!WaitReadable(fd_, timeoutMs, stopping_)) return {};
+  if (!WaitForSocket(fd_, POLLIN, timeoutMs, stopping_)) return {};
   char chunk[16 * 1024];
   const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
   return n > 0 ? std::string(chunk, static_cast<std::size_t>(n)) : std::string();
@@ -97,7 +89,7 @@ RawServer::RawServer(Script script) : state_(std::make_unique<State>()) {
   if (state_->listener < 0) return;
   state_->acceptor = std::thread([state = state_.get()] {
     while (!state->stopping) {
-      if (!WaitReadable(state->listener, 100, state->stopping)) continue;
+      if (!WaitForSocket(state->listener, POLLIN, 100, state->stopping)) continue;
       const int fd = accept4(state->listener, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) continue;
       ++state->connections;
