@@ -1,7 +1,7 @@
 #include "links/collector.h"
 
 #include <cstdint>
-#include <utility>
+#include <vector>
 
 #include "links/page_fetch.h"
 #include "links/resolve_link.h"
@@ -23,12 +23,19 @@ int RaiseCollectedTotal() {
   return static_cast<int>(static_cast<std::uint32_t>(previous) + 1u);
 }
 
-// The line for one found address. Addresses are resolved against the page they were found on;
-// only when that is impossible does the site root of the pattern box go in front.
-Text LineFor(Controls& form, const LinkResolver& page, const Text& found) {
-  if (auto resolved = page.Resolve(found)) return std::move(resolved->append("\r\n"));
-  if (FindText(found, "http://") != -1) return JoinTexts(found, "\r\n");
-  return JoinTexts(SiteRootOfListAddress(form.ReadText(names::编辑框1)), found, "\r\n");
+// The line for one found address, written over `line`. Addresses are resolved against the page
+// they were found on; only when that is impossible does the site root of the pattern box go in
+// front.
+void WriteLine(Controls& form, const LinkResolver& page, const Text& found, Text& line) {
+  line.clear();
+  if (!page.AppendResolved(found, line)) {
+    if (FindText(found, "http://") != -1) {
+      line.assign(found);
+    } else {
+      line.assign(SiteRootOfListAddress(form.ReadText(names::编辑框1))).append(found);
+    }
+  }
+  line.append("\r\n");
 }
 
 void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPrefix) {
@@ -44,10 +51,16 @@ void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPr
   const TextArray found = AllTextsBetween(page, addressStart, addressEnd);
 
   const LinkResolver resolver(pageAddress);
+  // The line and the status text are written over for every address: a page of many addresses
+  // then costs no allocation for them beyond the first.
+  std::vector<Text> lines(1);
+  Text status;
   for (const Text& address : found) {
     const int total = RaiseCollectedTotal();
-    form.AppendEditText(names::编辑框8, {LineFor(form, resolver, address)});
-    form.SetStatusPartText(1, JoinTexts(progressPrefix, ToText(total), "条数据"));
+    WriteLine(form, resolver, address, lines.front());
+    form.AppendEditText(names::编辑框8, lines);
+    status.assign(progressPrefix).append(ToText(total)).append("条数据");
+    form.SetStatusPartText(1, status);
   }
 }
 

@@ -12,7 +12,7 @@ namespace {
 // uriparser takes only RFC 3986 characters, while list pages hold GBK titles in paths, spaces and
 // stray '%'. Such bytes, and every '%', travel through the resolution as %HH escapes that are
 // undone afterwards: the result holds the page's own bytes and no escape that was not there.
-bool IsUriByte(unsigned char b, bool bracketsAllowed) {
+constexpr bool IsUriByteSlow(unsigned char b, bool bracketsAllowed) {
   if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9')) return true;
   switch (b) {
     case '-': case '.': case '_': case '~': case ':': case '/': case '?': case '#': case '@':
@@ -25,6 +25,23 @@ bool IsUriByte(unsigned char b, bool bracketsAllowed) {
       return false;
   }
 }
+
+// Every link of a page is checked byte by byte: the answers are looked up.
+struct UriBytes {
+  bool of[2][256];
+};
+
+constexpr UriBytes MakeUriBytes() {
+  UriBytes bytes{};
+  for (int brackets = 0; brackets < 2; ++brackets) {
+    for (int b = 0; b < 256; ++b) bytes.of[brackets][b] = IsUriByteSlow(static_cast<unsigned char>(b), brackets != 0);
+  }
+  return bytes;
+}
+
+constexpr UriBytes kUriBytes = MakeUriBytes();
+
+bool IsUriByte(unsigned char b, bool bracketsAllowed) { return kUriBytes.of[bracketsAllowed ? 1 : 0][b]; }
 
 bool NeedsEscapes(std::string_view text, bool bracketsAllowed) {
   return std::any_of(text.begin(), text.end(),
@@ -135,42 +152,141 @@ bool HasDotSegment(std::string_view path) {
   return false;
 }
 
+// What the joins need to know of a reference, from one pass over it.
+struct ReferenceShape {
+  bool plain = true;  // RFC 3986 bytes only, no brackets, and no "." or ".." path segment
+  std::size_t colon = std::string_view::npos;      // the first ':'
+  std::size_t delimiter = std::string_view::npos;  // the first '/', '?' or '#'
+  int hashes = 0;                                  // how many '#'
+};
+
+// NeedsEscapes(reference, false), HasDotSegment(reference) and the two finds, in one pass.
+ReferenceShape ShapeOf(std::string_view reference) {
+  ReferenceShape shape;
+  std::size_t segment = 0;
+  bool inPath = true;
+  const auto endsDotSegment = [&](std::size_t end) {
+    const std::string_view last = reference.substr(segment, end - segment);
+    return last == "." || last == "..";
+  };
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    const char c = reference[i];
+    if (!IsUriByte(static_cast<unsigned char>(c), false)) {
+      shape.plain = false;
+      return shape;
+    }
+    if (c == ':' && shape.colon == std::string_view::npos) shape.colon = i;
+    if (c != '/' && c != '?' && c != '#') continue;
+    if (c == '#') ++shape.hashes;
+    if (shape.delimiter == std::string_view::npos) shape.delimiter = i;
+    if (!inPath) continue;
+    if (endsDotSegment(i)) {
+      shape.plain = false;
+      return shape;
+    }
+    if (c == '/') {
+      segment = i + 1;
+    } else {
+      inPath = false;
+    }
+  }
+  if (inPath && endsDotSegment(reference.size())) shape.plain = false;
+  return shape;
+}
+
+// Whether uriparser writes an authority back byte for byte: a host name of letters, digits, '-'
+// and '.', and a port of digits. It writes an IPv4 host from its four numbers, so a host of
+// digits and dots counts only as a dotted quad in its shortest form.
+bool IsPlainAuthority(std::string_view authority) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  const std::size_t colon = authority.find(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view port = authority.substr(colon + 1);
+    if (port.empty() || !std::all_of(port.begin(), port.end(), isDigit)) return false;
+  }
+  const std::string_view host = authority.substr(0, colon);
+  if (host.empty()) return false;
+  bool numeric = true;
+  for (const char c : host) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-') {
+      numeric = false;
+    } else if (!isDigit(c) && c != '.') {
+      return false;
+    }
+  }
+  if (!numeric) return true;
+  int parts = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t dot = std::min(host.find('.', start), host.size());
+    const std::string_view number = host.substr(start, dot - start);
+    if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0')) return false;
+    int value = 0;
+    for (const char c : number) value = value * 10 + (c - '0');
+    if (value > 255) return false;
+    ++parts;
+    if (dot == host.size()) return parts == 4;
+    start = dot + 1;
+  }
+}
+
 }  // namespace
 
-// The page address, parsed once. For the two usual shapes of link, '/path' and 'name', on a
-// plain page address the result is a join of texts; uriparser does everything else.
+// The page address, parsed once. For the usual shapes of link, '/path', 'name' and '//host/path',
+// on a plain page address the result is a join of texts; uriparser does everything else.
 class LinkResolver::Base : public ParsedUri {
  public:
-  explicit Base(const Text& pageAddress) : ParsedUri(pageAddress) {
-    if (!IsWebAddress() || Escaped()) return;
+  explicit Base(const Text& pageAddress) : ParsedUri(pageAddress), webAddress_(IsWebAddress()) {
+    if (!webAddress_ || Escaped()) return;
     const std::string_view text = pageAddress;
     const std::size_t authority = text.find("//") + 2;  // a web address has "scheme://"
     const std::size_t pathStart = std::min(text.find_first_of("/?#", authority), text.size());
     const std::size_t pathEnd = std::min(text.find_first_of("?#", pathStart), text.size());
     const std::string_view path = text.substr(pathStart, pathEnd - pathStart);
     if (HasDotSegment(path)) return;
+    scheme_ = Text(text.substr(0, text.find(':')));
     origin_ = Text(text.substr(0, pathStart));
     folder_ = path.empty() ? origin_ + "/" : Text(text.substr(0, path.rfind('/') + pathStart + 1));
     joinable_ = true;
   }
 
-  // The result of an escape-free reference of a usual shape, or nothing.
-  [[nodiscard]] std::optional<Text> Join(const Text& reference) const {
-    if (!joinable_ || reference.empty() || NeedsEscapes(reference, false) || HasDotSegment(reference)) {
-      return std::nullopt;
-    }
+  [[nodiscard]] bool WebAddress() const { return webAddress_; }
+
+  // Appends the result of an escape-free reference of a usual shape; false for any other.
+  [[nodiscard]] bool Join(std::string_view reference, Text& out) const {
+    if (!joinable_ || reference.empty()) return false;
+    const ReferenceShape shape = ShapeOf(reference);
+    if (!shape.plain) return false;
     if (reference[0] == '/') {
-      if (reference.size() > 1 && reference[1] == '/') return std::nullopt;
-      return origin_ + reference;
+      if (reference.size() > 1 && reference[1] == '/') return JoinNetworkPath(reference, shape, out);
+      out.append(origin_).append(reference);
+      return true;
     }
-    if (reference[0] == '?' || reference[0] == '#') return std::nullopt;
+    if (reference[0] == '?' || reference[0] == '#') return false;
     // A colon in the first segment is no relative path.
-    if (reference.find(':') < reference.find_first_of("/?#")) return std::nullopt;
-    return folder_ + reference;
+    if (shape.colon < shape.delimiter) return false;
+    out.append(folder_).append(reference);
+    return true;
   }
 
  private:
+  // "//host/path" takes the page's scheme. uriparser refuses a second '#' and may write the
+  // authority differently: those go to it.
+  [[nodiscard]] bool JoinNetworkPath(std::string_view reference, const ReferenceShape& shape, Text& out) const {
+    if (shape.hashes > 1) return false;
+    std::size_t authorityEnd = 2;
+    while (authorityEnd < reference.size() && reference[authorityEnd] != '/' && reference[authorityEnd] != '?' &&
+           reference[authorityEnd] != '#') {
+      ++authorityEnd;
+    }
+    if (!IsPlainAuthority(reference.substr(2, authorityEnd - 2))) return false;
+    out.append(scheme_).append(":").append(reference);
+    return true;
+  }
+
+  bool webAddress_;
   bool joinable_ = false;
+  Text scheme_;
   Text origin_;  // scheme and authority
   Text folder_;  // origin and path up to its last '/'
 };
@@ -180,26 +296,40 @@ LinkResolver::LinkResolver(const Text& pageAddress) : base_(std::make_unique<Bas
 LinkResolver::~LinkResolver() = default;
 
 std::optional<Text> LinkResolver::Resolve(const Text& reference) const {
-  if (HasScheme(reference)) return reference;
-  if (!base_->IsWebAddress()) return std::nullopt;
-  if (auto joined = base_->Join(reference)) return joined;
+  Text out;
+  if (!AppendResolved(reference, out)) return std::nullopt;
+  return out;
+}
+
+bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
+  if (HasScheme(reference)) {
+    out += reference;
+    return true;
+  }
+  if (!base_->WebAddress()) return false;
+  if (base_->Join(reference, out)) return true;
   const ParsedUri ref(reference);
-  if (!ref.Parsed()) return std::nullopt;
+  if (!ref.Parsed()) return false;
 
   UriUriA resolved{};
-  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base_->Uri()) != URI_SUCCESS) return std::nullopt;
+  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base_->Uri()) != URI_SUCCESS) return false;
   int required = 0;
-  std::string out;
-  bool written = uriToStringCharsRequiredA(&resolved, &required) == URI_SUCCESS;
-  if (written) {
-    out.resize(static_cast<std::size_t>(required) + 1);
-    written = uriToStringA(out.data(), &resolved, required + 1, nullptr) == URI_SUCCESS;
-    out.resize(static_cast<std::size_t>(required));
+  std::string written;
+  bool ok = uriToStringCharsRequiredA(&resolved, &required) == URI_SUCCESS;
+  if (ok) {
+    written.resize(static_cast<std::size_t>(required) + 1);
+    ok = uriToStringA(written.data(), &resolved, required + 1, nullptr) == URI_SUCCESS;
+    written.resize(static_cast<std::size_t>(required));
   }
   uriFreeUriMembersA(&resolved);
-  if (!written) return std::nullopt;
+  if (!ok) return false;
   // Unless something was escaped there is nothing to undo.
-  return ref.Escaped() || base_->Escaped() ? Unescape(out) : Text(std::move(out));
+  if (ref.Escaped() || base_->Escaped()) {
+    out += Unescape(written);
+  } else {
+    out += written;
+  }
+  return true;
 }
 
 std::optional<Text> ResolveLink(const Text& pageAddress, const Text& reference) {

@@ -22,6 +22,10 @@ class LinkResolver {
   // address or the reference cannot be parsed. GBK bytes, spaces and stray '%' in either are
   // kept unchanged.
   [[nodiscard]] std::optional<Text> Resolve(const Text& reference) const;
+  // Appends what Resolve gives to `out` and answers true; answers false, leaving `out` as it
+  // was, when Resolve gives nothing. A caller that builds a line per link then needs no text
+  // of its own for each.
+  [[nodiscard]] bool AppendResolved(const Text& reference, Text& out) const;
 
  private:
   class Base;

@@ -12,10 +12,10 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-inline unsigned char Byte(std::string_view text, std::size_t i) { return static_cast<unsigned char>(text[i]); }
-inline bool IsLead(unsigned char c) { return c >= 0x80; }
-inline bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+constexpr unsigned char Byte(std::string_view text, std::size_t i) { return static_cast<unsigned char>(text[i]); }
+constexpr bool IsLead(unsigned char c) { return c >= 0x80; }
+constexpr bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 // Byte offset where a 1-based start position begins; positions below 1 mean the first byte.
 std::size_t StartOffset(std::optional<int> start) {
@@ -34,6 +34,33 @@ bool IsUnitStartFrom(std::string_view text, std::size_t origin, std::size_t q) {
   while (j > origin && IsLead(Byte(text, j - 1))) --j;
   return (q - j) % 2 == 0;
 }
+
+// A rough guess at how often a byte turns up in a web page: the most frequent bytes of markup
+// and English text first, capitals and the many GBK byte values rarer.
+constexpr int AnchorCost(unsigned char c, bool ignoreCase) {
+  constexpr std::string_view kByFrequency = " e<>\"=/tainsorlcdhp\r\nmu.-0123456789fgwybv:;_'\tkxjqz";
+  if (IsLead(c)) return 2;
+  const std::size_t rank = kByFrequency.find(static_cast<char>(ignoreCase ? Fold(c) : c));
+  int cost = rank == std::string_view::npos ? 0 : static_cast<int>(kByFrequency.size() - rank);
+  if (c >= 'A' && c <= 'Z' && !ignoreCase) cost = 1;
+  if (IsAsciiLetter(c) && ignoreCase) cost += 1;  // either case stops the scan
+  return cost;
+}
+
+// A search is set up once per call, many times over on one page: the costs are looked up.
+struct AnchorCosts {
+  int of[2][256];
+};
+
+constexpr AnchorCosts MakeAnchorCosts() {
+  AnchorCosts costs{};
+  for (int ignoreCase = 0; ignoreCase < 2; ++ignoreCase) {
+    for (int c = 0; c < 256; ++c) costs.of[ignoreCase][c] = AnchorCost(static_cast<unsigned char>(c), ignoreCase != 0);
+  }
+  return costs;
+}
+
+constexpr AnchorCosts kAnchorCosts = MakeAnchorCosts();
 
 // Finds `sought` only at unit starts of a walk, without walking every unit: candidates come from
 // memchr on the sought byte least likely to occur (both cases of it when case is ignored) and
@@ -54,14 +81,22 @@ class UnitSearch {
     if (sought_.empty() || from > text_.size() || text_.size() - from < sought_.size()) return kNone;
     const std::size_t last = text_.size() - sought_.size();
     const std::size_t hi = last + anchor_ + 1;
-    NextByte first, second;
     std::size_t pos = from;
     while (pos <= last) {
       if (useMemmem_) return NextByMemmem(pos);
       const std::size_t lo = pos + anchor_;
-      std::size_t r = Seek(first, anchorA_, lo, hi);
-      if (anchorB_ != anchorA_) r = std::min(r, Seek(second, anchorB_, lo, hi));
+      Seek(first_, anchorA_, lo, hi);
+      std::size_t r = first_.at;
+      bool found = first_.found;
+      if (anchorB_ != anchorA_) {
+        Seek(second_, anchorB_, lo, hi);
+        if (second_.at < r || (second_.at == r && second_.found)) r = second_.at, found = second_.found;
+      }
       if (r >= hi) return kNone;
+      if (!found) {  // no anchor byte before r: scan on from there
+        pos = r - anchor_;
+        continue;
+      }
       const std::size_t q = r - anchor_;
       if (Matches(q) && AtUnitStart(q)) return q;
       pos = q + 1;
@@ -76,8 +111,15 @@ class UnitSearch {
   static constexpr std::size_t kMissesToTrust = 64;
   static constexpr std::size_t kMissSpacing = 32;  // bytes per false candidate below which memmem wins
 
+  static constexpr std::size_t kFirstWindow = 256;
+
+  // What a scan for one anchor byte learnt: [from, at) does not hold it, and `at` does when
+  // `found`. It stays true for later starts, so later searches of the same text reuse it.
   struct NextByte {
+    std::size_t from = 0;
     std::size_t at = 0;
+    std::size_t window = kFirstWindow;
+    bool found = false;
     bool known = false;
   };
 
@@ -85,22 +127,11 @@ class UnitSearch {
     return std::any_of(s.begin(), s.end(), [](char c) { return IsAsciiLetter(static_cast<unsigned char>(c)); });
   }
 
-  // A rough guess at how often a byte turns up in a web page: the most frequent bytes of markup
-  // and English text first, capitals and the many GBK byte values rarer.
-  static int AnchorCost(unsigned char c, bool ignoreCase) {
-    static constexpr std::string_view kByFrequency = " e<>\"=/tainsorlcdhp\r\nmu.-0123456789fgwybv:;_'\tkxjqz";
-    if (IsLead(c)) return 2;
-    const std::size_t rank = kByFrequency.find(static_cast<char>(ignoreCase ? Fold(c) : c));
-    int cost = rank == std::string_view::npos ? 0 : static_cast<int>(kByFrequency.size() - rank);
-    if (c >= 'A' && c <= 'Z' && !ignoreCase) cost = 1;
-    if (IsAsciiLetter(c) && ignoreCase) cost += 1;  // either case stops the scan
-    return cost;
-  }
-
   void PickAnchor() {
+    const int* const costOf = kAnchorCosts.of[ignoreCase_ ? 1 : 0];
     int best = INT_MAX;
     for (std::size_t i = 0; i < sought_.size(); ++i) {
-      const int cost = AnchorCost(Byte(sought_, i), ignoreCase_);
+      const int cost = costOf[Byte(sought_, i)];
       if (cost < best) best = cost, anchor_ = i;
     }
     anchorA_ = anchorB_ = Byte(sought_, anchor_);
@@ -110,14 +141,24 @@ class UnitSearch {
     }
   }
 
-  // The first offset in [lo, hi) holding c, or hi; reuses the previous answer while it is ahead.
-  std::size_t Seek(NextByte& next, unsigned char c, std::size_t lo, std::size_t hi) const {
-    if (!next.known || next.at < lo) {
-      const void* hit = std::memchr(text_.data() + lo, c, hi - lo);
-      next.at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : hi;
-      next.known = true;
+  // Brings `next` up to date for a search from lo: the first offset in [lo, hi) holding c, or a
+  // point up to which none does (hi when none does at all). A scan reads a window that doubles
+  // whenever it comes up empty: a byte that is rare (the other case of a letter, say) is then
+  // not looked for to the end of the text on every search that ends close to its start, and
+  // still no byte is read twice by one search.
+  void Seek(NextByte& next, unsigned char c, std::size_t lo, std::size_t hi) const {
+    if (next.known && next.from <= lo && (lo < next.at || (next.found && lo == next.at))) return;
+    const std::size_t end = hi - lo > next.window ? lo + next.window : hi;
+    const void* hit = std::memchr(text_.data() + lo, c, end - lo);
+    next.from = lo;
+    next.known = true;
+    next.found = hit != nullptr;
+    if (next.found) {
+      next.at = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+    } else {
+      next.at = end;
+      if (next.window <= hi) next.window *= 2;
     }
-    return next.at;
   }
 
   bool Matches(std::size_t q) const {
@@ -156,6 +197,8 @@ class UnitSearch {
   std::size_t origin_ = kNone;
   std::size_t misses_ = 0;
   bool useMemmem_ = false;
+  NextByte first_;
+  NextByte second_;
 };
 
 bool IsSpaceUnit(std::string_view text, std::size_t p) {
@@ -191,6 +234,29 @@ int FindText(std::string_view text, std::string_view sought, std::optional<int> 
   if (sought.empty()) return 1;
   UnitSearch search(text, sought, ignoreCase);
   const std::size_t q = search.Next(b);
+  return q == kNone ? -1 : ToPosition(q);
+}
+
+class TextFinder::Search {
+ public:
+  Search(std::string_view text, std::string_view sought, bool ignoreCase)
+      : text(text), sought(sought), units(text, sought, ignoreCase) {}
+
+  std::string_view text;
+  std::string_view sought;
+  UnitSearch units;
+};
+
+TextFinder::TextFinder(std::string_view text, std::string_view sought, bool ignoreCase)
+    : search_(std::make_unique<Search>(text, sought, ignoreCase)) {}
+
+TextFinder::~TextFinder() = default;
+
+int TextFinder::Find(std::optional<int> start) {
+  const std::size_t b = StartOffset(start);
+  if (b >= search_->text.size()) return -1;
+  if (search_->sought.empty()) return 1;
+  const std::size_t q = search_->units.Next(b);
   return q == kNone ? -1 : ToPosition(q);
 }
 
@@ -245,6 +311,25 @@ Text ReplaceText(const Text& text, std::string_view sought, std::string_view rep
   return out;
 }
 
+namespace {
+
+constexpr std::size_t kPartsBeforeEstimate = 64;
+
+// A long split would move its parts at every doubling of the vector: once the first parts have
+// shown how long parts are, room is made for as many more as the rest of the text should hold.
+// The guess never reserves more than a part for every 32 bytes left, so a text whose first parts
+// are short and the rest one long part costs no more memory than its own size.
+void ReserveForTheRest(std::vector<Text>& parts, std::size_t textSize, std::size_t consumed,
+                       std::optional<int> mostParts) {
+  const std::size_t rest = textSize - consumed;
+  const std::size_t expected = rest / (consumed / parts.size() + 1);
+  std::size_t more = std::min(expected + expected / 8 + 1, rest / 32 + 1);
+  if (mostParts) more = std::min(more, static_cast<std::size_t>(*mostParts) - parts.size());
+  parts.reserve(parts.size() + more);
+}
+
+}  // namespace
+
 TextArray SplitText(const Text& text, std::string_view delimiter, std::optional<int> mostParts) {
   long long left = mostParts ? std::max(*mostParts, 0) : -1;
   if (text.empty() || left == 0) return {};
@@ -256,6 +341,7 @@ TextArray SplitText(const Text& text, std::string_view delimiter, std::optional<
   for (;;) {
     const std::size_t q = search.Next(pieceStart);
     if (q == kNone) break;
+    if (parts.size() == kPartsBeforeEstimate) ReserveForTheRest(parts, text.size(), pieceStart, mostParts);
     parts.emplace_back(text, pieceStart, q - pieceStart);
     pieceStart = q + delimiter.size();
     if (left > 0 && --left == 0) break;
@@ -264,13 +350,18 @@ TextArray SplitText(const Text& text, std::string_view delimiter, std::optional<
   return TextArray(std::move(parts));
 }
 
-Text TrimLeading(const Text& text) {
+namespace {
+
+std::string_view TrimLeadingView(std::string_view text) {
   std::size_t p = 0;
   while (p < text.size() && IsSpaceUnit(text, p)) p += Byte(text, p) == 0x20 ? 1 : 2;
   return text.substr(p);
 }
 
-Text TrimTrailing(const Text& text) {
+std::string_view TrimTrailingView(std::string_view text) {
+  // A last byte below 0x80 other than a space ends a unit that is no space, alone or as the
+  // second byte of a pair, and is no stray lead byte: nothing goes, and the walk is not needed.
+  if (!text.empty() && !IsLead(Byte(text, text.size() - 1)) && Byte(text, text.size() - 1) != 0x20) return text;
   std::size_t runStart = kNone;
   std::size_t p = 0;
   while (p < text.size()) {
@@ -288,7 +379,16 @@ Text TrimTrailing(const Text& text) {
   return runStart == kNone ? text : text.substr(0, runStart);
 }
 
-Text TrimBoth(const Text& text) { return TrimTrailing(TrimLeading(text)); }
+}  // namespace
+
+Text TrimLeading(const Text& text) { return Text(TrimLeadingView(text)); }
+
+Text TrimTrailing(const Text& text) { return Text(TrimTrailingView(text)); }
+
+// The leading cut ends at a unit start, where the trailing walk must begin.
+std::string_view TrimBothView(std::string_view text) { return TrimTrailingView(TrimLeadingView(text)); }
+
+Text TrimBoth(const Text& text) { return Text(TrimBothView(text)); }
 
 Text RemoveAllSpaces(const Text& text) {
   Text out;

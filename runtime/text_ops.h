@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -26,6 +27,24 @@ namespace kestrin {
 // An empty `sought` gives 1 when the searched region holds a byte, else -1 (not the start).
 [[nodiscard]] int FindText(std::string_view text, std::string_view sought,
                            std::optional<int> start = std::nullopt, bool ignoreCase = false);
+// FindText again and again over one text for one sought text, as a collector searches a page:
+// what one search learns of the text is kept for the next, so searches from ever later starts
+// read the text about once between them. Both texts must outlive the finder.
+class TextFinder {
+ public:
+  TextFinder(std::string_view text, std::string_view sought, bool ignoreCase = false);
+  ~TextFinder();
+  TextFinder(const TextFinder&) = delete;
+  TextFinder& operator=(const TextFinder&) = delete;
+
+  // FindText(text, sought, start, ignoreCase), from any start.
+  [[nodiscard]] int Find(std::optional<int> start = std::nullopt);
+
+ private:
+  class Search;
+  std::unique_ptr<Search> search_;
+};
+
 // Position of the last occurrence lying wholly before `start` (omitted: the end), or -1.
 [[nodiscard]] int FindTextBackward(std::string_view text, std::string_view sought,
                                    std::optional<int> start = std::nullopt, bool ignoreCase = false);
@@ -43,6 +62,8 @@ namespace kestrin {
 [[nodiscard]] Text TrimLeading(const Text& text);
 [[nodiscard]] Text TrimTrailing(const Text& text);
 [[nodiscard]] Text TrimBoth(const Text& text);
+// The part of `text` that TrimBoth keeps, without copying it.
+[[nodiscard]] std::string_view TrimBothView(std::string_view text);
 [[nodiscard]] Text RemoveAllSpaces(const Text& text);
 // ASCII capitals made small; two-byte units untouched.
 [[nodiscard]] Text ToLowerCase(const Text& text);

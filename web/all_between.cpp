@@ -1,6 +1,8 @@
 #include "web/all_between.h"
 
 #include <algorithm>
+#include <climits>
+#include <string_view>
 
 #include "runtime/events.h"
 #include "runtime/text_ops.h"
@@ -11,9 +13,9 @@ namespace {
 
 // FindText answers 1 for an empty sought text wherever the search starts; here an empty marker
 // matches where the search starts instead, so that the loop cannot fall back.
-int FindMarker(const Text& text, const Text& marker, int from, bool ignoreCase) {
+int FindMarker(TextFinder& finder, const Text& text, const Text& marker, int from) {
   if (marker.empty()) return from <= TextLength(text) ? from : -1;
-  return FindText(text, marker, from, ignoreCase);
+  return finder.Find(from);
 }
 
 }  // namespace
@@ -21,20 +23,38 @@ int FindMarker(const Text& text, const Text& marker, int from, bool ignoreCase) 
 TextArray AllTextsBetween(const Text& text, const Text& left, const Text& right, const AllTextsOptions& options) {
   TextArray pieces;
   const bool ignoreCase = !options.caseSensitive;
+  // Each marker's searches go forward over the text round after round.
+  TextFinder leftFinder(text, left, ignoreCase);
+  TextFinder rightFinder(text, right, ignoreCase);
+  const std::size_t leftSize = options.includeLeft ? left.size() : 0;
+  const std::size_t rightSize = options.includeRight ? right.size() : 0;
   int position = std::max(options.start, 1);
   for (;;) {
-    const int leftAt = FindMarker(text, left, position, ignoreCase);
+    const int leftAt = FindMarker(leftFinder, text, left, position);
     if (leftAt == -1) break;
     const int pieceStart = leftAt + TextLength(left);
-    const int rightAt = FindMarker(text, right, pieceStart, ignoreCase);
+    const int rightAt = FindMarker(rightFinder, text, right, pieceStart);
     if (rightAt == -1) break;
 
-    Text piece = JoinTexts(options.prefix, TrimBoth(MidText(text, pieceStart, rightAt - pieceStart)), options.suffix);
+    // Each kept piece is built once, at its final size; a skipped one is never built.
+    const std::size_t bodyOffset = static_cast<std::size_t>(pieceStart) - 1;
+    const std::string_view body =
+        rightAt > pieceStart
+            ? TrimBothView(std::string_view(text).substr(bodyOffset, static_cast<std::size_t>(rightAt - pieceStart)))
+            : std::string_view();
+    const std::size_t bare = options.prefix.size() + body.size() + options.suffix.size();
     int next = pieceStart;
-    if (!piece.empty()) {
-      if (options.includeLeft) piece.insert(0, left);
-      if (options.includeRight) piece += right;
-      if (options.maximumLength == 0 || TextLength(piece) < options.maximumLength) pieces.Append(std::move(piece));
+    if (bare != 0) {
+      const std::size_t size = leftSize + bare + rightSize;
+      const int length = static_cast<int>(std::min<std::size_t>(size, INT_MAX));
+      if (options.maximumLength == 0 || length < options.maximumLength) {
+        Text piece;
+        piece.reserve(size);
+        if (options.includeLeft) piece += left;
+        piece.append(options.prefix).append(body).append(options.suffix);
+        if (options.includeRight) piece += right;
+        pieces.Append(std::move(piece));
+      }
       next = rightAt;
     }
     ProcessPendingEvents();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace kestrin {
 namespace {
@@ -49,6 +51,18 @@ const ResolveCase kResolveCases[] = {
     {"PageWithQueryButNoPath", "http://site?page=2", "a.html", "http://site/a.html"},
     {"UserInfoKept", "http://me@site:81/list/2.html", "/a.html", "http://me@site:81/a.html"},
     {"Ipv6PageKept", "http://[::1]:8080/list/2.html", "/a.html", "http://[::1]:8080/a.html"},
+    {"ProtocolRelativeWithPort", "http://site/list/2.html", "//127.0.0.1:8080/html/1.html",
+     "http://127.0.0.1:8080/html/1.html"},
+    {"ProtocolRelativeQueryAndFragment", "http://site/list/2.html", "//cdn/x?a=1#top", "http://cdn/x?a=1#top"},
+    {"ProtocolRelativeHostOnly", "http://site/list/2.html", "//cdn", "http://cdn"},
+    {"ProtocolRelativeCaseKept", "HTTPS://Site/l/2.html", "//Cdn.Example.COM/X.html", "HTTPS://Cdn.Example.COM/X.html"},
+    {"ProtocolRelativeEmptySegmentsKept", "http://site/list/2.html", "//cdn//x/", "http://cdn//x/"},
+    {"ProtocolRelativeDotSegments", "http://site/list/2.html", "//cdn/a/../b.html", "http://cdn/b.html"},
+    {"ProtocolRelativeLongIpv4Kept", "http://site/list/2.html", "//127.000.000.001/x", "http://127.000.000.001/x"},
+    {"ProtocolRelativeUserInfoKept", "http://site/list/2.html", "//me@cdn:81/x", "http://me@cdn:81/x"},
+    {"ProtocolRelativeGbkPathKept", "http://site/list/2.html", "//cdn/文章.html", "http://cdn/文章.html"},
+    {"ProtocolRelativeBadPort", "http://site/list/2.html", "//cdn:ab/x", std::nullopt},
+    {"ProtocolRelativeSecondHash", "http://site/list/2.html", "//cdn/x#a#b", std::nullopt},
     {"ColonInFirstSegment", "http://site/list/2.html", "1:a.html", std::nullopt},
     {"ColonAfterFirstSegment", "http://site/list/2.html", "a/b:c.html", "http://site/list/a/b:c.html"},
     {"AbsoluteKeptWhateverThePage", "", "https://site/a.html", "https://site/a.html"},
@@ -75,6 +89,18 @@ TEST_P(ResolveLinkTest, ResolvesAsABrowser) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ResolveLinkTest, testing::ValuesIn(kResolveCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// One resolver serves a whole page, its lines written after whatever the caller holds.
+TEST(LinkResolverTest, AppendsAfterWhatIsThereAndLeavesItWhenUnresolvable) {
+  const LinkResolver page("http://site/list/2.html");
+  for (const ResolveCase& row : kResolveCases) {
+    if (std::string_view(row.page) != "http://site/list/2.html") continue;
+    Text line = "before ";
+    const bool resolved = page.AppendResolved(row.reference, line);
+    EXPECT_EQ(resolved, row.expected.has_value()) << row.name;
+    EXPECT_EQ(line, resolved ? "before " + std::string(*row.expected) : "before ") << row.name;
+  }
+}
 
 }  // namespace
 }  // namespace kestrin

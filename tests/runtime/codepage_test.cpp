@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +52,64 @@ const CodepageCase kToGbkCases[] = {
 TEST(Codepage, Utf8ThroughUtf16ToGbk) {
   for (const auto& c : kToGbkCases) {
     EXPECT_EQ(Utf16ToGbk(Utf8ToUtf16(Hex(c.utf8))), Hex(c.gbk)) << c.name;
+  }
+}
+
+// The direct conversion looks most characters up itself and hands the rest to ICU; the two
+// must meet without a seam.
+const CodepageCase kDirectCases[] = {
+    {"ascii run past eight bytes then chinese", "61 62 63 64 65 66 67 68 69 E4 B8 AD",
+     "61 62 63 64 65 66 67 68 69 D6 D0"},
+    {"chinese between ascii runs", "61 62 63 64 65 66 67 E4 B8 AD 61 62 63 64 65 66 67 68",
+     "61 62 63 64 65 66 67 D6 D0 61 62 63 64 65 66 67 68"},
+    {"character beyond the bmp inside chinese", "E4 B8 AD F0 9F 98 80 E6 96 87", "D6 D0 3F CE C4"},
+    {"malformed byte inside chinese", "E4 B8 AD FF E6 96 87", "D6 D0 3F CE C4"},
+    {"truncated sequence before chinese", "E4 B8 E6 96 87", "3F CE C4"},
+    {"truncated sequence after chinese at the end", "E4 B8 AD E4 B8", "D6 D0 3F"},
+    {"overlong forms are malformed", "C0 AF 61 E0 80 AF", "3F 3F 61 3F 3F 3F"},
+    {"beyond U+10FFFF is malformed", "F4 90 80 80", "3F 3F 3F 3F"},
+    {"two-byte character with a gbk form", "C2 B7", "A1 A4"},
+    {"last character before the surrogates", "ED 9F BF", "3F"},
+    {"private use area has gbk forms", "EE 80 80", "AA A1"},
+    {"replacement character and the last bmp character", "EF BF BD EF BF BF", "3F 3F"},
+};
+
+TEST(Codepage, Utf8StraightToGbk) {
+  for (const auto& c : kToGbkCases) EXPECT_EQ(Utf8ToGbkText(Hex(c.utf8)), Hex(c.gbk)) << c.name;
+  for (const auto& c : kDirectCases) EXPECT_EQ(Utf8ToGbkText(Hex(c.utf8)), Hex(c.gbk)) << c.name;
+}
+
+// Whatever the bytes, straight to GBK gives what the way through UTF-16 gives.
+TEST(Codepage, Utf8StraightToGbkAgreesWithTheWayThroughUtf16) {
+  std::mt19937 rng(936);
+  const auto utf8 = [](std::string& out, char32_t c) {
+    if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 30); n > 0; --n) {
+      std::string character;
+      switch (rng() % 6) {
+        case 0: character = static_cast<char>(1 + rng() % 0x7F); break;
+        case 1: character = static_cast<char>(0x80 + rng() % 0x80); break;  // any stray byte
+        case 2: utf8(character, 0x4E00 + rng() % 0x5200); break;
+        case 3: utf8(character, 0x80 + rng() % 0xD780); break;
+        case 4: utf8(character, 0x10000 + rng() % 0x100000); break;
+        default: utf8(character, 0xE000 + rng() % 0x2000); character.resize(1 + rng() % 3); break;
+      }
+      text += character;
+    }
+    ASSERT_EQ(Utf8ToGbkText(text), Utf16ToGbk(Utf8ToUtf16(text))) << "round " << round;
   }
 }
 

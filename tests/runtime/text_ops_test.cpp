@@ -166,6 +166,54 @@ TEST(FindTextTest, AgreesWithUnitWalkOnRandomBytes) {
   }
 }
 
+// A finder keeps what it learnt of the text between searches; the answers must not depend on
+// it, from starts that go forward, stay, or go back.
+TEST(TextFinderTest, AnswersAsFindTextFromAnyStart) {
+  const std::string far = std::string(1000, 'x') + "F" + std::string(600, 'x') + "f";
+  const struct {
+    const char* name;
+    std::string text;
+    std::string sought;
+    bool ignoreCase;
+    std::vector<std::pair<int, int>> startsAndPositions;
+  } cases[] = {
+      {"other case far past the first scan", far, "f", true, {{1, 1001}, {500, 1001}, {1001, 1001}, {1002, 1602}}},
+      {"going back finds the earlier match again", far, "f", true, {{1200, 1602}, {1, 1001}, {1603, -1}, {2, 1001}}},
+      {"exact case skips the other", far, "f", false, {{1, 1602}, {1602, 1602}, {1, 1602}}},
+      {"one pair, found from each side of it", "ab\xB0\xA1" "c\xB0\xA1", kAh, false, {{1, 3}, {4, 6}, {3, 3}, {7, -1}}},
+      {"a start on a second byte begins a unit", "\xB0\xA1\xA1\xB0", "\xA1\xA1", false, {{1, -1}, {2, 2}, {1, -1}}},
+      {"empty sought", "abc", "", false, {{3, 1}, {4, -1}, {1, 1}}},
+  };
+  for (const auto& c : cases) {
+    TextFinder finder(c.text, c.sought, c.ignoreCase);
+    for (const auto& [start, position] : c.startsAndPositions) {
+      EXPECT_EQ(finder.Find(start), position) << c.name << ", from " << start;
+    }
+  }
+}
+
+TEST(TextFinderTest, AgreesWithUnitWalkOnRandomBytes) {
+  std::mt19937 rng(7);
+  // Capitals are rare, so that the scans for them run long.
+  const char alphabet[] = {'a', 'a', 'b', 'b', 'x', 'x', 'x', 'A', '\xB0', '\xA1', ' '};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(rng() % 1500, ' ');
+    for (auto& ch : text) ch = alphabet[rng() % sizeof alphabet];
+    std::string sought(1 + rng() % 2, ' ');
+    for (auto& ch : sought) ch = alphabet[rng() % sizeof alphabet];
+    const bool fold = round % 2 == 0;
+    TextFinder finder(text, sought, fold);
+    int start = 1;
+    for (int k = 0; k < 20; ++k) {
+      const std::size_t b = start > 0 ? start - 1 : 0;
+      const int expected = b >= text.size() ? -1 : WalkFind(text, sought, b, fold, false);
+      ASSERT_EQ(finder.Find(start), expected) << "round " << round << ", from " << start;
+      // Mostly forward, as a collector goes; now and then back.
+      start = rng() % 5 == 0 ? static_cast<int>(rng() % (text.size() + 2)) : start + static_cast<int>(rng() % 200);
+    }
+  }
+}
+
 struct ReplaceCase {
   const char* name;
   std::string text;
@@ -204,6 +252,46 @@ TEST(ReplaceTextTest, EditsWithoutOverlapOrRescan) {
   for (const auto& c : cases) {
     EXPECT_EQ(ReplaceText(c.text, c.sought, c.replacement, c.start, c.count, c.caseSensitive), c.expected)
         << c.name;
+  }
+}
+
+// The plain unit walk for ReplaceText: a stray lead byte that a full scan reaches is dropped.
+std::string WalkReplace(const std::string& t, const std::string& f, const std::string& r, bool fold) {
+  const auto fold1 = [&](unsigned char c) { return fold && c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  const auto same = [&](std::size_t p) {
+    for (std::size_t i = 0; i < f.size(); ++i) {
+      if (fold1(t[p + i]) != fold1(f[i])) return false;
+    }
+    return true;
+  };
+  std::string out;
+  std::size_t p = 0;
+  while (t.size() - p >= f.size()) {
+    if (same(p)) {
+      out += r;
+      p += f.size();
+      continue;
+    }
+    const std::size_t unit = static_cast<unsigned char>(t[p]) < 0x80 ? 1 : 2;
+    if (p + unit > t.size()) return out;
+    out.append(t, p, unit);
+    p += unit;
+  }
+  return out + t.substr(p);
+}
+
+TEST(ReplaceTextTest, AgreesWithUnitWalkOnLongTextsInAnyCase) {
+  std::mt19937 rng(11);
+  const char alphabet[] = {'h', 'h', 'r', 'e', 'f', 'F', 'x', 'x', '\xB0', '\xA1'};
+  for (int round = 0; round < 400; ++round) {
+    std::string text(rng() % 2000, ' ');
+    for (auto& ch : text) ch = alphabet[rng() % sizeof alphabet];
+    std::string sought(1 + rng() % 3, ' ');
+    for (auto& ch : sought) ch = alphabet[rng() % sizeof alphabet];
+    const bool caseSensitive = round % 2 == 1;
+    ASSERT_EQ(ReplaceText(text, sought, "#", nullopt, nullopt, caseSensitive),
+              WalkReplace(text, sought, "#", !caseSensitive))
+        << "round " << round;
   }
 }
 
@@ -270,6 +358,9 @@ TEST(TrimTest, SpacesAreOnlyAsciiAndFullWidth) {
       {"stray lead at the end cut alone", "a \xA1", "a \xA1", "a ", "a ", "a"},
       {"stray A1 stops leading trim", "\xA1", "\xA1", "", "", ""},
       {"other pairs kept whole", " \xB0\xA1 ", "\xB0\xA1 ", " \xB0\xA1", "\xB0\xA1", "\xB0\xA1"},
+      {"pair ending in an ascii byte is no space", "  \xB0" "A", "\xB0" "A", "  \xB0" "A", "\xB0" "A", "\xB0" "A"},
+      {"pair whose second byte is a space", "a\xB0 ", "a\xB0 ", "a\xB0 ", "a\xB0 ", "a\xB0 "},
+      {"space after a pair", "\xB0" "A ", "\xB0" "A ", "\xB0" "A", "\xB0" "A", "\xB0" "A"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TrimLeading(c.text), c.leading) << c.name;

@@ -1,13 +1,38 @@
 #include "tests/support/memory_form.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kestrin::testsupport {
 
-bool MemoryForm::Watched() const {
-  const std::lock_guard lock(mutex_);
-  return recording_ || hook_;
+namespace {
+constexpr std::size_t kBoxPieceBytes = 64 * 1024;
+}  // namespace
+
+void MemoryForm::BoxText::Assign(const Text& text) {
+  pieces_.clear();
+  if (!text.empty()) pieces_.push_back(text);
 }
+
+void MemoryForm::BoxText::Append(const Text& text) {
+  if (text.empty()) return;
+  if (pieces_.empty() || pieces_.back().capacity() - pieces_.back().size() < text.size()) {
+    pieces_.emplace_back().reserve(std::max(kBoxPieceBytes, text.size()));
+  }
+  pieces_.back() += text;
+}
+
+Text MemoryForm::BoxText::Whole() const {
+  if (pieces_.size() == 1) return pieces_.front();
+  std::size_t size = 0;
+  for (const Text& piece : pieces_) size += piece.size();
+  Text whole;
+  whole.reserve(size);
+  for (const Text& piece : pieces_) whole += piece;
+  return whole;
+}
+
+bool MemoryForm::WatchedLocked() const { return recording_ || static_cast<bool>(hook_); }
 
 void MemoryForm::Record(FormCall call) {
   std::function<void(const FormCall&)> hook;
@@ -19,39 +44,52 @@ void MemoryForm::Record(FormCall call) {
   if (hook) hook(call);
 }
 
+// Each call takes the lock once when nothing watches, so that a long unrecorded run measures
+// the program rather than the form.
 Text MemoryForm::ReadText(ControlName control) {
   Text text;
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
-    if (const auto it = texts_.find(control); it != texts_.end()) text = it->second;
+    if (const auto it = texts_.find(control); it != texts_.end()) text = it->second.Whole();
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kReadText, std::string(control), text});
+  if (watched) Record({FormOp::kReadText, std::string(control), text});
   return text;
 }
 
 bool MemoryForm::ReadState(ControlName control) {
   bool checked = false;
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     if (const auto it = states_.find(control); it != states_.end()) checked = it->second;
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kReadState, std::string(control), checked ? "1" : "0"});
+  if (watched) Record({FormOp::kReadState, std::string(control), checked ? "1" : "0"});
   return checked;
 }
 
 void MemoryForm::SetText(ControlName control, const Text& text) {
-  Put(control, text);
-  if (Watched()) Record({FormOp::kSetText, std::string(control), text});
+  bool watched = false;
+  {
+    const std::lock_guard lock(mutex_);
+    PutLocked(control, text);
+    watched = WatchedLocked();
+  }
+  if (watched) Record({FormOp::kSetText, std::string(control), text});
 }
 
 void MemoryForm::AppendEditText(ControlName control, const std::vector<Text>& texts) {
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     auto box = texts_.find(control);
-    if (box == texts_.end()) box = texts_.emplace(std::string(control), Text()).first;
-    for (const Text& text : texts) box->second += text;
+    if (box == texts_.end()) box = texts_.emplace(std::string(control), BoxText()).first;
+    for (const Text& text : texts) box->second.Append(text);
+    watched = WatchedLocked();
   }
-  if (Watched()) {
+  if (watched) {
     Text joined;
     for (const Text& text : texts) joined += text;
     Record({FormOp::kAppendEditText, std::string(control), joined});
@@ -59,6 +97,7 @@ void MemoryForm::AppendEditText(ControlName control, const std::vector<Text>& te
 }
 
 void MemoryForm::SetStatusPartText(int part, const Text& text) {
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     if (part >= 0 && part < statusParts_) {
@@ -69,20 +108,24 @@ void MemoryForm::SetStatusPartText(int part, const Text& text) {
         history.back() = text;
       }
     }
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kSetStatusPartText, {}, text, part});
+  if (watched) Record({FormOp::kSetStatusPartText, {}, text, part});
 }
 
 void MemoryForm::SetCaption(const Text& caption) {
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     caption_ = caption;
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kSetCaption, {}, caption});
+  if (watched) Record({FormOp::kSetCaption, {}, caption});
 }
 
 int MemoryForm::MessageBox(const Text& message, int flags, const Text& caption) {
   int answer = kMessageBoxOk;
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     messages_.push_back(message);
@@ -90,22 +133,31 @@ int MemoryForm::MessageBox(const Text& message, int flags, const Text& caption) 
       answer = messageAnswers_.front();
       messageAnswers_.pop_front();
     }
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kMessageBox, caption, message, flags});
+  if (watched) Record({FormOp::kMessageBox, caption, message, flags});
   return answer;
 }
 
 void MemoryForm::OpenAddress(const Text& address) {
+  bool watched = false;
   {
     const std::lock_guard lock(mutex_);
     opened_.push_back(address);
+    watched = WatchedLocked();
   }
-  if (Watched()) Record({FormOp::kOpenAddress, {}, address});
+  if (watched) Record({FormOp::kOpenAddress, {}, address});
 }
 
 void MemoryForm::Put(ControlName control, const Text& text) {
   const std::lock_guard lock(mutex_);
-  texts_[std::string(control)] = text;
+  PutLocked(control, text);
+}
+
+void MemoryForm::PutLocked(ControlName control, const Text& text) {
+  auto box = texts_.find(control);
+  if (box == texts_.end()) box = texts_.emplace(std::string(control), BoxText()).first;
+  box->second.Assign(text);
 }
 
 void MemoryForm::PutState(ControlName control, bool checked) {
@@ -136,7 +188,7 @@ void MemoryForm::SetRecording(bool on) {
 Text MemoryForm::TextOf(ControlName control) const {
   const std::lock_guard lock(mutex_);
   const auto it = texts_.find(control);
-  return it == texts_.end() ? Text() : it->second;
+  return it == texts_.end() ? Text() : it->second.Whole();
 }
 
 bool MemoryForm::StateOf(ControlName control) const {

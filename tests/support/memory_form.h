@@ -77,12 +77,26 @@ class MemoryForm final : public Controls {
   [[nodiscard]] std::vector<Text> OpenedAddresses() const;
 
  private:
-  // Whether calls are recorded or hooked; a long unrecorded run then copies nothing.
-  [[nodiscard]] bool Watched() const;
+  // Whether calls are recorded or hooked, with the lock held; a long unrecorded run then copies
+  // nothing.
+  [[nodiscard]] bool WatchedLocked() const;
+  void PutLocked(ControlName control, const Text& text);
   void Record(FormCall call);
 
+  // A control's text as pieces of bounded size: a long run appends megabytes to one box, which
+  // a single growing text would copy again at every doubling of its size.
+  class BoxText {
+   public:
+    void Assign(const Text& text);
+    void Append(const Text& text);
+    [[nodiscard]] Text Whole() const;
+
+   private:
+    std::vector<Text> pieces_;
+  };
+
   mutable std::mutex mutex_;
-  std::map<std::string, Text, std::less<>> texts_;
+  std::map<std::string, BoxText, std::less<>> texts_;
   std::map<std::string, bool, std::less<>> states_;
   int statusParts_ = 2;
   std::map<int, std::vector<Text>> status_;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,6 +56,23 @@ TEST(AllTextsBetween, CutsEveryPieceBetweenMarkers) {
   for (const auto& c : kCases) {
     EXPECT_EQ(AllTextsBetween(c.text, c.left, c.right, c.options).Items(), c.pieces) << c.name;
   }
+}
+
+// A long list page as sites write them: markers in either case, addresses padded with spaces,
+// Chinese titles, and now and then a long stretch of text between two links.
+TEST(AllTextsBetween, LongPageGivesEveryAddressInOrder) {
+  std::mt19937 rng(3);
+  const char* const pads[] = {"", " ", "  ", "\xA1\xA1", " \xA1\xA1 "};
+  Text page = "<ul>";
+  Pieces expected;
+  for (int i = 0; i < 400; ++i) {
+    const Text address = "/news/" + std::to_string(i) + (i % 3 == 0 ? "/文章.html" : ".html");
+    expected.push_back(address);
+    page += i % 2 == 0 ? "<li><a href=\"" : "<LI><A HREF=\"";
+    page += pads[rng() % 5] + address + pads[rng() % 5] + "\">标题" + std::to_string(i) + "</a></li>\r\n";
+    if (rng() % 8 == 0) page += "<p>" + std::string(300 + rng() % 700, 'x') + "说明</p>";
+  }
+  EXPECT_EQ(AllTextsBetween(page, "<li><a href=\"", "\"").Items(), expected);
 }
 
 int eventRounds = 0;
