@@ -1,8 +1,11 @@
 // Controls built from layout rows, their events, and the texts of edit boxes as the program sees
 // them.
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -60,8 +63,13 @@ QColor TextColour(unsigned properties) {
 void ApplyFont(QWidget* widget, unsigned properties) {
   if (!(properties & (kLargeFont | kBoldFont))) return;
   QFont font = widget->font();
-  font.setPixelSize(20);
   font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
+  // A character height of 20 is the height of the font's cell, ascent and descent together,
+  // as the desktop the layouts come from measures it, not the size of its em.
+  for (int size = 20; size > 8; --size) {
+    font.setPixelSize(size);
+    if (QFontMetrics(font).height() <= 20) break;
+  }
   widget->setFont(font);
 }
 
@@ -145,6 +153,13 @@ QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::stri
     action->setCheckable(true);  // the checked look is the pressed look
     action->setProperty(kButtonState, kStateEnabled);
     action->setData(index++);
+  }
+  // The buttons share the bar's width, so that each is as easy to hit as the bar allows
+  // (less room for the bar's own margins and spacing, which would otherwise push one into the
+  // overflow menu).
+  const int share = row.width / std::max(index, 1) - 16;
+  for (QAction* action : bar->actions()) {
+    if (QWidget* button = bar->widgetForAction(action)) button->setMinimumWidth(share);
   }
   QObject::connect(bar, &QToolBar::actionTriggered, bar, [window, control](QAction* action) {
     // A click toggles a checkable action by itself; only the state operations change the look.
