@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/interleaved.h"
 #include "links/collector.h"
 #include "links/page_fetch.h"
 #include "tests/support/list_site.h"
@@ -102,14 +103,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace kestrin
 
 int main(int argc, char** argv) {
-  // Other work on the machine drifts over a run: interleave the cases so each sees the same.
-  std::vector<char*> args(argv, argv + argc);
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  args.insert(args.begin() + 1, interleave.data());
-  argc = static_cast<int>(args.size());
-  argv = args.data();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!kestrin::bench::InitializeInterleaved(argc, argv)) return 1;
   kestrin::Site();
   kestrin::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
