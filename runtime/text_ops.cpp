@@ -390,22 +390,34 @@ std::string_view TrimBothView(std::string_view text) { return TrimTrailingView(T
 
 Text TrimBoth(const Text& text) { return Text(TrimBothView(text)); }
 
-Text RemoveAllSpaces(const Text& text) {
+// Copies `text` unit by unit: one-byte units through `single` (false drops the byte), two-byte
+// units through `pair`, which appends what stands for them. A stray lead byte at the end cannot
+// be copied as a unit and ends the copy.
+template <typename Single, typename Pair>
+Text CopyUnits(const Text& text, Single single, Pair pair) {
   Text out;
   out.reserve(text.size());
   std::size_t p = 0;
   while (p < text.size()) {
     const unsigned char c = Byte(text, p);
     if (!IsLead(c)) {
-      if (c != 0x20) out.push_back(static_cast<char>(c));
+      if (single(c)) out.push_back(static_cast<char>(c));
       ++p;
       continue;
     }
-    if (p + 1 == text.size()) break;  // a stray lead byte cannot be copied as a unit
-    if (!(c == 0xA1 && Byte(text, p + 1) == 0xA1)) out.append(text, p, 2);
+    if (p + 1 == text.size()) break;
+    pair(out, c, Byte(text, p + 1));
     p += 2;
   }
   return out;
+}
+
+Text RemoveAllSpaces(const Text& text) {
+  return CopyUnits(
+      text, [](unsigned char c) { return c != 0x20; },
+      [](Text& out, unsigned char c, unsigned char c2) {
+        if (!(c == 0xA1 && c2 == 0xA1)) out.append({static_cast<char>(c), static_cast<char>(c2)});
+      });
 }
 
 Text ToLowerCase(const Text& text) {
@@ -424,32 +436,21 @@ Text ToLowerCase(const Text& text) {
 }
 
 Text ToHalfWidth(const Text& text) {
-  Text out;
-  out.reserve(text.size());
-  std::size_t p = 0;
-  while (p < text.size()) {
-    const unsigned char c = Byte(text, p);
-    if (!IsLead(c)) {
-      out.push_back(static_cast<char>(c));
-      ++p;
-      continue;
-    }
-    if (p + 1 == text.size()) break;
-    const unsigned char c2 = Byte(text, p + 1);
-    if (c == 0xA3 && c2 >= 0xA1 && c2 <= 0xFE) {
-      out.push_back(static_cast<char>(c2 & 0x7F));
-    } else if (c == 0xA1 && c2 == 0xA1) {
-      out.push_back(' ');
-    } else if (c == 0xA1 && c2 == 0xAB) {
-      out.push_back('~');
-    } else if (c == 0xA1 && (c2 == 0xEE || c2 == 0xEF)) {
-      out.push_back('*');
-    } else {
-      out.append(text, p, 2);
-    }
-    p += 2;
-  }
-  return out;
+  return CopyUnits(
+      text, [](unsigned char) { return true; },
+      [](Text& out, unsigned char c, unsigned char c2) {
+        if (c == 0xA3 && c2 >= 0xA1 && c2 <= 0xFE) {
+          out.push_back(static_cast<char>(c2 & 0x7F));
+        } else if (c == 0xA1 && c2 == 0xA1) {
+          out.push_back(' ');
+        } else if (c == 0xA1 && c2 == 0xAB) {
+          out.push_back('~');
+        } else if (c == 0xA1 && (c2 == 0xEE || c2 == 0xEF)) {
+          out.push_back('*');
+        } else {
+          out.append({static_cast<char>(c), static_cast<char>(c2)});
+        }
+      });
 }
 
 Text CharText(int code) {
