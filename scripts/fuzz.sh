@@ -8,7 +8,7 @@ seconds=${1:-300}
 dir=${FUZZ_DIR:-build/fuzz}
 mkdir -p "$dir/corpus"
 
-# clang cannot take -fexec-charset=GBK; the fuzzed sources keep their GBK bytes as escapes.
+# clang cannot take -fexec-charset=GB18030; the fuzzed sources keep their GBK bytes as escapes.
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Wall -Wextra -I. \
   fuzz/text_fuzz.cpp runtime/text_ops.cpp web/between.cpp \
