@@ -21,10 +21,6 @@ Text g_noticeAddressOverride;
 
 Text NoticePageText() { return Utf8ToGbk(FetchPageText(NoticePageAddress())); }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && FindText(text.substr(0, prefix.size()), prefix, 1, true) == 1;
-}
-
 }  // namespace
 
 const Text& RemoteVersion() { return g_remoteVersion; }
@@ -42,7 +38,7 @@ void SetNoticePageAddressForTesting(const Text& address) {
 }
 
 bool IsOpenableAddress(const Text& address) {
-  if (!StartsWithIgnoringCase(address, "http://") && !StartsWithIgnoringCase(address, "https://")) return false;
+  if (!StartsWithText(address, "http://", true) && !StartsWithText(address, "https://", true)) return false;
   // A line break or other control byte has no business in an address handed to the shell.
   for (const char c : address) {
     const auto b = static_cast<unsigned char>(c);

@@ -228,13 +228,22 @@ Text MidText(const Text& text, int start, int n) {
   return text.substr(static_cast<std::size_t>(p), static_cast<std::size_t>(n));
 }
 
-int FindText(std::string_view text, std::string_view sought, std::optional<int> start, bool ignoreCase) {
+namespace {
+
+// FindText's answer from `start`; `search` gives the unit search, made only when a scan is due.
+template <typename MakeSearch>
+int FindFrom(std::string_view text, std::string_view sought, std::optional<int> start, MakeSearch&& search) {
   const std::size_t b = StartOffset(start);
   if (b >= text.size()) return -1;
   if (sought.empty()) return 1;
-  UnitSearch search(text, sought, ignoreCase);
-  const std::size_t q = search.Next(b);
+  const std::size_t q = search().Next(b);
   return q == kNone ? -1 : ToPosition(q);
+}
+
+}  // namespace
+
+int FindText(std::string_view text, std::string_view sought, std::optional<int> start, bool ignoreCase) {
+  return FindFrom(text, sought, start, [&] { return UnitSearch(text, sought, ignoreCase); });
 }
 
 class TextFinder::Search {
@@ -253,11 +262,17 @@ TextFinder::TextFinder(std::string_view text, std::string_view sought, bool igno
 TextFinder::~TextFinder() = default;
 
 int TextFinder::Find(std::optional<int> start) {
-  const std::size_t b = StartOffset(start);
-  if (b >= search_->text.size()) return -1;
-  if (search_->sought.empty()) return 1;
-  const std::size_t q = search_->units.Next(b);
-  return q == kNone ? -1 : ToPosition(q);
+  return FindFrom(search_->text, search_->sought, start, [this]() -> UnitSearch& { return search_->units; });
+}
+
+bool StartsWithText(std::string_view text, std::string_view prefix, bool ignoreCase) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const unsigned char a = Byte(text, i);
+    const unsigned char b = Byte(prefix, i);
+    if (a != b && !(ignoreCase && Fold(a) == Fold(b))) return false;
+  }
+  return true;
 }
 
 int FindTextBackward(std::string_view text, std::string_view sought, std::optional<int> start, bool ignoreCase) {

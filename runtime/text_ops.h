@@ -45,6 +45,9 @@ class TextFinder {
   std::unique_ptr<Search> search_;
 };
 
+// Whether `text` begins with `prefix`; with ignoreCase, ASCII letters match in any case.
+[[nodiscard]] bool StartsWithText(std::string_view text, std::string_view prefix, bool ignoreCase = false);
+
 // Position of the last occurrence lying wholly before `start` (omitted: the end), or -1.
 [[nodiscard]] int FindTextBackward(std::string_view text, std::string_view sought,
                                    std::optional<int> start = std::nullopt, bool ignoreCase = false);

@@ -46,6 +46,8 @@ Authority SplitAuthority(const Text& address) {
 
 }  // namespace
 
+bool IsSecureAddress(const Text& address) { return StartsWithText(address, "https", true); }
+
 Text HostOfAddress(const Text& address, bool keepPort) {
   Text host = SplitAuthority(address).hostWithPort;
   if (!keepPort) {
@@ -59,7 +61,7 @@ int PortOfAddress(const Text& address) {
   if (const int colon = FindTextBackward(host, ":"); colon != -1) {
     return ToInteger(MidText(host, colon + 1, TextLength(host)));
   }
-  return ToLowerCase(LeftText(address, 5)) == "https" ? 443 : 80;
+  return IsSecureAddress(address) ? 443 : 80;
 }
 
 Text PathOfAddress(const Text& address) {

@@ -8,6 +8,10 @@ namespace kestrin {
 // The host of `address` in ASCII lower case: the text after "https://" (only at the start) or
 // after the first "http://" (assumed when absent), up to the first "/", "?" or "#". Cut at its
 // first ":" unless `keepPort`. A user name before an "@" is not recognised and becomes the host.
+// Whether the address is secure: its first five bytes are "https" in any case. This one test
+// chooses the default port, the TLS flag and the proxy form.
+[[nodiscard]] bool IsSecureAddress(const Text& address);
+
 [[nodiscard]] Text HostOfAddress(const Text& address, bool keepPort = false);
 
 // The digits after the last ":" of the host with port (an empty or non-numeric port gives 0);

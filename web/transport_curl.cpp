@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cctype>
 #include <cstring>
 #include <mutex>
 
 #include "runtime/declared_functions.h"
+#include "runtime/text_ops.h"
 #include "web/transport.h"
 
 namespace kestrin {
@@ -83,16 +83,6 @@ void MakeCurlReady() {
   });
 }
 
-// Header names and schemes are ASCII.
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const auto a = static_cast<unsigned char>(text[i]);
-    const auto b = static_cast<unsigned char>(prefix[i]);
-    if (a != b && std::tolower(a) != std::tolower(b)) return false;
-  }
-  return true;
-}
 
 // The request object in a form curl accepts: a space would make it reject the whole address.
 std::string EscapeObject(const Text& object) {
@@ -127,9 +117,9 @@ curl_slist* HeaderList(const Text& headers) {
       item.resize(colon);
       item += ';';
     }
-    hasAccept = hasAccept || StartsWithIgnoringCase(line, "Accept:");
-    hasContentType = hasContentType || StartsWithIgnoringCase(line, "Content-Type:");
-    hasExpect = hasExpect || StartsWithIgnoringCase(line, "Expect:");
+    hasAccept = hasAccept || StartsWithText(line, "Accept:", true);
+    hasContentType = hasContentType || StartsWithText(line, "Content-Type:", true);
+    hasExpect = hasExpect || StartsWithText(line, "Expect:", true);
     list = append(list, item.c_str());
   }
   // An empty value tells curl to leave its own line out.
@@ -419,7 +409,7 @@ Text ProxyForScheme(const Text& proxyText, std::string_view scheme) {
     const std::size_t equals = entry.find('=');
     if (equals == std::string_view::npos) {
       if (anyScheme.empty()) anyScheme = Text(entry);
-    } else if (equals == scheme.size() && StartsWithIgnoringCase(entry, scheme)) {
+    } else if (equals == scheme.size() && StartsWithText(entry, scheme, true)) {
       return Text(entry.substr(equals + 1));
     }
   }

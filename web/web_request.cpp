@@ -102,7 +102,7 @@ WebResponse WebRequest(const Text& address, const WebRequestOptions& options, Te
 
   const int method = options.method < 0 || options.method > 2 ? 0 : options.method;
   const Text methodText = kMethodTexts[method];
-  const bool secure = LeftText(ToLowerCase(address), 5) == "https";
+  const bool secure = IsSecureAddress(address);
   const Text agent = AgentOf(options.headers);
 
   ProxyAccess access = ProxyAccess::kDirect;

@@ -95,6 +95,27 @@ TEST(FindTextTest, PositionsAndBoundaries) {
   }
 }
 
+TEST(StartsWithTextTest, PrefixesInEitherCase) {
+  struct Case {
+    const char* text;
+    const char* prefix;
+    bool ignoreCase;
+    bool starts;
+  };
+  const Case cases[] = {
+      {"HTTPS://shop", "https", true, true},
+      {"HTTPS://shop", "https", false, false},
+      {"http", "https", true, false},      // shorter than the prefix
+      {"abc", "", false, true},
+      {"\xB0\x41x", "\xB0\x61", true, true},  // a second byte in A..Z folds, as in the searches
+      {"x\xB0\xA1", "x\xB0\xA2", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " / " + c.prefix);
+    EXPECT_EQ(StartsWithText(c.text, c.prefix, c.ignoreCase), c.starts);
+  }
+}
+
 TEST(FindTextBackwardTest, LastOccurrenceWhollyBeforeStart) {
   const FindCase cases[] = {
       {"last comma", "a,b,c", ",", nullopt, false, 4},
