@@ -1,0 +1,23 @@
+// Plain-text sources: address lists and robots.txt.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrin::cli {
+
+// Whether `address` is an absolute http or https address with a host (scheme in any case).
+[[nodiscard]] bool IsWebAddress(std::string_view address);
+
+// The lines of a list, trimmed; blank lines and lines starting with '#' left out. CR LF, LF and
+// a UTF-8 byte-order mark are all understood.
+[[nodiscard]] std::vector<std::string> ListLines(std::string_view text);
+
+// Whether a text reads as robots.txt: one of its lines is a User-agent, Disallow, Allow, Sitemap
+// or Crawl-delay record.
+[[nodiscard]] bool LooksLikeRobots(std::string_view text);
+// The addresses of its "Sitemap:" lines (field name in any case), in order.
+[[nodiscard]] std::vector<std::string> SitemapsInRobots(std::string_view text);
+
+}  // namespace kestrin::cli

@@ -1,0 +1,215 @@
+#include "cli/xml_source.h"
+
+#include <libxml/xmlreader.h>
+
+#include <cstring>
+#include <memory>
+
+#include "cli/dates.h"
+
+namespace kestrin::cli {
+namespace {
+
+constexpr const char* kAtomNamespace = "http://www.w3.org/2005/Atom";
+
+const char* Chars(const xmlChar* text) { return text != nullptr ? reinterpret_cast<const char*>(text) : ""; }
+
+bool Is(const xmlChar* name, const char* wanted) { return name != nullptr && std::strcmp(Chars(name), wanted) == 0; }
+
+std::string Trim(std::string text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+struct ReaderDeleter {
+  void operator()(xmlTextReaderPtr reader) const { xmlFreeTextReader(reader); }
+};
+
+// Keeps the first error libxml2 reports instead of letting it print to standard error.
+void KeepFirstError(void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
+  if (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR) return;
+  auto* error = static_cast<std::string*>(arg);
+  if (!error->empty()) return;
+  *error = "line " + std::to_string(xmlTextReaderLocatorLineNumber(locator)) + ": " + Trim(message);
+}
+
+XmlKind KindOfRoot(const xmlChar* name, const xmlChar* namespaceUri) {
+  if (Is(name, "urlset")) return XmlKind::kUrlSet;
+  if (Is(name, "sitemapindex")) return XmlKind::kSitemapIndex;
+  if (Is(name, "rss")) return XmlKind::kRss;
+  if (Is(name, "feed") && Is(namespaceUri, kAtomNamespace)) return XmlKind::kAtom;
+  return XmlKind::kOther;
+}
+
+// The element that holds one listed address in each kind, and the child that gives its day.
+const char* EntryName(XmlKind kind) {
+  switch (kind) {
+    case XmlKind::kUrlSet: return "url";
+    case XmlKind::kSitemapIndex: return "sitemap";
+    case XmlKind::kRss: return "item";
+    case XmlKind::kAtom: return "entry";
+    case XmlKind::kOther: break;
+  }
+  return "";
+}
+
+// What is being read inside the current entry.
+enum class Field { kNone, kAddress, kGuid, kDay, kPublished };
+
+struct Entry {
+  std::string address;
+  std::string guid;  // an RSS item's permalink, for items without a link
+  std::string day;
+  std::string published;  // Atom's published, when an entry has no updated
+  bool guidIsLink = true;
+};
+
+class DocumentReader {
+ public:
+  DocumentReader(XmlDocument& out) : out_(out) {}
+
+  // Handles the node the reader stands on; false to stop reading.
+  bool Visit(xmlTextReaderPtr reader) {
+    const int type = xmlTextReaderNodeType(reader);
+    const int depth = xmlTextReaderDepth(reader);
+    if (type == XML_READER_TYPE_ELEMENT) return Element(reader, depth);
+    if (type == XML_READER_TYPE_END_ELEMENT) return EndElement(depth);
+    if (field_ != Field::kNone &&
+        (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+         type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
+      Target().append(Chars(xmlTextReaderConstValue(reader)));
+    }
+    return true;
+  }
+
+ private:
+  std::string& Target() {
+    switch (field_) {
+      case Field::kGuid: return entry_.guid;
+      case Field::kDay: return entry_.day;
+      case Field::kPublished: return entry_.published;
+      default: return entry_.address;
+    }
+  }
+
+  bool Element(xmlTextReaderPtr reader, int depth) {
+    const xmlChar* name = xmlTextReaderConstLocalName(reader);
+    const bool empty = xmlTextReaderIsEmptyElement(reader) == 1;
+    if (depth == 0) {
+      out_.kind = KindOfRoot(name, xmlTextReaderConstNamespaceUri(reader));
+      // An RSS channel sits between the root and its items.
+      entryDepth_ = out_.kind == XmlKind::kRss ? 2 : 1;
+      return true;
+    }
+    if (out_.kind == XmlKind::kOther) return true;
+    if (depth == entryDepth_) {
+      inEntry_ = Is(name, EntryName(out_.kind));
+      entry_ = Entry{};
+      if (inEntry_ && empty) inEntry_ = false;
+      return true;
+    }
+    if (!inEntry_ || depth != entryDepth_ + 1 || (empty && out_.kind != XmlKind::kAtom)) return true;
+    // Only children in the document's own namespace count: an image sitemap's image:loc or an
+    // RSS item's atom:link is not the page's address.
+    const xmlChar* ns = xmlTextReaderConstNamespaceUri(reader);
+    const bool own = out_.kind == XmlKind::kAtom ? Is(ns, kAtomNamespace)
+                                                  : out_.kind == XmlKind::kRss ? ns == nullptr : true;
+    if (!own) return true;
+    field_ = Field::kNone;
+    switch (out_.kind) {
+      case XmlKind::kUrlSet:
+      case XmlKind::kSitemapIndex:
+        if (Is(name, "loc")) field_ = Field::kAddress;
+        if (Is(name, "lastmod")) field_ = Field::kDay;
+        break;
+      case XmlKind::kRss:
+        if (Is(name, "link")) field_ = Field::kAddress;
+        if (Is(name, "pubDate")) field_ = Field::kDay;
+        if (Is(name, "guid")) {
+          field_ = Field::kGuid;
+          xmlChar* permalink = xmlTextReaderGetAttribute(reader, BAD_CAST "isPermaLink");
+          entry_.guidIsLink = permalink == nullptr || !Is(permalink, "false");
+          xmlFree(permalink);
+        }
+        break;
+      case XmlKind::kAtom:
+        if (Is(name, "link")) ReadAtomLink(reader);
+        if (Is(name, "updated")) field_ = Field::kDay;
+        if (Is(name, "published")) field_ = Field::kPublished;
+        break;
+      case XmlKind::kOther:
+        break;
+    }
+    if (field_ != Field::kNone) Target().clear();
+    if (empty) field_ = Field::kNone;
+    return true;
+  }
+
+  // An entry's page is its link without rel or with rel="alternate"; the first one wins.
+  void ReadAtomLink(xmlTextReaderPtr reader) {
+    if (!entry_.address.empty()) return;
+    xmlChar* rel = xmlTextReaderGetAttribute(reader, BAD_CAST "rel");
+    if (rel == nullptr || Is(rel, "alternate")) {
+      xmlChar* href = xmlTextReaderGetAttribute(reader, BAD_CAST "href");
+      if (href != nullptr) entry_.address = Chars(href);
+      xmlFree(href);
+    }
+    xmlFree(rel);
+  }
+
+  bool EndElement(int depth) {
+    if (depth == entryDepth_ + 1) field_ = Field::kNone;
+    if (depth != entryDepth_ || !inEntry_) return true;
+    inEntry_ = false;
+    std::string address = Trim(std::move(entry_.address));
+    if (address.empty() && out_.kind == XmlKind::kRss && entry_.guidIsLink) address = Trim(entry_.guid);
+    if (address.empty()) return true;
+    if (out_.addresses.size() == kMaxAddressesPerFile) {
+      out_.error = "more than " + std::to_string(kMaxAddressesPerFile) + " entries in one file";
+      return false;
+    }
+    std::optional<int> day = EntryDay(entry_.day);
+    if (!day && out_.kind == XmlKind::kAtom) day = EntryDay(entry_.published);
+    out_.addresses.push_back({std::move(address), day});
+    return true;
+  }
+
+  XmlDocument& out_;
+  int entryDepth_ = 1;
+  bool inEntry_ = false;
+  Field field_ = Field::kNone;
+  Entry entry_;
+};
+
+}  // namespace
+
+XmlDocument ReadXmlDocument(std::string_view document) {
+  XmlDocument out;
+  if (document.size() > kMaxFileBytes) {
+    out.error = "larger than 50 MB";
+    return out;
+  }
+  const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
+      xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr,
+                         XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT));
+  if (!reader) {
+    out.error = "cannot be read as XML";
+    return out;
+  }
+  std::string parseError;
+  xmlTextReaderSetErrorHandler(reader.get(), &KeepFirstError, &parseError);
+  DocumentReader visitor(out);
+  int status = 0;
+  while ((status = xmlTextReaderRead(reader.get())) == 1) {
+    if (!visitor.Visit(reader.get())) break;
+  }
+  if (out.error.empty() && status < 0) {
+    out.error = "not well-formed XML" + (parseError.empty() ? std::string() : " (" + parseError + ")");
+  }
+  if (!out.error.empty()) out.addresses.clear();
+  return out;
+}
+
+}  // namespace kestrin::cli

@@ -1,0 +1,37 @@
+// Sitemaps, sitemap indexes, RSS 2.0 and Atom feeds: the addresses they list and their days.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrin::cli {
+
+// The sitemap protocol's limits for one file.
+inline constexpr std::size_t kMaxAddressesPerFile = 50000;
+inline constexpr std::size_t kMaxFileBytes = 50 * 1024 * 1024;
+
+enum class XmlKind { kUrlSet, kSitemapIndex, kRss, kAtom, kOther };
+
+// One address a document lists, with the day its lastmod, pubDate or updated gives.
+struct ListedAddress {
+  std::string address;      // UTF-8, trimmed
+  std::optional<int> day;   // day number (dates.h); none when absent or unreadable
+};
+
+struct XmlDocument {
+  XmlKind kind = XmlKind::kOther;
+  // The pages (url set, feeds) or the sitemaps (index) listed, in document order.
+  std::vector<ListedAddress> addresses;
+  // Empty when the document was read to its end; otherwise why not (malformed XML, more than
+  // kMaxAddressesPerFile entries). `addresses` then holds nothing.
+  std::string error;
+};
+
+// Reads a whole document with libxml2's streaming reader, in whatever encoding it declares (GBK
+// included); no network access, no external entities. The caller keeps it within kMaxFileBytes.
+[[nodiscard]] XmlDocument ReadXmlDocument(std::string_view document);
+
+}  // namespace kestrin::cli
