@@ -1,0 +1,72 @@
+#include "cli/console_form.h"
+
+#include "runtime/codepage.h"
+
+namespace kestrin::cli {
+
+ConsoleForm::ConsoleForm(std::ostream& out, std::ostream* status) : out_(out), status_(status) {}
+
+void ConsoleForm::Put(ControlName control, const Text& text) {
+  std::lock_guard lock(mutex_);
+  texts_[std::string(control)] = text;
+}
+
+void ConsoleForm::PutState(ControlName control, bool checked) {
+  std::lock_guard lock(mutex_);
+  states_[std::string(control)] = checked;
+}
+
+void ConsoleForm::EndStatus() {
+  std::lock_guard lock(mutex_);
+  if (statusShown_) *status_ << '\n' << std::flush;
+  statusShown_ = false;
+}
+
+Text ConsoleForm::ReadText(ControlName control) {
+  std::lock_guard lock(mutex_);
+  const auto found = texts_.find(control);
+  return found != texts_.end() ? found->second : Text();
+}
+
+bool ConsoleForm::ReadState(ControlName control) {
+  std::lock_guard lock(mutex_);
+  const auto found = states_.find(control);
+  return found != states_.end() && found->second;
+}
+
+void ConsoleForm::SetText(ControlName control, const Text& text) { Put(control, text); }
+
+void ConsoleForm::AppendEditText(ControlName control, const std::vector<Text>& texts) {
+  if (control != names::编辑框8) return;
+  std::lock_guard lock(mutex_);
+  for (const Text& text : texts) {
+    std::string_view rest = text;
+    while (!rest.empty()) {
+      const auto end = rest.find("\r\n");
+      const std::string_view line = rest.substr(0, end);
+      // The window lists an address as often as the pages do; a source lists it once.
+      if (!line.empty() && printed_.emplace(line).second) {
+        if (statusShown_) *status_ << "\r\x1b[K";
+        out_ << GbkToUtf8(line) << '\n';
+      }
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 2);
+    }
+  }
+  out_.flush();
+}
+
+void ConsoleForm::SetStatusPartText(int part, const Text& text) {
+  if (part != 1 || status_ == nullptr) return;
+  std::lock_guard lock(mutex_);
+  *status_ << '\r' << GbkToUtf8(text) << "\x1b[K" << std::flush;
+  statusShown_ = true;
+}
+
+void ConsoleForm::SetCaption(const Text&) {}
+
+int ConsoleForm::MessageBox(const Text&, int, const Text&) { return 0; }
+
+void ConsoleForm::OpenAddress(const Text&) {}
+
+}  // namespace kestrin::cli
