@@ -137,7 +137,7 @@ std::string DayText(int dayNumber) {
   const int day = dayOfYear - (153 * mp + 2) / 5 + 1;
   const int month = mp < 10 ? mp + 3 : mp - 9;
   const int year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  char out[16];
+  char out[32];
   std::snprintf(out, sizeof out, "%04d-%02d-%02d", year, month, day);
   return out;
 }

@@ -22,6 +22,7 @@ CREATE TABLE IF NOT EXISTS address (
   reason TEXT NOT NULL DEFAULT '',
   time INTEGER NOT NULL,
   owner TEXT NOT NULL DEFAULT '',
+  position INTEGER NOT NULL DEFAULT 0,  -- order among the addresses marked at one time
   PRIMARY KEY (engine, url)
 ) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS address_by_state ON address (state, engine, site, time);
@@ -88,8 +89,10 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
   try {
     // Runs that start together wait for each other rather than fail.
     sqlite3_busy_timeout(db_, 60000);
-    Statement wal(db_, "PRAGMA journal_mode=WAL");
-    if (!wal.Step() || wal.Text(0) != "wal") throw HistoryError(path + ": WAL mode refused");
+    {
+      Statement wal(db_, "PRAGMA journal_mode=WAL");
+      if (!wal.Step() || wal.Text(0) != "wal") throw HistoryError("WAL mode refused");
+    }
     Execute(db_, "PRAGMA synchronous=NORMAL");
     Begin();
     Execute(db_, kSchema);
@@ -97,9 +100,10 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
     lookup_ = std::make_unique<Statement>(db_, "SELECT state, time, owner FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
-        "INSERT INTO address (engine, url, site, state, reason, time, owner) VALUES (?, ?, ?, ?, ?, ?, ?) "
+        "INSERT INTO address (engine, url, site, state, reason, time, owner, position) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (engine, url) DO UPDATE SET site = excluded.site, state = excluded.state, "
-        "reason = excluded.reason, time = excluded.time, owner = excluded.owner");
+        "reason = excluded.reason, time = excluded.time, owner = excluded.owner, position = excluded.position");
   } catch (const HistoryError& error) {
     Rollback();
     lookup_.reset();
@@ -142,7 +146,7 @@ History::Sendable History::Check(std::string_view engine, const std::string& url
 
 std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
   Statement select(db_,
-                   "SELECT url FROM address WHERE state = 'queued' AND engine = ? AND site = ? ORDER BY time, url");
+                   "SELECT url FROM address WHERE state = 'queued' AND engine = ? AND site = ? ORDER BY time, position");
   select.Bind(engine).Bind(site);
   std::vector<std::string> urls;
   while (select.Step()) urls.push_back(select.Text(0));
@@ -184,7 +188,8 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
     for (; claim.consumed < request.candidates.size() && claim.urls.size() < limit; ++claim.consumed) {
       const std::string& url = request.candidates[claim.consumed];
       if (Check(request.engine, url, request.force, request.runStartMs) != Sendable::kYes) continue;
-      upsert_->Bind(request.engine).Bind(url).Bind(request.site).Bind("sending").Bind("").Bind(now).Bind(owner_);
+      upsert_->Bind(request.engine).Bind(url).Bind(request.site).Bind("sending").Bind("").Bind(now);
+      upsert_->Bind(owner_).Bind(std::int64_t{0});
       upsert_->Run();
       claim.urls.push_back(url);
     }
@@ -201,34 +206,37 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
   return claim;
 }
 
-std::vector<std::string> History::QueueAll(std::string_view engine, std::string_view site,
-                                           std::span<const std::string> candidates, bool force,
-                                           std::int64_t runStartMs) {
-  std::vector<std::string> queued;
+std::vector<std::string> History::MarkSendable(std::string_view engine, std::string_view site,
+                                               std::span<const std::string> candidates, bool force,
+                                               std::int64_t runStartMs, AddressState state,
+                                               std::string_view reason) {
+  std::vector<std::string> marked;
   Begin();
   try {
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
       if (Check(engine, url, force, runStartMs) != Sendable::kYes) continue;
-      upsert_->Bind(engine).Bind(url).Bind(site).Bind("queued").Bind("").Bind(now).Bind("");
+      upsert_->Bind(engine).Bind(url).Bind(site).Bind(StateName(state)).Bind(reason).Bind(now).Bind("");
+      upsert_->Bind(static_cast<std::int64_t>(marked.size()));
       upsert_->Run();
-      queued.push_back(url);
+      marked.push_back(url);
     }
     Commit();
   } catch (...) {
     Rollback();
     throw;
   }
-  return queued;
+  return marked;
 }
 
 void History::Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes) {
   Begin();
   try {
     const std::int64_t now = NowMs();
+    std::int64_t position = 0;
     for (const AddressOutcome& outcome : outcomes) {
       upsert_->Bind(engine).Bind(outcome.url).Bind(site).Bind(StateName(outcome.state)).Bind(outcome.reason);
-      upsert_->Bind(now).Bind("");
+      upsert_->Bind(now).Bind("").Bind(position++);
       upsert_->Run();
     }
     Commit();

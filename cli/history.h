@@ -73,10 +73,12 @@ class History {
   // Takes up to `limit` sendable candidates in one transaction, marking them as sent by this
   // run, so that a run overlapping on the same file skips them.
   [[nodiscard]] Claim ClaimBatch(const ClaimRequest& request);
-  // Marks the sendable candidates queued (the quota is spent); returns them.
-  [[nodiscard]] std::vector<std::string> QueueAll(std::string_view engine, std::string_view site,
-                                                  std::span<const std::string> candidates, bool force,
-                                                  std::int64_t runStartMs);
+  // Gives every sendable candidate the state `state` with `reason` (queued when the quota is
+  // spent, failed when the run must stop), in one transaction; returns those it marked.
+  [[nodiscard]] std::vector<std::string> MarkSendable(std::string_view engine, std::string_view site,
+                                                      std::span<const std::string> candidates, bool force,
+                                                      std::int64_t runStartMs, AddressState state,
+                                                      std::string_view reason);
   // Writes outcomes, claimed or not, in one transaction.
   void Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes);
 

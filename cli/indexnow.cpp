@@ -49,7 +49,7 @@ std::string DefaultKeyLocation(std::string_view host, std::string_view key) {
 
 std::string IndexNowBody(std::string_view host, std::string_view key, std::string_view keyLocation,
                          std::span<const std::string> urls) {
-  nlohmann::json body = {{"host", host}, {"key", key}, {"keyLocation", keyLocation}, {"urlList", urls}};
+  nlohmann::ordered_json body = {{"host", host}, {"key", key}, {"keyLocation", keyLocation}, {"urlList", urls}};
   // An address that is not UTF-8 is sent with U+FFFD rather than ending the run in an exception.
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

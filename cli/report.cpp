@@ -17,7 +17,8 @@ int Rank(int code) {
   }
 }
 
-std::string Json(const nlohmann::json& value) {
+// Members in the order written, as a reader of the lines expects them.
+std::string Json(const nlohmann::ordered_json& value) {
   return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -168,4 +168,58 @@ bool IsAcceptedAnswer(int httpStatus, std::string_view body) {
   return HoldsWord(body, "success");
 }
 
+namespace {
+
+struct KnownError {
+  int code;
+  std::string_view message;
+  AnswerError meaning;
+  std::string_view explanation;
+};
+
+constexpr KnownError kKnownErrors[] = {
+    {400, "site error", AnswerError::kSite, "the site is not verified under the token's account"},
+    {400, "site init fail", AnswerError::kSite, "the site is not ready for submissions yet"},
+    {400, "empty content", AnswerError::kRequest, "the request held no address"},
+    {400, "only 2000 urls are allowed once", AnswerError::kRequest, "the request held more than 2000 addresses"},
+    {400, "over quota", AnswerError::kOverQuota, "today's quota is spent"},
+    {401, "token is not valid", AnswerError::kAuth, "the token is refused"},
+    {404, "not found", AnswerError::kInterface, "the interface address is wrong"},
+    {500, "internal error", AnswerError::kInterface, "the interface failed"},
+};
+
+const KnownError* FindKnown(int code, std::string_view message) {
+  for (const KnownError& known : kKnownErrors) {
+    if (known.code == code && known.message == message) return &known;
+  }
+  return nullptr;
+}
+
+// The code an answer reports: its error member, else its HTTP status when that is not 2xx.
+std::optional<int> ErrorCode(int httpStatus, const SubmitAnswer& answer) {
+  if (answer.error) return answer.error;
+  if (httpStatus >= 200 && httpStatus <= 299) return std::nullopt;
+  return httpStatus;
+}
+
+}  // namespace
+
+AnswerError ErrorOfAnswer(int httpStatus, const SubmitAnswer& answer) {
+  const std::optional<int> code = ErrorCode(httpStatus, answer);
+  if (!code) return AnswerError::kNone;
+  if (const KnownError* known = FindKnown(*code, answer.message)) return known->meaning;
+  if (*code == 401 || *code == 403) return AnswerError::kAuth;
+  if (*code == 404 || *code >= 500) return AnswerError::kInterface;
+  return AnswerError::kRequest;
+}
+
+std::string ErrorReason(int httpStatus, const SubmitAnswer& answer) {
+  const std::optional<int> code = ErrorCode(httpStatus, answer);
+  if (!code) return {};
+  std::string reason = "error " + std::to_string(*code);
+  if (!answer.message.empty()) reason += ": " + answer.message;
+  if (const KnownError* known = FindKnown(*code, answer.message)) reason += " (" + std::string(known->explanation) + ")";
+  return reason;
+}
+
 }  // namespace kestrin

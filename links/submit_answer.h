@@ -30,4 +30,23 @@ struct SubmitAnswer {
 // cut off, and every other status fail.
 [[nodiscard]] bool IsAcceptedAnswer(int httpStatus, std::string_view body);
 
+// What an error answer means for the requests that would follow it.
+enum class AnswerError {
+  kNone,        // not an error answer
+  kOverQuota,   // the day's quota is spent: later addresses wait for the next day
+  kAuth,        // the token is refused
+  kSite,        // the site is not the token's, or not verified: every request would fail alike
+  kRequest,     // this request was at fault (empty, too many addresses): the next may pass
+  kInterface,   // the interface address is wrong or the interface failed
+};
+
+// The meaning of an answer's error form (or of its HTTP status when it has none): the known
+// messages are 400 "site error", "site init fail", "empty content", "only 2000 urls are allowed
+// once", "over quota"; 401 "token is not valid"; 404 "not found"; 500 "internal error".
+// kNone for a 2xx answer without an error member.
+[[nodiscard]] AnswerError ErrorOfAnswer(int httpStatus, const SubmitAnswer& answer);
+// A readable English reason for an error answer: the known messages explained, others as
+// "error N: message". Empty for kNone.
+[[nodiscard]] std::string ErrorReason(int httpStatus, const SubmitAnswer& answer);
+
 }  // namespace kestrin

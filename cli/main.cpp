@@ -1,0 +1,221 @@
+// kestrin-cli: the collector and the submission of addresses for cron jobs and deploy hooks.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/config.h"
+#include "cli/dates.h"
+#include "cli/history.h"
+#include "cli/messages.h"
+#include "cli/push.h"
+#include "cli/report.h"
+
+namespace kestrin::cli {
+namespace {
+
+// What the push options hold before the configuration file is merged in.
+struct PushOptions {
+  std::string config;
+  SiteConfig site;
+  bool daily = false;
+  std::string history;
+  bool force = false;
+  bool json = false;
+};
+
+struct SourceFlags {
+  std::string since;
+  SourceOptions options;
+};
+
+void Localise(CLI::App& app) {
+  if (!ChineseLocale()) return;
+  auto formatter = app.get_formatter();
+  for (const auto& [key, chinese] : {std::pair{"Usage", "用法"}, {"OPTIONS", "选项"}, {"SUBCOMMAND", "子命令"},
+                                      {"SUBCOMMANDS", "子命令"}, {"Positionals", "位置参数"}, {"REQUIRED", "必填"},
+                                      {"TEXT", "文本"}, {"INT", "整数"}, {"Needs", "需要"}, {"Excludes", "排除"}}) {
+    formatter->label(key, Tr(key, chinese));
+  }
+  app.option_defaults()->group(Tr("Options", "选项"));
+  app.get_help_ptr()->group(Tr("Options", "选项"))->description(Tr("Print this help message and exit", "显示本帮助并退出"));
+}
+
+void AddSourceFlags(CLI::App& command, SourceFlags& flags) {
+  command.add_option("--since", flags.since,
+                     Tr("keep entries whose lastmod, pubDate or updated is on or after this day (YYYY-MM-DD)",
+                        "只保留 lastmod、pubDate 或 updated 在该日（YYYY-MM-DD）或之后的条目"));
+  command.add_option("--max-depth", flags.options.maxDepth,
+                     Tr("follow sitemap indexes this many levels down", "站点地图索引最多跟随的层数"))
+      ->capture_default_str();
+  command.add_option("--max-sitemaps", flags.options.maxSitemaps,
+                     Tr("fetch at most this many sitemaps through indexes and robots.txt",
+                        "经索引和 robots.txt 最多读取的站点地图数"))
+      ->capture_default_str();
+}
+
+// The day of --since, or an exit code for a malformed one.
+bool ReadSince(const SourceFlags& flags, SourceOptions& options) {
+  options = flags.options;
+  if (flags.since.empty()) return true;
+  options.since = ParseIsoDay(flags.since);
+  if (!options.since) {
+    std::cerr << "kestrin-cli: --since " << flags.since << Tr(": not a day written YYYY-MM-DD", "：日期须写作 YYYY-MM-DD")
+              << '\n';
+  }
+  return options.since.has_value();
+}
+
+// The sites of a push: the configuration file's, with the command line's settings over them.
+bool PushSites(const PushOptions& options, CLI::App& push, std::vector<SiteConfig>& sites, std::string& history,
+               Report& report) {
+  history = options.history;
+  const SiteConfig& given = options.site;
+  if (!options.config.empty()) {
+    const LoadedConfig loaded = LoadConfig(options.config);
+    if (!loaded.error.empty()) {
+      report.Problem(kExitUsage, loaded.error);
+      return false;
+    }
+    if (history.empty()) history = loaded.config.history;
+    for (const SiteConfig& site : loaded.config.sites) {
+      if (given.site.empty() || site.site == given.site) sites.push_back(site);
+    }
+  }
+  if (sites.empty() && (options.config.empty() || !given.site.empty())) {
+    SiteConfig site;
+    site.site = given.site;
+    sites.push_back(std::move(site));
+  }
+  for (SiteConfig& site : sites) {
+    if (!given.token.empty()) site.token = given.token;
+    if (!given.engines.empty()) site.engines = given.engines;
+    if (!given.indexnowKey.empty()) site.indexnowKey = given.indexnowKey;
+    if (!given.keyLocation.empty()) site.keyLocation = given.keyLocation;
+    if (!given.sources.empty()) site.sources = given.sources;
+    if (push.count("--daily") > 0) site.daily = options.daily;
+    if (!given.interface.empty()) site.interface = given.interface;
+    if (!given.indexnowEndpoint.empty()) site.indexnowEndpoint = given.indexnowEndpoint;
+  }
+  if (history.empty()) history = DefaultHistoryPath();
+  return true;
+}
+
+int Main(int argc, char** argv) {
+  CLI::App app(Tr("Collects page addresses and submits them to Baidu and IndexNow.",
+                  "采集网页地址并推送到百度和 IndexNow。"),
+               "kestrin-cli");
+  Localise(app);
+  app.require_subcommand(1);
+
+  CollectSettings collect;
+  CLI::App* collectCommand = app.add_subcommand(
+      "collect", Tr("collect article addresses from paginated list pages, as the window does",
+                    "从分页列表页采集文章地址，与窗口版相同"));
+  collectCommand->add_option("PATTERN", collect.pattern,
+                             Tr("list-page address, with $ for the page number", "列表分页地址，分页数字用$代替"))
+      ->required();
+  collectCommand->add_option("--from", collect.from, Tr("first page (2)", "起始页（默认 2）"));
+  collectCommand->add_option("--to", collect.to, Tr("last page (10)", "结束页（默认 10）"));
+  collectCommand->add_flag("--reverse", collect.reverse, Tr("from the last page down", "倒序采集"));
+  collectCommand->add_flag("--gbk", collect.gbk, Tr("the pages are GBK (gb2312) rather than UTF-8", "页面为 gb2312 编码"));
+  collectCommand->add_flag("--single", collect.single, Tr("fetch the pattern once, without pages", "不分页，只采集该地址"));
+  collectCommand->add_option("--list-start", collect.listStart, Tr("where the article list starts", "文章列表开始代码"));
+  collectCommand->add_option("--list-end", collect.listEnd, Tr("where the article list ends", "文章列表结束代码"));
+  collectCommand->add_option("--link-start", collect.linkStart, Tr("where an article address starts", "文章地址开始代码"));
+  collectCommand->add_option("--link-end", collect.linkEnd, Tr("where an article address ends", "文章地址结束代码"));
+
+  std::vector<std::string> sitemapSources;
+  SourceFlags sitemapFlags;
+  CLI::App* sitemapCommand = app.add_subcommand(
+      "sitemap", Tr("print the addresses of sitemaps, feeds, robots.txt or lists", "输出站点地图、订阅源、robots.txt 或列表中的地址"));
+  sitemapCommand->add_option("SOURCES", sitemapSources, Tr("file, - for standard input, or http(s) address",
+                                                           "文件、- 表示标准输入，或 http(s) 地址"))
+      ->required();
+  AddSourceFlags(*sitemapCommand, sitemapFlags);
+
+  PushOptions push;
+  SourceFlags pushFlags;
+  CLI::App* pushCommand = app.add_subcommand(
+      "push", Tr("submit new addresses to Baidu and IndexNow", "向百度和 IndexNow 推送新地址"));
+  pushCommand->add_option("SOURCES", push.site.sources,
+                          Tr("file, - for standard input, or http(s) address of a sitemap, feed or robots.txt",
+                             "文件、- 表示标准输入，或站点地图、订阅源、robots.txt 的 http(s) 地址"));
+  pushCommand->add_option("--config", push.config, Tr("TOML file of [[site]] tables", "含 [[site]] 表的 TOML 配置文件"));
+  pushCommand->add_option("--site", push.site.site, Tr("site as registered with Baidu", "在百度站长平台登记的站点"));
+  pushCommand->add_option("--token", push.site.token, Tr("Baidu push token", "百度推送令牌"));
+  pushCommand->add_option("--engine", push.site.engines, Tr("baidu (default) or indexnow; may be repeated",
+                                                             "baidu（默认）或 indexnow，可重复"))
+      ->allow_extra_args(false);
+  pushCommand->add_flag("--daily", push.daily, Tr("use the quick-submission (daily) quota", "使用快速收录配额"));
+  pushCommand->add_option("--interface", push.site.interface,
+                          Tr("submission interface, without query (http://data.zz.baidu.com/urls)",
+                             "推送接口地址，不含查询部分（默认 http://data.zz.baidu.com/urls）"));
+  pushCommand->add_option("--key", push.site.indexnowKey, Tr("IndexNow key", "IndexNow 密钥"));
+  pushCommand->add_option("--key-location", push.site.keyLocation,
+                          Tr("address of the key file (https://HOST/KEY.txt)", "密钥文件地址（默认 https://HOST/KEY.txt）"));
+  pushCommand->add_option("--indexnow-endpoint", push.site.indexnowEndpoint,
+                          Tr("IndexNow endpoint (https://api.indexnow.org/indexnow)", "IndexNow 接口地址"));
+  pushCommand->add_option("--history", push.history, Tr("history database file", "历史记录数据库文件"));
+  pushCommand->add_flag("--force", push.force, Tr("send addresses accepted before again", "重新推送已接受的地址"));
+  pushCommand->add_flag("--json", push.json, Tr("one JSON object per address on standard output",
+                                                "在标准输出上为每个地址输出一个 JSON 对象"));
+  AddSourceFlags(*pushCommand, pushFlags);
+
+  HistorySettings history;
+  std::string historySince;
+  CLI::App* historyCommand = app.add_subcommand("history", Tr("list the history", "列出推送历史"));
+  historyCommand->add_option("--history", history.path, Tr("history database file", "历史记录数据库文件"));
+  historyCommand->add_option("--since", historySince, Tr("entries from this day on (YYYY-MM-DD)", "该日（YYYY-MM-DD）起的记录"));
+  historyCommand->add_flag("--failed", history.failed, Tr("failed entries only", "只列出失败的记录"));
+  historyCommand->add_flag("--queued", history.queued, Tr("queued entries only", "只列出排队的记录"));
+  historyCommand->add_flag("--json", history.json, Tr("one JSON object per entry", "每条记录输出一个 JSON 对象"));
+
+  for (CLI::App* command : app.get_subcommands({})) {
+    command->group(Tr("Subcommands", "子命令"));
+    command->get_help_ptr()->group(Tr("Options", "选项"))->description(Tr("Print this help message and exit", "显示本帮助并退出"));
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+
+  if (*collectCommand) return RunCollect(collect);
+  if (*sitemapCommand) {
+    SourceOptions options;
+    if (!ReadSince(sitemapFlags, options)) return kExitUsage;
+    return RunSitemap(sitemapSources, options);
+  }
+  if (*historyCommand) {
+    if (!historySince.empty()) {
+      history.sinceDay = ParseIsoDay(historySince);
+      if (!history.sinceDay) {
+        std::cerr << "kestrin-cli: --since " << historySince
+                  << Tr(": not a day written YYYY-MM-DD", "：日期须写作 YYYY-MM-DD") << '\n';
+        return kExitUsage;
+      }
+    }
+    if (history.path.empty()) history.path = DefaultHistoryPath();
+    return RunHistory(history);
+  }
+
+  Report report(std::cout, std::cerr, push.json, isatty(STDERR_FILENO) == 1);
+  PushSettings settings;
+  settings.force = push.force;
+  settings.retry = ToolRetryPolicy();
+  if (!ReadSince(pushFlags, settings.sourceOptions)) return kExitUsage;
+  if (PushSites(push, *pushCommand, settings.sites, settings.historyPath, report)) {
+    RunPush(settings, ToolNetwork(), std::cin, report);
+  }
+  report.Finish();
+  return report.Exit();
+}
+
+}  // namespace
+}  // namespace kestrin::cli
+
+int main(int argc, char** argv) { return kestrin::cli::Main(argc, argv); }

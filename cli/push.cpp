@@ -1,0 +1,262 @@
+#include "cli/push.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <unordered_set>
+
+#include "cli/baidu.h"
+#include "cli/dates.h"
+#include "cli/history.h"
+#include "cli/indexnow.h"
+#include "cli/messages.h"
+#include "cli/text_source.h"
+#include "cli/token.h"
+
+namespace kestrin::cli {
+namespace {
+
+constexpr std::string_view kBaidu = "baidu";
+constexpr std::string_view kIndexNow = "indexnow";
+
+std::vector<std::string> EnginesOf(const SiteConfig& site) {
+  return site.engines.empty() ? std::vector<std::string>{std::string(kBaidu)} : site.engines;
+}
+
+bool Uses(const SiteConfig& site, std::string_view engine) {
+  const auto engines = EnginesOf(site);
+  return std::find(engines.begin(), engines.end(), engine) != engines.end();
+}
+
+// Why a site cannot be pushed as configured, or empty.
+std::string SettingProblem(const SiteConfig& site) {
+  for (const std::string& engine : EnginesOf(site)) {
+    if (engine != kBaidu && engine != kIndexNow) {
+      return Tr("unknown engine \"" + engine + "\" (baidu or indexnow)",
+                "未知的推送引擎“" + engine + "”（可用 baidu 或 indexnow）");
+    }
+  }
+  if (Uses(site, kBaidu) && (site.site.empty() || site.token.empty())) {
+    return Tr("baidu needs --site and --token", "百度推送需要 --site 和 --token");
+  }
+  if (Uses(site, kIndexNow) && !ValidIndexNowKey(site.indexnowKey)) {
+    return Tr("indexnow needs --key: 8 to 128 letters, digits or '-'",
+              "IndexNow 推送需要 --key：8 到 128 个字母、数字或“-”");
+  }
+  return {};
+}
+
+// The candidates of one engine and site: what the history has queued first, then the sources'
+// addresses, each once.
+std::vector<std::string> Candidates(std::vector<std::string> queued, const std::vector<std::string>& addresses) {
+  std::unordered_set<std::string> seen(queued.begin(), queued.end());
+  for (const std::string& address : addresses) {
+    if (seen.insert(address).second) queued.push_back(address);
+  }
+  return queued;
+}
+
+class SitePush {
+ public:
+  SitePush(const PushSettings& settings, const PushNetwork& network, History& history, Report& report,
+           const SiteConfig& site, std::int64_t runStartMs)
+      : settings_(settings), network_(network), history_(history), report_(report), site_(site),
+        runStartMs_(runStartMs) {}
+
+  void Baidu(const std::vector<std::string>& addresses) {
+    const bool daily = site_.daily.value_or(false);
+    const std::string interface = site_.interface.empty() ? std::string(kBaiduInterface) : site_.interface;
+    const std::string address = BaiduAddress(interface, site_.site, site_.token, daily);
+    const std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), addresses);
+    Engine engine{kBaidu, site_.site, daily ? "baidu-daily" : "baidu", kBaiduBatch};
+    Push(engine, candidates, [&](std::span<const std::string> batch) {
+      const std::string body = BaiduBody(batch);
+      const HttpReply reply = Send(address, "text/plain", body);
+      return ReadBaiduReply(reply, batch, daily);
+    });
+  }
+
+  void IndexNow(const std::vector<std::string>& addresses) {
+    const std::string endpoint =
+        site_.indexnowEndpoint.empty() ? std::string(kIndexNowEndpoint) : site_.indexnowEndpoint;
+    for (const auto& [host, hostAddresses] : ByHost(addresses)) {
+      const std::string location =
+          site_.keyLocation.empty() ? DefaultKeyLocation(host, site_.indexnowKey) : site_.keyLocation;
+      const std::vector<std::string> candidates = Candidates(history_.Queued(kIndexNow, host), hostAddresses);
+      Engine engine{kIndexNow, host, "", kIndexNowBatch};
+      Push(engine, candidates, [&](std::span<const std::string> batch) {
+        const std::string body = IndexNowBody(host, site_.indexnowKey, location, batch);
+        const HttpReply reply = Send(endpoint, "application/json; charset=utf-8", body);
+        return ReadIndexNowReply(reply, batch);
+      });
+    }
+  }
+
+  // The addresses grouped by host, hosts in the order first met: IndexNow takes one host per request.
+  static std::vector<std::pair<std::string, std::vector<std::string>>> ByHost(const std::vector<std::string>& addresses) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+    std::map<std::string, std::size_t> index;
+    for (const std::string& address : addresses) {
+      const std::string host = HostOf(address);
+      const auto [at, added] = index.emplace(host, groups.size());
+      if (added) groups.push_back({host, {}});
+      groups[at->second].second.push_back(address);
+    }
+    return groups;
+  }
+
+ private:
+  struct Engine {
+    std::string_view name;
+    std::string_view site;   // the history's site: the interface's site, or the IndexNow host
+    std::string_view quota;  // empty: no quota is kept
+    std::size_t batch;
+  };
+
+  HttpReply Send(const std::string& address, std::string_view contentType, const std::string& body) {
+    return SendWithRetries([&] { return network_.post(address, contentType, body); }, settings_.retry,
+                           network_.wait);
+  }
+
+  void Push(const Engine& engine, const std::vector<std::string>& candidates,
+            const std::function<BatchVerdict(std::span<const std::string>)>& send) {
+    const std::span<const std::string> all(candidates);
+    std::size_t next = 0;
+    std::int64_t done = 0;
+    while (next < all.size()) {
+      const Claim claim = history_.ClaimBatch({.engine = engine.name,
+                                               .site = engine.site,
+                                               .candidates = all.subspan(next),
+                                               .limit = engine.batch,
+                                               .force = settings_.force,
+                                               .runStartMs = runStartMs_,
+                                               .quota = engine.quota,
+                                               .day = BeijingDay(NowMs() / 1000)});
+      if (claim.quotaExhausted) {
+        Stop(engine, all.subspan(next), AddressState::kQueued, "quota spent for today");
+        return;
+      }
+      next += claim.consumed;
+      if (claim.urls.empty()) continue;
+
+      const BatchVerdict verdict = send(claim.urls);
+      if (verdict.end == BatchEnd::kOverQuota) {
+        history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
+        std::vector<AddressOutcome> queued;
+        for (const std::string& url : claim.urls) queued.push_back({url, AddressState::kQueued, verdict.reason});
+        Finish(engine, queued, false);
+        Stop(engine, all.subspan(next), AddressState::kQueued, verdict.reason);
+        return;
+      }
+      Finish(engine, verdict.outcomes, true);
+      if (verdict.remain && !engine.quota.empty()) {
+        history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
+      }
+      done += static_cast<std::int64_t>(claim.urls.size());
+      report_.Progress(engine.name, engine.site, done, static_cast<std::int64_t>(all.size()));
+      if (verdict.end == BatchEnd::kAuthFailed || verdict.end == BatchEnd::kStop) {
+        const ExitCode code = verdict.end == BatchEnd::kAuthFailed ? kExitAuth : kExitProblems;
+        report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
+        Stop(engine, all.subspan(next), AddressState::kFailed, "not sent: " + verdict.reason);
+        return;
+      }
+    }
+  }
+
+  void Finish(const Engine& engine, const std::vector<AddressOutcome>& outcomes, bool sent) {
+    history_.Record(engine.name, engine.site, outcomes);
+    for (const AddressOutcome& outcome : outcomes) report_.Add(engine.name, outcome, sent);
+  }
+
+  // The candidates not yet looked at end in `state`, apart from those accepted before or in the
+  // hands of another run.
+  void Stop(const Engine& engine, std::span<const std::string> rest, AddressState state, const std::string& reason) {
+    const std::vector<std::string> marked =
+        history_.MarkSendable(engine.name, engine.site, rest, settings_.force, runStartMs_, state, reason);
+    for (const std::string& url : marked) report_.Add(engine.name, {url, state, reason}, false);
+  }
+
+  const PushSettings& settings_;
+  const PushNetwork& network_;
+  History& history_;
+  Report& report_;
+  const SiteConfig& site_;
+  std::int64_t runStartMs_;
+};
+
+// Every key file the run's IndexNow requests will name, checked before anything is posted.
+bool KeyFilesHold(const std::vector<SiteConfig>& sites, const std::vector<std::vector<std::string>>& addresses,
+                  const Fetch& fetch, Report& report) {
+  std::unordered_set<std::string> checked;
+  for (std::size_t i = 0; i < sites.size(); ++i) {
+    const SiteConfig& site = sites[i];
+    if (!Uses(site, kIndexNow)) continue;
+    for (const auto& [host, unused] : SitePush::ByHost(addresses[i])) {
+      const std::string location =
+          site.keyLocation.empty() ? DefaultKeyLocation(host, site.indexnowKey) : site.keyLocation;
+      if (!checked.insert(location + "\n" + site.indexnowKey).second) continue;
+      if (const std::string problem = CheckKeyFile(location, site.indexnowKey, fetch); !problem.empty()) {
+        report.Problem(kExitUsage, problem + Tr("; nothing was posted", "；未推送任何地址"));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+PushNetwork ToolNetwork() {
+  PushNetwork network;
+  network.post = [](const std::string& address, std::string_view contentType, std::string_view body) {
+    return HttpPost(address, contentType, body, HttpLimits{.timeoutMs = 60000, .maxBodyBytes = 1024 * 1024});
+  };
+  return network;
+}
+
+void RunPush(const PushSettings& settings, const PushNetwork& network, std::istream& input, Report& report) {
+  if (settings.sites.empty()) {
+    report.Problem(kExitUsage, Tr("no site to push: give --site or a --config with [[site]] tables",
+                                  "没有要推送的站点：请给出 --site，或在 --config 中写 [[site]] 表"));
+    return;
+  }
+  for (const SiteConfig& site : settings.sites) {
+    if (const std::string problem = SettingProblem(site); !problem.empty()) {
+      report.Problem(kExitUsage, site.site.empty() ? problem : site.site + ": " + problem);
+      return;
+    }
+  }
+
+  std::vector<std::vector<std::string>> addresses;
+  for (const SiteConfig& site : settings.sites) {
+    SourceAddresses read = ReadSources(site.sources, settings.sourceOptions, network.fetch, input);
+    for (const std::string& error : read.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
+    addresses.push_back(std::move(read.addresses));
+  }
+
+  std::unique_ptr<History> history;
+  try {
+    history = std::make_unique<History>(settings.historyPath);
+  } catch (const HistoryError& error) {
+    report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
+    return;
+  }
+  if (!KeyFilesHold(settings.sites, addresses, network.fetch, report)) return;
+
+  const std::int64_t runStartMs = NowMs();
+  try {
+    for (std::size_t i = 0; i < settings.sites.size(); ++i) {
+      const SiteConfig& site = settings.sites[i];
+      SitePush push(settings, network, *history, report, site, runStartMs);
+      for (const std::string& engine : EnginesOf(site)) {
+        if (engine == kBaidu) push.Baidu(addresses[i]);
+        if (engine == kIndexNow) push.IndexNow(addresses[i]);
+      }
+    }
+  } catch (const HistoryError& error) {
+    // The addresses in hand stay marked as sending until their claim goes stale.
+    report.Problem(kExitProblems, Tr("history ", "历史记录 ") + error.what());
+  }
+}
+
+}  // namespace kestrin::cli
