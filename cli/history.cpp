@@ -182,6 +182,7 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
         Commit();
         return claim;
       }
+      claim.quotaKnown = remain.has_value();
       if (remain) limit = static_cast<std::size_t>(std::min<std::int64_t>(*remain, static_cast<std::int64_t>(limit)));
     }
     const std::int64_t now = NowMs();

@@ -48,6 +48,7 @@ struct Claim {
   std::vector<std::string> urls;  // now this run's to send, in candidate order
   std::size_t consumed = 0;       // candidates looked at, claimed or skipped
   bool quotaExhausted = false;    // the known remain for the day is 0: nothing was claimed
+  bool quotaKnown = false;        // a remain for the day limited the claim
 };
 
 struct HistoryFilter {

@@ -118,22 +118,23 @@ class SitePush {
                            network_.wait);
   }
 
-  void Push(const Engine& engine, const std::vector<std::string>& candidates,
+  void Push(const Engine& engine, std::vector<std::string> candidates,
             const std::function<BatchVerdict(std::span<const std::string>)>& send) {
-    const std::span<const std::string> all(candidates);
     std::size_t next = 0;
     std::int64_t done = 0;
-    while (next < all.size()) {
+    bool probe = false;
+    while (next < candidates.size()) {
+      const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
                                                .site = engine.site,
-                                               .candidates = all.subspan(next),
-                                               .limit = engine.batch,
+                                               .candidates = rest,
+                                               .limit = probe ? 1 : engine.batch,
                                                .force = settings_.force,
                                                .runStartMs = runStartMs_,
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
-        Stop(engine, all.subspan(next), AddressState::kQueued, "quota spent for today");
+        Stop(engine, rest, AddressState::kQueued, "quota spent for today");
         return;
       }
       next += claim.consumed;
@@ -141,23 +142,34 @@ class SitePush {
 
       const BatchVerdict verdict = send(claim.urls);
       if (verdict.end == BatchEnd::kOverQuota) {
-        history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         std::vector<AddressOutcome> queued;
         for (const std::string& url : claim.urls) queued.push_back({url, AddressState::kQueued, verdict.reason});
+        if (!claim.quotaKnown && claim.urls.size() > 1) {
+          // A quota smaller than the request refuses all of it, and the answer does not tell the
+          // figure: one address alone finds it, and the batch goes again.
+          history_.Record(engine.name, engine.site, queued);
+          candidates.insert(candidates.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.begin(),
+                            claim.urls.end());
+          probe = true;
+          continue;
+        }
+        history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         Finish(engine, queued, false);
-        Stop(engine, all.subspan(next), AddressState::kQueued, verdict.reason);
+        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
         return;
       }
+      probe = false;
       Finish(engine, verdict.outcomes, true);
       if (verdict.remain && !engine.quota.empty()) {
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
       }
       done += static_cast<std::int64_t>(claim.urls.size());
-      report_.Progress(engine.name, engine.site, done, static_cast<std::int64_t>(all.size()));
+      report_.Progress(engine.name, engine.site, done, static_cast<std::int64_t>(candidates.size()));
       if (verdict.end == BatchEnd::kAuthFailed || verdict.end == BatchEnd::kStop) {
         const ExitCode code = verdict.end == BatchEnd::kAuthFailed ? kExitAuth : kExitProblems;
         report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
-        Stop(engine, all.subspan(next), AddressState::kFailed, "not sent: " + verdict.reason);
+        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kFailed,
+             "not sent: " + verdict.reason);
         return;
       }
     }

@@ -1,0 +1,62 @@
+// Runs the real kestrin-cli as cron would: no terminal, standard input from a file or nothing,
+// and cron's small environment (PATH, HOME, SHELL, LOGNAME) plus what the test adds.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kestrin::testsupport {
+
+struct CliRun {
+  int exitCode = -1;  // -1 when it did not end by itself in time
+  std::string out;
+  std::string err;
+};
+
+struct CliCall {
+  std::vector<std::string> args;             // after the program name
+  std::map<std::string, std::string> env{};  // added to cron's environment
+  std::string input{};                       // standard input
+  int timeoutMs = 120000;
+};
+
+// The path of the kestrin-cli under test.
+[[nodiscard]] std::string CliPath();
+
+// Starts the process; Wait() collects it. Two started before either is waited for run at once.
+class CliProcess {
+ public:
+  explicit CliProcess(const CliCall& call);
+  ~CliProcess();
+  CliProcess(const CliProcess&) = delete;
+  CliProcess& operator=(const CliProcess&) = delete;
+
+  CliRun Wait();
+
+ private:
+  int pid_ = -1;
+  int timeoutMs_;
+  std::string folder_;
+};
+
+// CliProcess(call).Wait().
+[[nodiscard]] CliRun RunCli(const CliCall& call);
+
+// A fresh folder under /tmp, removed with everything in it by the destructor.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  [[nodiscard]] const std::string& Path() const { return path_; }
+  // Writes `content` to Path()/name with `mode`; returns the full path.
+  std::string Write(const std::string& name, const std::string& content, unsigned mode = 0600) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace kestrin::testsupport

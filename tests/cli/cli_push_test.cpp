@@ -1,0 +1,346 @@
+// The real kestrin-cli pushing to the local mocks, run as cron runs it.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/cli_process.h"
+#include "tests/cli/mock_engines.h"
+
+namespace kestrin {
+namespace {
+
+using testsupport::CliCall;
+using testsupport::CliProcess;
+using testsupport::CliRun;
+using testsupport::MockBaidu;
+using testsupport::MockIndexNow;
+using testsupport::RunCli;
+using testsupport::TempFolder;
+
+constexpr const char* kToken = "tokenABCDEFGH12345";
+const std::map<std::string, std::string> kFastRetries = {{"KESTRIN_CLI_BACKOFF_MS", "10"}};
+
+std::vector<std::string> Addresses(const std::string& origin, int from, int count) {
+  std::vector<std::string> out;
+  for (int i = from; i < from + count; ++i) out.push_back(origin + "/article/" + std::to_string(i) + ".html");
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+// The JSON lines of a run: the state of every address, and the closing summary.
+struct JsonOutput {
+  std::map<std::string, std::string> states;  // "engine url" -> state
+  std::map<std::string, std::string> reasons;
+  nlohmann::json summary;
+};
+
+JsonOutput ParseJson(const std::string& out) {
+  JsonOutput parsed;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    const auto end = out.find('\n', start);
+    const auto line = nlohmann::json::parse(out.substr(start, end - start));
+    if (line.contains("summary")) {
+      parsed.summary = line["summary"];
+    } else {
+      const std::string key = line["engine"].get<std::string>() + " " + line["url"].get<std::string>();
+      EXPECT_EQ(parsed.states.count(key), 0u) << "two states for " << key;
+      parsed.states[key] = line["state"];
+      parsed.reasons[key] = line["reason"];
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return parsed;
+}
+
+class CliPushTest : public testing::Test {
+ protected:
+  // The site as the mock interface knows it: the host the addresses are on.
+  std::string Site() const { return "http://127.0.0.1"; }
+  std::string Origin() const { return "http://127.0.0.1"; }
+
+  CliCall Push(std::vector<std::string> extra, const std::string& input = "") const {
+    std::vector<std::string> args{"push",      "--site",    Site(), "--token", kToken, "--interface",
+                                  baidu_.Interface(), "--history", history_, "--json"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return CliCall{.args = args, .env = kFastRetries, .input = input};
+  }
+
+  void ShiftQuotaDay(int days) const {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(history_.c_str(), &db), SQLITE_OK);
+    const std::string sql = "UPDATE quota SET day = day + " + std::to_string(days);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+
+  TempFolder folder_;
+  std::string history_ = folder_.Path() + "/state/history.sqlite";
+  MockBaidu baidu_{Site(), kToken, 100000, 10};
+};
+
+TEST_F(CliPushTest, BatchesOfAtMost2000AndNothingTwice) {
+  const auto addresses = Addresses(Origin(), 1, 4500);
+  const std::string list = folder_.Write("list.txt", Joined(addresses));
+
+  const CliRun first = RunCli(Push({list}));
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  const auto batches = baidu_.Batches();
+  ASSERT_EQ(batches.size(), 3u);
+  EXPECT_EQ(batches[0].size(), 2000u);
+  EXPECT_EQ(batches[1].size(), 2000u);
+  EXPECT_EQ(batches[2].size(), 500u);
+  EXPECT_EQ(batches[0].front(), addresses.front());
+  EXPECT_EQ(batches[2].back(), addresses.back());
+  const JsonOutput json = ParseJson(first.out);
+  EXPECT_EQ(json.states.size(), 4500u);
+  EXPECT_EQ(json.summary, nlohmann::json({{"sent", 4500}, {"accepted", 4500}, {"refused", 0}, {"queued", 0},
+                                          {"failed", 0}}));
+  EXPECT_EQ(first.err.find('\r'), std::string::npos) << "no progress line without a terminal";
+
+  // Already accepted: nothing new, nothing sent.
+  const CliRun second = RunCli(Push({list}));
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_EQ(baidu_.RequestCount(), 3);
+
+  // --force sends them again.
+  const std::string three = folder_.Write("three.txt", Joined(Addresses(Origin(), 1, 3)));
+  const CliRun forced = RunCli(Push({"--force", three}));
+  EXPECT_EQ(forced.exitCode, 0) << forced.err;
+  EXPECT_EQ(baidu_.RequestCount(), 4);
+}
+
+TEST_F(CliPushTest, EveryAddressEndsInOneStateWithAReason) {
+  const std::vector<std::string> addresses{Origin() + "/a.html", Origin() + "/invalid/b.html",
+                                           "http://other.example/c.html", Origin() + "/d.html"};
+  const CliRun run = RunCli(Push({"-"}, Joined(addresses)));
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  const JsonOutput json = ParseJson(run.out);
+  EXPECT_EQ(json.states.at("baidu " + addresses[0]), "accepted");
+  EXPECT_EQ(json.states.at("baidu " + addresses[1]), "not_valid");
+  EXPECT_EQ(json.states.at("baidu " + addresses[2]), "not_same_site");
+  EXPECT_EQ(json.states.at("baidu " + addresses[3]), "accepted");
+  EXPECT_EQ(json.summary["refused"], 2);
+  EXPECT_EQ(json.summary["accepted"], 2);
+  EXPECT_NE(run.err.find("not_valid"), std::string::npos) << run.err;
+}
+
+TEST_F(CliPushTest, QuotaStopsTheRunQueuesTheRestAndTheQueueGoesFirstNextDay) {
+  baidu_.SetRemain(5);
+  const auto addresses = Addresses(Origin(), 1, 8);
+  const CliRun first = RunCli(Push({"-"}, Joined(addresses)));
+  EXPECT_EQ(first.exitCode, 3) << first.err;
+  JsonOutput json = ParseJson(first.out);
+  EXPECT_EQ(json.summary["accepted"], 5);
+  EXPECT_EQ(json.summary["queued"], 3);
+  EXPECT_EQ(baidu_.Remain(), 0);
+  // Never more than the known remain: once the answer told 4 were left, no request held more.
+  const auto batches = baidu_.Batches();
+  for (std::size_t i = 2; i < batches.size(); ++i) EXPECT_LE(batches[i].size(), 4u);
+
+  // Later the same day the history knows the quota is spent: nothing goes out.
+  baidu_.SetRemain(100);
+  const int before = baidu_.RequestCount();
+  const CliRun sameDay = RunCli(Push({"-"}, Joined(Addresses(Origin(), 100, 2))));
+  EXPECT_EQ(sameDay.exitCode, 3) << sameDay.err;
+  EXPECT_EQ(baidu_.RequestCount(), before);
+
+  // After midnight in Beijing the queue goes first, though the sources no longer list it.
+  ShiftQuotaDay(-1);
+  const CliRun nextDay = RunCli(Push({"-"}, Joined(Addresses(Origin(), 200, 2))));
+  EXPECT_EQ(nextDay.exitCode, 0) << nextDay.err;
+  const auto last = baidu_.Batches().back();
+  ASSERT_EQ(last.size(), 7u);
+  EXPECT_EQ(std::vector<std::string>(last.begin(), last.begin() + 3),
+            std::vector<std::string>(addresses.begin() + 5, addresses.end()));
+  json = ParseJson(nextDay.out);
+  EXPECT_EQ(json.summary["accepted"], 7);
+}
+
+TEST_F(CliPushTest, DailyQuotaUsesItsOwnCountAndType) {
+  const CliRun run = RunCli(Push({"--daily", "-"}, Joined(Addresses(Origin(), 1, 3))));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(baidu_.Targets().size(), 1u);
+  EXPECT_NE(baidu_.Targets()[0].find("&type=daily"), std::string::npos);
+  EXPECT_EQ(ParseJson(run.out).summary["accepted"], 3);
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<int> statuses;  // answered before the mock's usual ones
+  std::string token;
+  int exitCode;
+  int requests;
+  const char* state;
+};
+
+TEST_F(CliPushTest, RetriesAndFailuresEndInTheirExitCodes) {
+  const FailureCase cases[] = {
+      {"two 500s, then accepted", {500, 500}, kToken, 0, 3, "accepted"},
+      {"a 429, then accepted", {429}, kToken, 0, 2, "accepted"},
+      {"500 four times: failed after four attempts", {500, 500, 500, 500}, kToken, 1, 4, "failed"},
+      {"a wrong token is not retried", {}, "wrongtoken123456", 4, 1, "failed"},
+  };
+  int counted = 0;
+  int run = 0;
+  for (const FailureCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    baidu_.QueueStatuses(row.statuses);
+    const std::string address = Origin() + "/retry/" + std::to_string(++run) + ".html";
+    CliCall call = Push({"-"}, address + "\n");
+    std::replace(call.args.begin(), call.args.end(), std::string(kToken), row.token);
+    const CliRun result = RunCli(call);
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+    EXPECT_EQ(baidu_.RequestCount() - counted, row.requests);
+    counted = baidu_.RequestCount();
+    EXPECT_EQ(ParseJson(result.out).states["baidu " + address], row.state);
+    EXPECT_EQ(result.err.find(row.token), std::string::npos) << "the token is printed whole";
+    baidu_.QueueStatuses({});
+  }
+}
+
+TEST_F(CliPushTest, ConcurrentRunsOnOneHistorySendEachAddressOnce) {
+  baidu_.SetDelayMs(150);
+  const auto addresses = Addresses(Origin(), 1, 5000);
+  const std::string list = folder_.Write("list.txt", Joined(addresses));
+  CliProcess first(Push({list}));
+  CliProcess second(Push({list}));
+  const CliRun a = first.Wait();
+  const CliRun b = second.Wait();
+  EXPECT_EQ(a.exitCode, 0) << a.err;
+  EXPECT_EQ(b.exitCode, 0) << b.err;
+
+  std::map<std::string, int> sent;
+  for (const auto& batch : baidu_.Batches()) {
+    for (const std::string& url : batch) ++sent[url];
+  }
+  EXPECT_EQ(sent.size(), addresses.size());
+  for (const auto& [url, times] : sent) EXPECT_EQ(times, 1) << url;
+  const JsonOutput ja = ParseJson(a.out);
+  const JsonOutput jb = ParseJson(b.out);
+  EXPECT_EQ(ja.summary["accepted"].get<int>() + jb.summary["accepted"].get<int>(), 5000);
+
+  // The history holds every address once, accepted.
+  const CliRun listed = RunCli({.args = {"history", "--history", history_, "--json"}});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  std::set<std::string> urls;
+  std::size_t lines = 0;
+  for (std::size_t start = 0; start < listed.out.size();) {
+    const auto end = listed.out.find('\n', start);
+    const auto entry = nlohmann::json::parse(listed.out.substr(start, end - start));
+    EXPECT_EQ(entry["state"], "accepted");
+    urls.insert(entry["url"].get<std::string>());
+    ++lines;
+    start = end + 1;
+  }
+  EXPECT_EQ(lines, 5000u);
+  EXPECT_EQ(urls.size(), 5000u);
+}
+
+class CliIndexNowTest : public CliPushTest {
+ protected:
+  CliCall IndexNow(std::vector<std::string> extra, const std::string& key = "key0123456789") const {
+    std::vector<std::string> args{"push",         "--engine",         "indexnow", "--key", key,
+                                  "--key-location", indexnow_.KeyLocation(), "--indexnow-endpoint",
+                                  indexnow_.Endpoint(), "--history", history_, "--json"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return CliCall{.args = args, .env = kFastRetries};
+  }
+
+  MockIndexNow indexnow_{"key0123456789"};
+};
+
+TEST_F(CliIndexNowTest, PostsTheJsonBodyAfterTheKeyFileCheck) {
+  const std::string list = folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 3)));
+  const CliRun run = RunCli(IndexNow({list}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(indexnow_.PostCount(), 1);
+  const auto body = nlohmann::json::parse(indexnow_.Bodies()[0]);
+  EXPECT_EQ(body["host"], "127.0.0.1");
+  EXPECT_EQ(body["key"], "key0123456789");
+  EXPECT_EQ(body["keyLocation"], indexnow_.KeyLocation());
+  EXPECT_EQ(body["urlList"].size(), 3u);
+}
+
+TEST_F(CliIndexNowTest, KeyProblemsStopBeforeAnythingIsPosted) {
+  const std::string list = folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 3)));
+  indexnow_.ServeKeyFile("someotherkey");
+  const CliRun wrongFile = RunCli(IndexNow({list}));
+  EXPECT_EQ(wrongFile.exitCode, 2) << wrongFile.err;
+  EXPECT_NE(wrongFile.err.find("key"), std::string::npos);
+  EXPECT_EQ(indexnow_.PostCount(), 0);
+
+  // The key file holds the key given, but the endpoint knows another: 403, authentication.
+  const CliRun refused = RunCli(IndexNow({list}, "someotherkey"));
+  EXPECT_EQ(refused.exitCode, 4) << refused.err;
+  EXPECT_EQ(indexnow_.PostCount(), 1);
+}
+
+TEST_F(CliIndexNowTest, RepeatedEnginesKeepAHistoryEach) {
+  const auto addresses = Addresses(Origin(), 1, 2);
+  const std::string list = folder_.Write("list.txt", Joined(addresses));
+  CliCall call = IndexNow({"--engine", "baidu", "--site", Site(), "--token", kToken, "--interface",
+                           baidu_.Interface(), list});
+  const CliRun run = RunCli(call);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const JsonOutput json = ParseJson(run.out);
+  for (const std::string& address : addresses) {
+    EXPECT_EQ(json.states.at("indexnow " + address), "accepted");
+    EXPECT_EQ(json.states.at("baidu " + address), "accepted");
+  }
+  EXPECT_EQ(indexnow_.PostCount(), 1);
+  EXPECT_EQ(baidu_.RequestCount(), 1);
+}
+
+TEST_F(CliPushTest, ConfigurationFileMustBePrivate) {
+  const std::string toml = "[[site]]\nsite = \"" + Site() + "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
+                           baidu_.Interface() + "\"\nsources = [\"" +
+                           folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 2))) + "\"]\n";
+  const std::string open = folder_.Write("open.toml", toml, 0644);
+  const CliRun refused =
+      RunCli({.args = {"push", "--config", open, "--history", history_}, .env = {{"LANG", "C.UTF-8"}}});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.err.find("too open"), std::string::npos) << refused.err;
+  EXPECT_EQ(baidu_.RequestCount(), 0);
+
+  const std::string closed = folder_.Write("closed.toml", toml, 0600);
+  const CliRun run = RunCli({.args = {"push", "--config", closed, "--history", history_}});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(baidu_.RequestCount(), 1);
+  EXPECT_EQ(run.err.find(kToken), std::string::npos);
+
+  // A command-line token overrides the file's.
+  const CliRun overridden = RunCli({.args = {"push", "--config", closed, "--history", history_, "--force", "--token",
+                                             "wrongtoken123456"}});
+  EXPECT_EQ(overridden.exitCode, 4) << overridden.err;
+}
+
+TEST(CliUsage, ChineseUnderAChineseLocaleAndExitTwoForUsage) {
+  const CliRun help = RunCli({.args = {"--help"}, .env = {{"LANG", "zh_CN.UTF-8"}}});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("\xE7\x94\xA8\xE6\xB3\x95"), std::string::npos) << help.out;  // 用法, in UTF-8
+  const CliRun english = RunCli({.args = {"--help"}});
+  EXPECT_NE(english.out.find("Usage"), std::string::npos);
+  const CliRun bad = RunCli({.args = {"push", "--no-such-option"}});
+  EXPECT_EQ(bad.exitCode, 2);
+  const CliRun missing = RunCli({.args = {"push", "--site", "a.example"}});
+  EXPECT_EQ(missing.exitCode, 2);
+  const CliRun since = RunCli({.args = {"sitemap", "--since", "2024-02-30", "-"}});
+  EXPECT_EQ(since.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kestrin

@@ -1,0 +1,177 @@
+#include "tests/cli/mock_engines.h"
+
+#include <nlohmann/json.hpp>
+#include <thread>  // also brings std::chrono::milliseconds; <chrono> itself cannot be built for GBK
+
+namespace kestrin::testsupport {
+namespace {
+
+std::string HostPort(const std::string& address) {
+  const auto scheme = address.find("://");
+  std::string rest = scheme == std::string::npos ? address : address.substr(scheme + 3);
+  return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+std::string JustHost(const std::string& hostPort) { return hostPort.substr(0, hostPort.find(':')); }
+
+std::vector<std::string> Lines(const std::string& body) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < body.size()) {
+    const auto end = body.find('\n', start);
+    std::string line = body.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+void Error(httplib::Response& response, int code, const std::string& message) {
+  response.status = code;
+  response.set_content(nlohmann::json{{"error", code}, {"message", message}}.dump(), "application/json");
+}
+
+}  // namespace
+
+MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, std::int64_t dailyQuota)
+    : state_(std::make_shared<State>()) {
+  state_->site = std::move(site);
+  state_->token = std::move(token);
+  state_->remain = quota;
+  state_->remainDaily = dailyQuota;
+  server_.Handle("/urls", [state = state_](const httplib::Request& request, httplib::Response& response) {
+    int delayMs = 0;
+    {
+      std::lock_guard lock(state->mutex);
+      delayMs = state->delayMs;
+    }
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    std::lock_guard lock(state->mutex);
+    const std::vector<std::string> urls = Lines(request.body);
+    state->batches.push_back(urls);
+    state->targets.push_back(request.target);
+    if (!state->statuses.empty()) {
+      const int status = state->statuses.front();
+      state->statuses.pop_front();
+      return Error(response, status, status == 500 ? "internal error" : "too many requests");
+    }
+    if (request.get_param_value("token") != state->token) return Error(response, 401, "token is not valid");
+    const std::string site = request.get_param_value("site");
+    if (site != state->site) return Error(response, 400, "site error");
+    if (urls.empty()) return Error(response, 400, "empty content");
+    if (urls.size() > 2000) return Error(response, 400, "only 2000 urls are allowed once");
+    const bool daily = request.get_param_value("type") == "daily";
+    std::int64_t& remain = daily ? state->remainDaily : state->remain;
+    if (static_cast<std::int64_t>(urls.size()) > remain) return Error(response, 400, "over quota");
+
+    nlohmann::json notSameSite = nlohmann::json::array();
+    nlohmann::json notValid = nlohmann::json::array();
+    std::int64_t success = 0;
+    for (const std::string& url : urls) {
+      if (JustHost(HostPort(url)) != JustHost(HostPort(site))) {
+        notSameSite.push_back(url);
+      } else if (url.find("/invalid") != std::string::npos) {
+        notValid.push_back(url);
+      } else {
+        ++success;
+      }
+    }
+    remain -= success;
+    nlohmann::json answer;
+    answer[daily ? "remain_daily" : "remain"] = remain;
+    answer[daily ? "success_daily" : "success"] = success;
+    if (!notSameSite.empty()) answer["not_same_site"] = notSameSite;
+    if (!notValid.empty()) answer["not_valid"] = notValid;
+    response.set_content(answer.dump(), "application/json");
+  });
+}
+
+std::string MockBaidu::Interface() const { return server_.Url("/urls"); }
+
+int MockBaidu::RequestCount() const {
+  std::lock_guard lock(state_->mutex);
+  return static_cast<int>(state_->batches.size());
+}
+
+std::vector<std::vector<std::string>> MockBaidu::Batches() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->batches;
+}
+
+std::vector<std::string> MockBaidu::Targets() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->targets;
+}
+
+std::int64_t MockBaidu::Remain() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->remain;
+}
+
+void MockBaidu::SetRemain(std::int64_t remain) {
+  std::lock_guard lock(state_->mutex);
+  state_->remain = remain;
+}
+
+void MockBaidu::SetDelayMs(int delayMs) {
+  std::lock_guard lock(state_->mutex);
+  state_->delayMs = delayMs;
+}
+
+void MockBaidu::QueueStatuses(std::vector<int> statuses) {
+  std::lock_guard lock(state_->mutex);
+  state_->statuses.insert(state_->statuses.end(), statuses.begin(), statuses.end());
+}
+
+MockIndexNow::MockIndexNow(std::string key) : state_(std::make_shared<State>()) {
+  state_->key = key;
+  state_->keyFile = std::move(key);
+  server_.Handle("/" + state_->key + ".txt", [state = state_](const httplib::Request&, httplib::Response& response) {
+    std::lock_guard lock(state->mutex);
+    response.set_content(state->keyFile, "text/plain");
+  });
+  server_.Handle("/indexnow", [state = state_](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(state->mutex);
+    state->bodies.push_back(request.body);
+    const auto json = nlohmann::json::parse(request.body, nullptr, false);
+    if (json.is_discarded() || !json.is_object() || !json.contains("host") || !json.contains("key") ||
+        !json.contains("urlList") || !json["urlList"].is_array() || json["urlList"].size() > 10000) {
+      response.status = 400;
+      return;
+    }
+    if (json["key"] != state->key) {
+      response.status = 403;
+      return;
+    }
+    for (const auto& url : json["urlList"]) {
+      if (!url.is_string() || JustHost(HostPort(url.get<std::string>())) != json["host"]) {
+        response.status = 422;
+        return;
+      }
+    }
+    response.status = 200;
+  });
+}
+
+std::string MockIndexNow::Endpoint() const { return server_.Url("/indexnow"); }
+std::string MockIndexNow::KeyLocation() const { return server_.Url("/" + state_->key + ".txt"); }
+std::string MockIndexNow::Origin() const { return server_.Origin(); }
+
+void MockIndexNow::ServeKeyFile(std::string body) {
+  std::lock_guard lock(state_->mutex);
+  state_->keyFile = std::move(body);
+}
+
+int MockIndexNow::PostCount() const {
+  std::lock_guard lock(state_->mutex);
+  return static_cast<int>(state_->bodies.size());
+}
+
+std::vector<std::string> MockIndexNow::Bodies() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->bodies;
+}
+
+}  // namespace kestrin::testsupport
