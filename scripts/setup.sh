@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6opengl6-dev
   libcurl4-openssl-dev libicu-dev libpng-dev zlib1g-dev liburiparser-dev
   nlohmann-json3-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
+  libcli11-dev libxml2-dev libsqlite3-dev libtomlplusplus-dev dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth xdotool curl
 )
