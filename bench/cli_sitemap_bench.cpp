@@ -32,7 +32,7 @@ const Files& SitemapFiles() {
     for (int i = 0; i < kAddresses; ++i) {
       xml += "  <url>\n    <loc>https://www.example.com/news/2024/03/article-" + std::to_string(i) +
              "-a-title-of-some-length.html</loc>\n    <lastmod>2024-03-01T08:00:00+08:00</lastmod>\n"
-             "    <changefreq>weekly</changefreq>\n    <priority>0.8</priority>\n  </url>\n";
+             "    <changefreq>weekly</changefreq>\n  </url>\n";
     }
     xml += "</urlset>\n";
     made->plain = made->folder.Write("sitemap.xml", xml);

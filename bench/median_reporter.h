@@ -22,14 +22,17 @@ class MedianReporter : public benchmark::ConsoleReporter {
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
       if (!median && !single) continue;
-      Median& kept = medians_[run.run_name.function_name];
+      std::string name = run.run_name.function_name;
+      if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+      Median& kept = medians_[name];
       kept.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       for (const auto& [name, counter] : run.counters) kept.counters[name] = counter.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
-  // The median of a case by its function name; nullptr when it did not run or failed.
+  // The median of a case by its function name, with "/" and its arguments when it has any;
+  // nullptr when it did not run or failed.
   [[nodiscard]] const Median* Of(const std::string& name) const {
     const auto found = medians_.find(name);
     return found != medians_.end() ? &found->second : nullptr;

@@ -20,6 +20,12 @@ Inflated Gunzip(std::string_view compressed, std::size_t maxBytes) {
   }
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
   stream.avail_in = static_cast<uInt>(compressed.size());
+  // The trailer tells the size (modulo 4 GiB) of a single-member file: room for it at once.
+  if (compressed.size() >= 18) {
+    const auto* tail = reinterpret_cast<const unsigned char*>(compressed.data() + compressed.size() - 4);
+    const std::size_t told = tail[0] | tail[1] << 8 | tail[2] << 16 | static_cast<std::size_t>(tail[3]) << 24;
+    out.bytes.reserve(std::min(told, maxBytes) + 1);
+  }
   // One spare byte past the limit tells "exactly the limit" from "over it".
   constexpr std::size_t kChunk = 256 * 1024;
   int status = Z_OK;

@@ -1,5 +1,7 @@
 #include "cli/sources.h"
 
+#include <algorithm>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -29,7 +31,11 @@ class SourceReader {
     Take(source, std::move(bytes), 0);
   }
 
-  SourceAddresses Result() && { return std::move(out_); }
+  SourceAddresses Result() && {
+    out_.addresses.reserve(kept_.size());
+    for (std::string& address : kept_) out_.addresses.push_back(std::move(address));
+    return std::move(out_);
+  }
 
  private:
   void Fail(const std::string& source, const std::string& why) { out_.errors.push_back(source + ": " + why); }
@@ -53,10 +59,15 @@ class SourceReader {
       Fail(source, "cannot be opened");
       return false;
     }
-    // Read no further than the limit: a list has no use for more, a sitemap may not have it.
-    bytes.resize(kMaxFileBytes + 1);
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    // Read no further than the limit: a list has no use for more, a sitemap may not have it. The
+    // buffer grows as bytes come, so a small file costs no 50 MB of zeros.
+    constexpr std::size_t kChunk = 1 << 20;
+    while (bytes.size() <= kMaxFileBytes && file) {
+      const std::size_t used = bytes.size();
+      bytes.resize(used + std::min(kChunk, kMaxFileBytes + 1 - used));
+      file.read(bytes.data() + used, static_cast<std::streamsize>(bytes.size() - used));
+      bytes.resize(used + static_cast<std::size_t>(file.gcount()));
+    }
     if (file.bad()) {
       Fail(source, "cannot be read");
       return false;
@@ -77,11 +88,11 @@ class SourceReader {
       for (const std::string& sitemap : SitemapsInRobots(bytes)) Follow(source, sitemap, depth + 1);
       return;
     }
-    for (const std::string& line : ListLines(bytes)) Add(source, line);
+    for (std::string& line : ListLines(bytes)) Add(source, std::move(line));
   }
 
   void TakeXml(const std::string& source, const std::string& bytes, int depth) {
-    const XmlDocument document = ReadXmlDocument(bytes);
+    XmlDocument document = ReadXmlDocument(bytes);
     if (!document.error.empty()) return Fail(source, document.error);
     switch (document.kind) {
       case XmlKind::kSitemapIndex:
@@ -90,9 +101,10 @@ class SourceReader {
       case XmlKind::kUrlSet:
       case XmlKind::kRss:
       case XmlKind::kAtom:
-        for (const ListedAddress& entry : document.addresses) {
+        seen_.reserve(seen_.size() + document.addresses.size());
+        for (ListedAddress& entry : document.addresses) {
           if (options_.since && (!entry.day || *entry.day < *options_.since)) continue;
-          Add(source, entry.address);
+          Add(source, std::move(entry.address));
         }
         return;
       case XmlKind::kOther:
@@ -111,16 +123,20 @@ class SourceReader {
     if (Load(sitemap, bytes)) Take(sitemap, std::move(bytes), depth);
   }
 
-  void Add(const std::string& source, const std::string& address) {
+  void Add(const std::string& source, std::string address) {
     if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + address);
-    if (seen_.insert(address).second) out_.addresses.push_back(address);
+    // The set looks at the kept strings themselves; a deque never moves them.
+    if (seen_.contains(address)) return;
+    kept_.push_back(std::move(address));
+    seen_.insert(kept_.back());
   }
 
   const SourceOptions& options_;
   const Fetch& fetch_;
   std::istream& input_;
   SourceAddresses out_;
-  std::unordered_set<std::string> seen_;
+  std::deque<std::string> kept_;
+  std::unordered_set<std::string_view> seen_;
   std::unordered_set<std::string> visited_;
   int followed_ = 0;
 };

@@ -17,10 +17,11 @@ const char* Chars(const xmlChar* text) { return text != nullptr ? reinterpret_ca
 bool Is(const xmlChar* name, const char* wanted) { return name != nullptr && std::strcmp(Chars(name), wanted) == 0; }
 
 std::string Trim(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
   const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
+  if (last == std::string::npos) return {};
+  text.erase(last + 1);
+  text.erase(0, text.find_first_not_of(" \t\r\n"));
+  return text;
 }
 
 struct ReaderDeleter {
@@ -73,9 +74,8 @@ class DocumentReader {
   // Handles the node the reader stands on; false to stop reading.
   bool Visit(xmlTextReaderPtr reader) {
     const int type = xmlTextReaderNodeType(reader);
-    const int depth = xmlTextReaderDepth(reader);
-    if (type == XML_READER_TYPE_ELEMENT) return Element(reader, depth);
-    if (type == XML_READER_TYPE_END_ELEMENT) return EndElement(depth);
+    if (type == XML_READER_TYPE_ELEMENT) return Element(reader, xmlTextReaderDepth(reader));
+    if (type == XML_READER_TYPE_END_ELEMENT) return EndElement(xmlTextReaderDepth(reader));
     if (field_ != Field::kNone &&
         (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
          type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)) {
@@ -113,10 +113,11 @@ class DocumentReader {
     if (!inEntry_ || depth != entryDepth_ + 1 || (empty && out_.kind != XmlKind::kAtom)) return true;
     // Only children in the document's own namespace count: an image sitemap's image:loc or an
     // RSS item's atom:link is not the page's address.
-    const xmlChar* ns = xmlTextReaderConstNamespaceUri(reader);
-    const bool own = out_.kind == XmlKind::kAtom ? Is(ns, kAtomNamespace)
-                                                  : out_.kind == XmlKind::kRss ? ns == nullptr : true;
-    if (!own) return true;
+    // (A sitemap's own children are told apart by name and depth alone.)
+    if (out_.kind == XmlKind::kAtom || out_.kind == XmlKind::kRss) {
+      const xmlChar* ns = xmlTextReaderConstNamespaceUri(reader);
+      if (out_.kind == XmlKind::kAtom ? !Is(ns, kAtomNamespace) : ns != nullptr) return true;
+    }
     field_ = Field::kNone;
     switch (out_.kind) {
       case XmlKind::kUrlSet:
@@ -193,7 +194,9 @@ XmlDocument ReadXmlDocument(std::string_view document) {
   }
   const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
       xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr,
-                         XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT));
+                         // Blank text between elements is of no use here, and skipping it halves the
+                         // nodes the reader hands over.
+                         XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS));
   if (!reader) {
     out.error = "cannot be read as XML";
     return out;
