@@ -3,6 +3,7 @@
 #include <uriparser/Uri.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -243,7 +244,9 @@ class LinkResolver::Base : public ParsedUri {
     const std::size_t pathStart = std::min(text.find_first_of("/?#", authority), text.size());
     const std::size_t pathEnd = std::min(text.find_first_of("?#", pathStart), text.size());
     const std::string_view path = text.substr(pathStart, pathEnd - pathStart);
-    if (HasDotSegment(path)) return;
+    // uriparser writes some hosts its own way (an IPv6 address in full): a page with such a
+    // host goes to it for every link, so that all links of the page name the host alike.
+    if (HasDotSegment(path) || !IsPlainAuthority(text.substr(authority, pathStart - authority))) return;
     scheme_ = Text(text.substr(0, text.find(':')));
     origin_ = Text(text.substr(0, pathStart));
     folder_ = path.empty() ? origin_ + "/" : Text(text.substr(0, path.rfind('/') + pathStart + 1));
@@ -295,24 +298,17 @@ LinkResolver::LinkResolver(const Text& pageAddress) : base_(std::make_unique<Bas
 
 LinkResolver::~LinkResolver() = default;
 
-std::optional<Text> LinkResolver::Resolve(const Text& reference) const {
-  Text out;
-  if (!AppendResolved(reference, out)) return std::nullopt;
-  return out;
-}
+namespace {
 
-bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
-  if (HasScheme(reference)) {
-    out += reference;
-    return true;
-  }
-  if (!base_->WebAddress()) return false;
-  if (base_->Join(reference, out)) return true;
+bool IsTabOrLineBreak(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+
+// RFC 3986 resolution of `reference` against the parsed page address, appended to `out`.
+bool AppendResolvedByUriparser(const ParsedUri& base, const Text& reference, Text& out) {
   const ParsedUri ref(reference);
   if (!ref.Parsed()) return false;
 
   UriUriA resolved{};
-  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base_->Uri()) != URI_SUCCESS) return false;
+  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base.Uri()) != URI_SUCCESS) return false;
   int required = 0;
   std::string written;
   bool ok = uriToStringCharsRequiredA(&resolved, &required) == URI_SUCCESS;
@@ -324,7 +320,7 @@ bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
   uriFreeUriMembersA(&resolved);
   if (!ok) return false;
   // Unless something was escaped there is nothing to undo.
-  if (ref.Escaped() || base_->Escaped()) {
+  if (ref.Escaped() || base.Escaped()) {
     out += Unescape(written);
   } else {
     out += written;
@@ -332,8 +328,46 @@ bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
   return true;
 }
 
+}  // namespace
+
+Text WithoutTabsAndLineBreaks(const Text& link) {
+  Text out;
+  out.reserve(link.size());
+  // None of the three bytes can be the second byte of a GBK character.
+  std::copy_if(link.begin(), link.end(), std::back_inserter(out), [](char c) { return !IsTabOrLineBreak(c); });
+  return out;
+}
+
+std::optional<Text> LinkResolver::Resolve(const Text& reference) const {
+  Text out;
+  if (!AppendResolved(reference, out)) return std::nullopt;
+  return out;
+}
+
+bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
+  if (std::any_of(reference.begin(), reference.end(), IsTabOrLineBreak)) {
+    return AppendResolved(WithoutTabsAndLineBreaks(reference), out);
+  }
+  if (HasScheme(reference)) {
+    out += reference;
+    return true;
+  }
+  if (!base_->WebAddress()) return false;
+  if (base_->Join(reference, out)) return true;
+  return AppendResolvedByUriparser(*base_, reference, out);
+}
+
 std::optional<Text> ResolveLink(const Text& pageAddress, const Text& reference) {
   return LinkResolver(pageAddress).Resolve(reference);
+}
+
+std::optional<Text> ResolveLinkWithoutShortcuts(const Text& pageAddress, const Text& reference) {
+  const Text link = WithoutTabsAndLineBreaks(reference);
+  Text out;
+  if (HasScheme(link)) return link;
+  const LinkResolver::Base base(pageAddress);
+  if (!base.WebAddress() || !AppendResolvedByUriparser(base, link, out)) return std::nullopt;
+  return out;
 }
 
 }  // namespace kestrin
