@@ -44,8 +44,12 @@ constexpr UriBytes kUriBytes = MakeUriBytes();
 
 bool IsUriByte(unsigned char b, bool bracketsAllowed) { return kUriBytes.of[bracketsAllowed ? 1 : 0][b]; }
 
+// A '#' after the first belongs to the fragment, as a browser reads it, but uriparser refuses
+// it: it travels escaped like the other bytes.
 bool NeedsEscapes(std::string_view text, bool bracketsAllowed) {
-  return std::any_of(text.begin(), text.end(),
+  const std::size_t hash = text.find('#');
+  return (hash != std::string_view::npos && text.find('#', hash + 1) != std::string_view::npos) ||
+         std::any_of(text.begin(), text.end(),
                      [=](char c) { return !IsUriByte(static_cast<unsigned char>(c), bracketsAllowed); });
 }
 
@@ -53,9 +57,12 @@ std::string Escape(std::string_view text, bool bracketsAllowed) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size() * 3);
+  bool inFragment = false;
   for (const char c : text) {
     const auto b = static_cast<unsigned char>(c);
-    if (IsUriByte(b, bracketsAllowed)) {
+    const bool laterHash = c == '#' && inFragment;
+    inFragment = inFragment || c == '#';
+    if (IsUriByte(b, bracketsAllowed) && !laterHash) {
       out += c;
     } else {
       out += '%';
