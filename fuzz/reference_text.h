@@ -9,7 +9,8 @@
 
 namespace kestrin::fuzz {
 
-inline bool IsLead(unsigned char c) { return c >= 0x80; }
+// 0x80, the euro sign, is a unit of its own.
+inline bool IsLead(unsigned char c) { return c >= 0x81; }
 inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
 inline bool Same(const std::string& t, std::size_t p, std::string_view s, bool fold) {

@@ -90,6 +90,8 @@ const NoticeCase kNoticeCases[] = {
      PageEncoding::kUtf8, "v1.1-01234567890123456789012345678901234567890123456789012345678", true, true},
     {"VersionTooLong", Source::kPage, "版本：v1.1-012345678901234567890123456789012345678901234567890123456789|弹网：@|",
      PageEncoding::kUtf8, "", false, false},
+    // The euro sign is one byte in code page 936 and must not swallow the closing bar.
+    {"VersionEndingInEuro", Source::kPage, "版本：v1.1\x80|弹网：@|", PageEncoding::kUtf8, "v1.1\x80", true, true},
     {"VersionWithLineBreak", Source::kPage, "版本：v1.1\r\n|弹网：@|", PageEncoding::kUtf8, "", false, false},
     {"VersionWithTab", Source::kPage, "版本：\tv1.1|弹网：@|", PageEncoding::kUtf8, "", false, false},
     {"VersionWithDelete", Source::kPage, "版本：v1.1\x7F|弹网：@|", PageEncoding::kUtf8, "", false, false},
