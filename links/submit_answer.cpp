@@ -115,7 +115,7 @@ bool HoldsWord(std::string_view text, std::string_view word) {
   bool afterWordByte = false;
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<unsigned char>(text[i]);
-    if (b >= 0x80) {
+    if (b >= 0x81) {  // a two-byte character; 0x80 is the euro sign
       i += i + 1 < text.size() ? 2 : 1;
       afterWordByte = false;
       continue;

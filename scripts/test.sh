@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds with ASan+UBSan and runs every test; then runs the threaded tests under TSan.
+# Sets up, builds with ASan+UBSan and runs every test; fuzzes every fuzz target for a short,
+# fixed time; then runs the threaded tests under TSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -13,6 +14,10 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 600
+
+# Every change is fuzzed a little: the readers of remote input, 20 s each, the text engine 10 s.
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" all_between resolve_link settings submit_answer
+bash scripts/fuzz.sh "${FUZZ_TEXT_SECONDS:-10}" text
 
 # Overlapping runs share counters and controls: their tests run again under TSan. The build has no
 # window, so kestrin-cli's tests (names starting "Cli") also show that it stands without Qt.

@@ -105,6 +105,9 @@ class Transport {
 // overall deadline (RequestLimits) bounds both.
 // (<chrono> cannot be compiled for GBK literals: it spells "µs" in a literal.)
 void SetWebTimeoutsForTesting(std::int64_t connectMilliseconds, std::int64_t idleMilliseconds);
+// Tests only: every request's deadline shortened to at most this many milliseconds, so that a
+// test of a caller's own limit need not wait for it; 0 drops the bound.
+void SetLongestDeadlineForTesting(std::int64_t milliseconds);
 // Tests only: a PEM file of certificates trusted besides the system store; empty to drop it.
 void SetExtraCaFileForTesting(const std::string& path);
 

@@ -59,6 +59,7 @@ void SetCallback(CURL* easy, CURLoption option, curl_write_callback value) {
 
 std::atomic<long> gConnectTimeoutMs{60'000};
 std::atomic<long> gIdleTimeoutSeconds{30};
+std::atomic<std::int64_t> gLongestDeadlineMs{0};
 std::mutex gExtraCaMutex;
 std::string gExtraCaFile;
 
@@ -232,7 +233,11 @@ class CurlRequest final : public TransportRequest {
     SetLong(easy, CURLOPT_LOW_SPEED_TIME, gIdleTimeoutSeconds.load());
     // The stall time-out alone lets a server that trickles a byte now and then hold the request
     // for ever; the deadline bounds the whole of it.
-    if (limits.deadlineMs > 0) SetLong(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.deadlineMs));
+    std::int64_t deadline = limits.deadlineMs;
+    if (const std::int64_t longest = gLongestDeadlineMs.load(); longest > 0 && (deadline <= 0 || deadline > longest)) {
+      deadline = longest;
+    }
+    if (deadline > 0) SetLong(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline));
     {
       std::lock_guard lock(gExtraCaMutex);
       if (!gExtraCaFile.empty()) SetText(easy, CURLOPT_CAINFO, gExtraCaFile.c_str());
@@ -476,6 +481,8 @@ void SetWebTimeoutsForTesting(std::int64_t connectMilliseconds, std::int64_t idl
   gConnectTimeoutMs = static_cast<long>(std::max<std::int64_t>(1, connectMilliseconds));
   gIdleTimeoutSeconds = static_cast<long>(std::max<std::int64_t>(1, (idleMilliseconds + 999) / 1000));
 }
+
+void SetLongestDeadlineForTesting(std::int64_t milliseconds) { gLongestDeadlineMs = std::max<std::int64_t>(0, milliseconds); }
 
 void SetExtraCaFileForTesting(const std::string& path) {
   std::lock_guard lock(gExtraCaMutex);

@@ -18,6 +18,7 @@
 namespace kestrin::testsupport {
 namespace {
 
+// Listens on `port` (0: a free one, written back to `port`).
 int ListenOnLoopback(int backlog, int& port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
@@ -26,6 +27,7 @@ int ListenOnLoopback(int backlog, int& port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   socklen_t length = sizeof address;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -82,8 +84,9 @@ struct RawServer::State {
   std::vector<std::thread> workers;
 };
 
-RawServer::RawServer(Script script) : state_(std::make_unique<State>()) {
+RawServer::RawServer(Script script, int port) : state_(std::make_unique<State>()) {
   state_->script = std::move(script);
+  state_->port = port;
   state_->listener = ListenOnLoopback(64, state_->port);
   EXPECT_GE(state_->listener, 0);
   if (state_->listener < 0) return;
@@ -160,6 +163,7 @@ RawServer::Script Answer(std::string answer) {
 }  // namespace scripts
 
 StalledListener::StalledListener() {
+  port_ = 0;
   listener_ = ListenOnLoopback(0, port_);
   EXPECT_GE(listener_, 0);
   if (listener_ < 0) return;
@@ -184,7 +188,7 @@ std::string StalledListener::Url(std::string_view path) const {
 }
 
 int UnusedPort() {
-  int port = -1;
+  int port = 0;
   const int fd = ListenOnLoopback(1, port);
   if (fd >= 0) close(fd);
   return port;

@@ -45,7 +45,8 @@ class RawServer {
  public:
   using Script = std::function<void(RawConnection&)>;
 
-  explicit RawServer(Script script);
+  // Listens on `port`, or on a free port when it is 0.
+  explicit RawServer(Script script, int port = 0);
   ~RawServer();
   RawServer(const RawServer&) = delete;
   RawServer& operator=(const RawServer&) = delete;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "tests/app/e2e/desktop.h"
 #include "tests/app/e2e/notice_server.h"
 #include "tests/support/list_site.h"
+#include "tests/support/raw_server.h"
 
 namespace kestrin::e2e {
 namespace {
@@ -206,6 +208,57 @@ TEST_F(EndToEndTest, CollectSubmitAndNoticeThroughTheWindow) {
   const auto exitCode = program_->WaitForExit(30s);
   ASSERT_TRUE(exitCode.has_value()) << "the program did not end when its window was closed";
   EXPECT_EQ(*exitCode, 0);
+}
+
+// A notice page and a list page that trickle, a byte at a time and never to the end: the window
+// thread waits no longer than the notice page's deadline for each of its two reads, the window
+// works afterwards, and closing it ends the program at once while a collection still waits.
+TEST(EndToEndHostileTest, ClosingEndsTheProgramWhateverRuns) {
+  ASSERT_TRUE(PortIsFree(kNoticePort)) << "port " << kNoticePort << " is taken";
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<p>";
+  testsupport::RawServer notice(testsupport::scripts::Trickle(head, 500), kNoticePort);
+  testsupport::RawServer listPages(testsupport::scripts::Trickle(head, 500));
+  VirtualScreen screen;
+  ASSERT_TRUE(screen.Ready()) << "Xvfb did not start";
+  Process program({kProgram}, screen.Environment());
+  ASSERT_GT(program.Pid(), 0);
+
+  const std::string caption = Utf8(u8"Kestrin百度推送");
+  const auto isMain = [&](const ScreenWindow& w) { return w.name == caption; };
+  const std::regex countdown(Utf8(u8"^([0-9]|1[0-9]|2[0-4])秒后关闭$"));
+  const auto isNotice = [&](const ScreenWindow& w) { return std::regex_match(w.name, countdown); };
+  const auto main = screen.WaitForWindow(isMain, 90s);
+  ASSERT_TRUE(main.has_value()) << "no window captioned " << caption;
+  const auto mainSeen = std::chrono::steady_clock::now();
+  // The notice window opens once both reads of the notice page have given up.
+  ASSERT_TRUE(screen.WaitForWindow(isNotice, 30s).has_value()) << "no notice window";
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - mainSeen);
+  std::printf("window thread held by the trickling notice page for %lld ms\n", static_cast<long long>(waited.count()));
+  EXPECT_LT(waited.count(), 9'000);
+  EXPECT_EQ(notice.ConnectionCount(), 2);
+
+  const Rect window = main->rect;
+  const auto fill = [&](const Place& box, const std::string& text) {
+    ASSERT_TRUE(screen.Click(window.x + box.CentreX(), window.y + box.CentreY()));
+    ASSERT_TRUE(screen.Keys("ctrl+a"));
+    ASSERT_TRUE(screen.Type(text));
+  };
+  fill(kPatternBox, listPages.Url("/list/$.html"));
+  fill(kFromBox, "1");
+  fill(kToBox, "3");
+  ASSERT_TRUE(screen.Click(window.x + kCollectButton.CentreX(), window.y + kCollectButton.CentreY()));
+  for (int i = 0; i < 100 && listPages.ConnectionCount() == 0; ++i) std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(listPages.ConnectionCount(), 1) << "the collection did not start";
+  std::this_thread::sleep_for(1s);
+
+  const auto closing = std::chrono::steady_clock::now();
+  ASSERT_TRUE(screen.Close(main->id));
+  const auto exitCode = program.WaitForExit(10s);
+  const auto closed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - closing);
+  ASSERT_TRUE(exitCode.has_value()) << "the program did not end when its window was closed";
+  std::printf("program ended %lld ms after the close\n", static_cast<long long>(closed.count()));
+  EXPECT_EQ(*exitCode, 0);
+  EXPECT_LT(closed.count(), 1'000);
 }
 
 }  // namespace
