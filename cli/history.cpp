@@ -4,14 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
+#include <numeric>
 
 namespace kestrin::cli {
 namespace {
 
-constexpr std::int64_t kForeignClaimLifetimeMs = 6LL * 3600 * 1000;
+// A claim covers one request: four attempts of at most a minute each and their waits.
+constexpr std::int64_t kClaimLifetimeMs = 3600LL * 1000;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS address (
@@ -21,11 +25,21 @@ CREATE TABLE IF NOT EXISTS address (
   state TEXT NOT NULL,
   reason TEXT NOT NULL DEFAULT '',
   time INTEGER NOT NULL,
-  owner TEXT NOT NULL DEFAULT '',
   position INTEGER NOT NULL DEFAULT 0,  -- order among the addresses marked at one time
   PRIMARY KEY (engine, url)
 ) WITHOUT ROWID;
-CREATE INDEX IF NOT EXISTS address_by_state ON address (state, engine, site, time);
+-- Only the queue is looked up by state; an index of the queued rows alone costs the other writes
+-- nothing.
+CREATE INDEX IF NOT EXISTS address_queue ON address (engine, site, time, position) WHERE state = 'queued';
+-- The addresses a run has in hand while its request is out, one row per request rather than a
+-- write per address.
+CREATE TABLE IF NOT EXISTS claim (
+  id INTEGER PRIMARY KEY,
+  engine TEXT NOT NULL,
+  owner TEXT NOT NULL,
+  time INTEGER NOT NULL,
+  urls TEXT NOT NULL  -- one per line
+);
 CREATE TABLE IF NOT EXISTS quota (
   quota TEXT NOT NULL,
   site TEXT NOT NULL,
@@ -70,15 +84,19 @@ std::string DefaultHistoryPath() {
 }
 
 bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs) {
+  if (nowMs - claimedMs >= kClaimLifetimeMs) return false;
   const auto colon = owner.rfind(':');
   if (colon == std::string_view::npos) return false;
-  if (owner.substr(0, colon) != HostName()) return nowMs - claimedMs < kForeignClaimLifetimeMs;
+  if (owner.substr(0, colon) != HostName()) return true;
   const long pid = std::strtol(std::string(owner.substr(colon + 1)).c_str(), nullptr, 10);
   if (pid <= 0) return false;
   return kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
 History::History(const std::string& path) : owner_(HostName() + ":" + std::to_string(getpid())) {
+  // SQLite counts every allocation under a global lock unless told not to before it starts; the
+  // tool reads no such figures, and a push makes thousands of them.
+  [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   MakeFolders(path);
   if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
@@ -97,13 +115,12 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
     Begin();
     Execute(db_, kSchema);
     Commit();
-    lookup_ = std::make_unique<Statement>(db_, "SELECT state, time, owner FROM address WHERE engine = ? AND url = ?");
+    lookup_ = std::make_unique<Statement>(db_, "SELECT state, time FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
-        "INSERT INTO address (engine, url, site, state, reason, time, owner, position) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+        "INSERT INTO address (engine, url, site, state, reason, time, position) VALUES (?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (engine, url) DO UPDATE SET site = excluded.site, state = excluded.state, "
-        "reason = excluded.reason, time = excluded.time, owner = excluded.owner, position = excluded.position");
+        "reason = excluded.reason, time = excluded.time, position = excluded.position");
   } catch (const HistoryError& error) {
     Rollback();
     lookup_.reset();
@@ -127,21 +144,45 @@ void History::Rollback() noexcept {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-History::Sendable History::Check(std::string_view engine, const std::string& url, bool force,
-                                 std::int64_t runStartMs) {
-  lookup_->Bind(engine).Bind(url);
-  Sendable verdict = Sendable::kYes;
-  if (lookup_->Step()) {
-    const std::string state = lookup_->Text(0);
-    const std::int64_t time = lookup_->Number(1);
-    if (state == "accepted" && (!force || time >= runStartMs)) {
-      verdict = Sendable::kAcceptedBefore;
-    } else if (state == "sending" && ClaimAlive(lookup_->Text(2), time, NowMs())) {
-      verdict = Sendable::kInOtherHands;
+void History::LoadHeld(std::string_view engine) {
+  held_.clear();
+  heldClaims_.clear();
+  std::vector<std::int64_t> dead;
+  {
+    Statement select(db_, "SELECT id, owner, time, urls FROM claim WHERE engine = ?");
+    select.Bind(engine);
+    const std::int64_t now = NowMs();
+    while (select.Step()) {
+      if (ClaimAlive(select.TextView(1), select.Number(2), now)) {
+        heldClaims_.push_back(select.Text(3));
+      } else {
+        dead.push_back(select.Number(0));
+      }
     }
   }
+  for (const std::int64_t id : dead) {
+    Statement remove(db_, "DELETE FROM claim WHERE id = ?");
+    remove.Bind(id).Run();
+  }
+  for (const std::string& urls : heldClaims_) {
+    std::string_view rest = urls;
+    while (!rest.empty()) {
+      const auto end = rest.find('\n');
+      held_.insert(rest.substr(0, end));
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+  }
+}
+
+bool History::Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs) {
+  lookup_->Bind(engine).Bind(url);
+  bool sendable = true;
+  if (lookup_->Step() && lookup_->TextView(0) == "accepted") {
+    sendable = force && lookup_->Number(1) < runStartMs;
+  }
   lookup_->Reset();
-  return verdict;
+  return sendable && !held_.contains(url);
 }
 
 std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
@@ -151,22 +192,6 @@ std::vector<std::string> History::Queued(std::string_view engine, std::string_vi
   std::vector<std::string> urls;
   while (select.Step()) urls.push_back(select.Text(0));
   return urls;
-}
-
-std::vector<std::string> History::Unsent(std::string_view engine, std::span<const std::string> candidates,
-                                         bool force, std::int64_t runStartMs) {
-  std::vector<std::string> unsent;
-  Execute(db_, "BEGIN");  // one read snapshot instead of one per address
-  try {
-    for (const std::string& url : candidates) {
-      if (Check(engine, url, force, runStartMs) == Sendable::kYes) unsent.push_back(url);
-    }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
-  }
-  return unsent;
 }
 
 Claim History::ClaimBatch(const ClaimRequest& request) {
@@ -185,14 +210,20 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
       claim.quotaKnown = remain.has_value();
       if (remain) limit = static_cast<std::size_t>(std::min<std::int64_t>(*remain, static_cast<std::int64_t>(limit)));
     }
-    const std::int64_t now = NowMs();
+    LoadHeld(request.engine);
+    std::string text;
     for (; claim.consumed < request.candidates.size() && claim.urls.size() < limit; ++claim.consumed) {
       const std::string& url = request.candidates[claim.consumed];
-      if (Check(request.engine, url, request.force, request.runStartMs) != Sendable::kYes) continue;
-      upsert_->Bind(request.engine).Bind(url).Bind(request.site).Bind("sending").Bind("").Bind(now);
-      upsert_->Bind(owner_).Bind(std::int64_t{0});
-      upsert_->Run();
+      if (!Sendable(request.engine, url, request.force, request.runStartMs)) continue;
       claim.urls.push_back(url);
+      text += url;
+      text += '\n';
+    }
+    if (!claim.urls.empty()) {
+      text.pop_back();
+      Statement insert(db_, "INSERT INTO claim (engine, owner, time, urls) VALUES (?, ?, ?, ?)");
+      insert.Bind(request.engine).Bind(owner_).Bind(NowMs()).Bind(text).Run();
+      claim.id = sqlite3_last_insert_rowid(db_);
     }
     // The claim spends the quota at once, so an overlapping run does not count on it too; the
     // interface's own figure replaces it when the answer comes.
@@ -214,10 +245,11 @@ std::vector<std::string> History::MarkSendable(std::string_view engine, std::str
   std::vector<std::string> marked;
   Begin();
   try {
+    LoadHeld(engine);
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
-      if (Check(engine, url, force, runStartMs) != Sendable::kYes) continue;
-      upsert_->Bind(engine).Bind(url).Bind(site).Bind(StateName(state)).Bind(reason).Bind(now).Bind("");
+      if (!Sendable(engine, url, force, runStartMs)) continue;
+      upsert_->Bind(engine).Bind(url).Bind(site).Bind(StateName(state)).Bind(reason).Bind(now);
       upsert_->Bind(static_cast<std::int64_t>(marked.size()));
       upsert_->Run();
       marked.push_back(url);
@@ -230,21 +262,37 @@ std::vector<std::string> History::MarkSendable(std::string_view engine, std::str
   return marked;
 }
 
-void History::Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes) {
+void History::Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes,
+                     std::int64_t claimId) {
   Begin();
   try {
     const std::int64_t now = NowMs();
-    std::int64_t position = 0;
-    for (const AddressOutcome& outcome : outcomes) {
+    // In key order, each write lands next to the one before: the tree is walked far less.
+    std::vector<std::size_t> order(outcomes.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return outcomes[a].url < outcomes[b].url; });
+    for (const std::size_t i : order) {
+      const AddressOutcome& outcome = outcomes[i];
       upsert_->Bind(engine).Bind(outcome.url).Bind(site).Bind(StateName(outcome.state)).Bind(outcome.reason);
-      upsert_->Bind(now).Bind("").Bind(position++);
+      upsert_->Bind(now).Bind(static_cast<std::int64_t>(i));
       upsert_->Run();
+    }
+    if (claimId != 0) {
+      Statement remove(db_, "DELETE FROM claim WHERE id = ?");
+      remove.Bind(claimId).Run();
     }
     Commit();
   } catch (...) {
     Rollback();
     throw;
   }
+}
+
+void History::Release(std::int64_t claimId) {
+  if (claimId == 0) return;
+  Statement remove(db_, "DELETE FROM claim WHERE id = ?");
+  remove.Bind(claimId).Run();
 }
 
 std::optional<std::int64_t> History::Remain(std::string_view quota, std::string_view site, int day) {
@@ -262,8 +310,11 @@ void History::SetRemain(std::string_view quota, std::string_view site, int day, 
   upsert.Run();
 }
 
-std::vector<HistoryEntry> History::List(const HistoryFilter& filter) {
-  std::string sql = "SELECT url, engine, site, state, reason, time FROM address WHERE time >= ?";
+namespace {
+
+// The WHERE clause of a filter; its parameters are bound by BindFilter in the same order.
+std::string FilterSql(const HistoryFilter& filter) {
+  std::string sql = " WHERE time >= ?";
   if (filter.failed && filter.queued) {
     sql += " AND state IN ('failed', 'queued')";
   } else if (filter.failed) {
@@ -271,15 +322,34 @@ std::vector<HistoryEntry> History::List(const HistoryFilter& filter) {
   } else if (filter.queued) {
     sql += " AND state = 'queued'";
   }
-  sql += " ORDER BY time, engine, url";
-  Statement select(db_, sql);
-  select.Bind(filter.sinceMs.value_or(0));
+  if (!filter.engine.empty()) sql += " AND engine = ?";
+  return sql;
+}
+
+void BindFilter(Statement& statement, const HistoryFilter& filter) {
+  statement.Bind(filter.sinceMs.value_or(std::numeric_limits<std::int64_t>::min()));
+  if (!filter.engine.empty()) statement.Bind(filter.engine);
+}
+
+}  // namespace
+
+std::vector<HistoryEntry> History::List(const HistoryFilter& filter) {
+  Statement select(db_, "SELECT url, engine, site, state, reason, time FROM address" + FilterSql(filter) +
+                            " ORDER BY time, engine, url");
+  BindFilter(select, filter);
   std::vector<HistoryEntry> entries;
   while (select.Step()) {
     entries.push_back({select.Text(0), select.Text(1), select.Text(2), select.Text(3), select.Text(4),
                        select.Number(5)});
   }
   return entries;
+}
+
+std::int64_t History::Clear(const HistoryFilter& filter) {
+  Statement remove(db_, "DELETE FROM address" + FilterSql(filter));
+  BindFilter(remove, filter);
+  remove.Run();
+  return sqlite3_changes64(db_);
 }
 
 }  // namespace kestrin::cli

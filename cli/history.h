@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/address_state.h"
@@ -25,7 +26,7 @@ struct HistoryEntry {
   std::string url;
   std::string engine;
   std::string site;
-  std::string state;  // a StateName, or "sending" while a run has it in hand
+  std::string state;  // a StateName
   std::string reason;
   std::int64_t timeMs = 0;  // Unix time of the outcome, in milliseconds
 };
@@ -45,16 +46,19 @@ struct ClaimRequest {
 };
 
 struct Claim {
+  std::int64_t id = 0;            // the claim's row while it is held; 0 when nothing was claimed
   std::vector<std::string> urls;  // now this run's to send, in candidate order
   std::size_t consumed = 0;       // candidates looked at, claimed or skipped
   bool quotaExhausted = false;    // the known remain for the day is 0: nothing was claimed
   bool quotaKnown = false;        // a remain for the day limited the claim
 };
 
+// Which entries `history` lists or clears. Every condition given must hold.
 struct HistoryFilter {
   std::optional<std::int64_t> sinceMs;
-  bool failed = false;  // with queued: either state; neither: every entry
+  bool failed = false;  // with queued: either state; neither: every state
   bool queued = false;
+  std::string engine;   // empty: every engine
 };
 
 class History {
@@ -67,12 +71,9 @@ class History {
 
   // The addresses queued for `site` on `engine`, oldest first.
   [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);
-  // The candidates that a run may send: neither accepted before (unless `force`) nor in the
-  // hands of another live run. Reads only.
-  [[nodiscard]] std::vector<std::string> Unsent(std::string_view engine, std::span<const std::string> candidates,
-                                                bool force, std::int64_t runStartMs);
-  // Takes up to `limit` sendable candidates in one transaction, marking them as sent by this
-  // run, so that a run overlapping on the same file skips them.
+  // Takes up to `limit` sendable candidates in one transaction: neither accepted before (unless
+  // `force`, and then not since `runStartMs`) nor held by another live run's claim. The claim is
+  // one row, so that a run overlapping on the same file skips them until Record or Release.
   [[nodiscard]] Claim ClaimBatch(const ClaimRequest& request);
   // Gives every sendable candidate the state `state` with `reason` (queued when the quota is
   // spent, failed when the run must stop), in one transaction; returns those it marked.
@@ -80,30 +81,42 @@ class History {
                                                       std::span<const std::string> candidates, bool force,
                                                       std::int64_t runStartMs, AddressState state,
                                                       std::string_view reason);
-  // Writes outcomes, claimed or not, in one transaction.
-  void Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes);
+  // Writes outcomes and lets go of claim `claimId` (0: none), in one transaction.
+  void Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes,
+              std::int64_t claimId = 0);
+  // Lets go of a claim without recording anything: its addresses are free again.
+  void Release(std::int64_t claimId);
 
   // The remain last known for `day`; none for an older day or none known.
   [[nodiscard]] std::optional<std::int64_t> Remain(std::string_view quota, std::string_view site, int day);
   void SetRemain(std::string_view quota, std::string_view site, int day, std::int64_t remain);
 
+  // The entries the filter selects, oldest first.
   [[nodiscard]] std::vector<HistoryEntry> List(const HistoryFilter& filter);
+  // Forgets the entries the filter selects, so that their addresses count as never sent; returns
+  // how many. Claims of running runs and the remembered quotas stay.
+  std::int64_t Clear(const HistoryFilter& filter);
 
  private:
-  enum class Sendable { kYes, kAcceptedBefore, kInOtherHands };
-  Sendable Check(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+  // The addresses held by other runs' live claims on `engine`; dead claims are dropped. Call
+  // inside a write transaction.
+  void LoadHeld(std::string_view engine);
+  bool Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
   void Begin();
   void Commit();
   void Rollback() noexcept;
 
   sqlite3* db_ = nullptr;
-  std::string owner_;  // "host:pid", written on the addresses this run has in hand
+  std::string owner_;  // "host:pid", written on this run's claims
   std::unique_ptr<Statement> lookup_;
   std::unique_ptr<Statement> upsert_;
+  std::vector<std::string> heldClaims_;  // the claim texts the held set points into
+  std::unordered_set<std::string_view> held_;
 };
 
-// Whether a claim written as "host:pid" still has a running owner. Claims of other hosts, which
-// cannot be checked, are trusted for six hours.
+// Whether a claim written as "host:pid" at `claimedMs` still has a running owner: one on this
+// host whose process lives, or one on another host, which cannot be checked. No request takes an
+// hour, so an older claim is dead either way (and a reused process number does not keep it).
 [[nodiscard]] bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs);
 
 // Unix time in milliseconds.

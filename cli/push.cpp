@@ -147,19 +147,19 @@ class SitePush {
         if (!claim.quotaKnown && claim.urls.size() > 1) {
           // A quota smaller than the request refuses all of it, and the answer does not tell the
           // figure: one address alone finds it, and the batch goes again.
-          history_.Record(engine.name, engine.site, queued);
+          history_.Record(engine.name, engine.site, queued, claim.id);
           candidates.insert(candidates.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.begin(),
                             claim.urls.end());
           probe = true;
           continue;
         }
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
-        Finish(engine, queued, false);
+        Finish(engine, queued, false, claim.id);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
         return;
       }
       probe = false;
-      Finish(engine, verdict.outcomes, true);
+      Finish(engine, verdict.outcomes, true, claim.id);
       if (verdict.remain && !engine.quota.empty()) {
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
       }
@@ -175,8 +175,8 @@ class SitePush {
     }
   }
 
-  void Finish(const Engine& engine, const std::vector<AddressOutcome>& outcomes, bool sent) {
-    history_.Record(engine.name, engine.site, outcomes);
+  void Finish(const Engine& engine, const std::vector<AddressOutcome>& outcomes, bool sent, std::int64_t claimId) {
+    history_.Record(engine.name, engine.site, outcomes, claimId);
     for (const AddressOutcome& outcome : outcomes) report_.Add(engine.name, outcome, sent);
   }
 
@@ -266,7 +266,7 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
       }
     }
   } catch (const HistoryError& error) {
-    // The addresses in hand stay marked as sending until their claim goes stale.
+    // The addresses in hand stay claimed until this process has ended.
     report.Problem(kExitProblems, Tr("history ", "历史记录 ") + error.what());
   }
 }

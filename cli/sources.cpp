@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <deque>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <memory>
 #include <unordered_set>
 
-#include "cli/gzip.h"
+#include "cli/source_stream.h"
 #include "cli/text_source.h"
 #include "cli/xml_source.h"
 
@@ -25,11 +23,7 @@ class SourceReader {
   SourceReader(const SourceOptions& options, const Fetch& fetch, std::istream& input)
       : options_(options), fetch_(fetch), input_(input) {}
 
-  void Read(const std::string& source) {
-    std::string bytes;
-    if (!Load(source, bytes)) return;
-    Take(source, std::move(bytes), 0);
-  }
+  void Read(const std::string& source) { Take(source, Open(source), 0); }
 
   SourceAddresses Result() && {
     out_.addresses.reserve(kept_.size());
@@ -40,50 +34,41 @@ class SourceReader {
  private:
   void Fail(const std::string& source, const std::string& why) { out_.errors.push_back(source + ": " + why); }
 
-  bool Load(const std::string& source, std::string& bytes) {
-    if (source == "-") {
-      bytes.assign(std::istreambuf_iterator<char>(input_), std::istreambuf_iterator<char>());
-      return true;
-    }
+  // The bytes of a source as a stream, or nullptr once the failure is noted.
+  std::unique_ptr<SourceStream> Open(const std::string& source) {
+    if (source == "-") return SourceStream::OfInput(input_, kMaxFileBytes);
     if (IsWebAddress(source)) {
-      const HttpReply reply = fetch_(source);
+      HttpReply reply = fetch_(source);
       if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
         Fail(source, reply.transfer == Transfer::kTooLarge ? "larger than 50 MB" : DescribeReply(reply));
-        return false;
+        return nullptr;
       }
-      bytes = reply.body;
-      return true;
+      return SourceStream::OfBytes(std::move(reply.body), kMaxFileBytes);
     }
-    std::ifstream file(source, std::ios::binary);
-    if (!file) {
-      Fail(source, "cannot be opened");
-      return false;
-    }
-    // Read no further than the limit: a list has no use for more, a sitemap may not have it. The
-    // buffer grows as bytes come, so a small file costs no 50 MB of zeros.
-    constexpr std::size_t kChunk = 1 << 20;
-    while (bytes.size() <= kMaxFileBytes && file) {
-      const std::size_t used = bytes.size();
-      bytes.resize(used + std::min(kChunk, kMaxFileBytes + 1 - used));
-      file.read(bytes.data() + used, static_cast<std::streamsize>(bytes.size() - used));
-      bytes.resize(used + static_cast<std::size_t>(file.gcount()));
-    }
-    if (file.bad()) {
-      Fail(source, "cannot be read");
-      return false;
+    auto stream = SourceStream::OfFile(source, kMaxFileBytes);
+    if (!stream) Fail(source, "cannot be opened");
+    return stream;
+  }
+
+  // Notes a stream's failure; true when there was one.
+  bool Failed(const std::string& source, const SourceStream& stream) {
+    switch (stream.Failure()) {
+      case StreamFailure::kNone: return false;
+      case StreamFailure::kUnreadable: Fail(source, "cannot be read"); break;
+      case StreamFailure::kTooLarge:
+        Fail(source, stream.Gzipped() ? "larger than 50 MB uncompressed" : "larger than 50 MB");
+        break;
+      case StreamFailure::kCorrupt: Fail(source, "damaged gzip data"); break;
     }
     return true;
   }
 
-  void Take(const std::string& source, std::string bytes, int depth) {
-    if (bytes.size() > kMaxFileBytes) return Fail(source, "larger than 50 MB");
-    if (IsGzip(bytes)) {
-      Inflated inflated = Gunzip(bytes, kMaxFileBytes);
-      if (inflated.tooLarge) return Fail(source, "larger than 50 MB uncompressed");
-      if (inflated.corrupt) return Fail(source, "damaged gzip data");
-      bytes = std::move(inflated.bytes);
-    }
-    if (LooksLikeXml(bytes)) return TakeXml(source, bytes, depth);
+  // XML goes to the parser as it is read; the small rest (lists, robots.txt) is read whole.
+  void Take(const std::string& source, std::unique_ptr<SourceStream> stream, int depth) {
+    if (!stream) return;
+    if (LooksLikeXml(stream->Peek(4096))) return TakeXml(source, *stream, depth);
+    const std::string bytes = stream->ReadRest();
+    if (Failed(source, *stream)) return;
     if (LooksLikeRobots(bytes)) {
       for (const std::string& sitemap : SitemapsInRobots(bytes)) Follow(source, sitemap, depth + 1);
       return;
@@ -91,8 +76,20 @@ class SourceReader {
     for (std::string& line : ListLines(bytes)) Add(source, std::move(line));
   }
 
-  void TakeXml(const std::string& source, const std::string& bytes, int depth) {
-    XmlDocument document = ReadXmlDocument(bytes);
+  void TakeXml(const std::string& source, SourceStream& stream, int depth) {
+    XmlDocument document = ReadXmlDocument(
+        [&stream](char* buffer, int size) {
+          return static_cast<int>(stream.Read(buffer, static_cast<std::size_t>(size)));
+        },
+        options_.since.has_value());
+    if (!document.error.empty() && stream.Failure() == StreamFailure::kNone) {
+      // A file past the size limit is that before it is malformed: libxml2 gives up on a huge
+      // text node long before 50 MB. The rest is read only to tell which.
+      std::string rest(64 * 1024, '\0');
+      while (stream.Read(rest.data(), rest.size()) > 0) {
+      }
+    }
+    if (Failed(source, stream)) return;
     if (!document.error.empty()) return Fail(source, document.error);
     switch (document.kind) {
       case XmlKind::kSitemapIndex:
@@ -119,16 +116,15 @@ class SourceReader {
     if (++followed_ > options_.maxSitemaps) {
       return Fail(sitemap, "more than " + std::to_string(options_.maxSitemaps) + " sitemaps followed");
     }
-    std::string bytes;
-    if (Load(sitemap, bytes)) Take(sitemap, std::move(bytes), depth);
+    Take(sitemap, Open(sitemap), depth);
   }
 
   void Add(const std::string& source, std::string address) {
     if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + address);
-    // The set looks at the kept strings themselves; a deque never moves them.
-    if (seen_.contains(address)) return;
+    // The set looks at the kept strings themselves; a deque never moves them. Kept first, the
+    // address is hashed once.
     kept_.push_back(std::move(address));
-    seen_.insert(kept_.back());
+    if (!seen_.insert(kept_.back()).second) kept_.pop_back();
   }
 
   const SourceOptions& options_;

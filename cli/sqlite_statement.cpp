@@ -16,8 +16,9 @@ Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
 Statement::~Statement() { sqlite3_finalize(statement_); }
 
 Statement& Statement::Bind(std::string_view text) {
-  if (sqlite3_bind_text(statement_, next_++, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
-      SQLITE_OK) {
+  // An empty view may have no data pointer, which SQLite would bind as NULL.
+  const char* data = text.data() != nullptr ? text.data() : "";
+  if (sqlite3_bind_text(statement_, next_++, data, static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK) {
     Throw(db_);
   }
   return *this;
@@ -41,11 +42,13 @@ void Statement::Run() {
   Reset();
 }
 
-std::string Statement::Text(int column) const {
+std::string Statement::Text(int column) const { return std::string(TextView(column)); }
+
+std::string_view Statement::TextView(int column) const {
   const auto* text = sqlite3_column_text(statement_, column);
-  return text != nullptr ? std::string(reinterpret_cast<const char*>(text),
-                                       static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
-                         : std::string();
+  return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text),
+                                            static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                         : std::string_view();
 }
 
 std::int64_t Statement::Number(int column) const { return sqlite3_column_int64(statement_, column); }
@@ -54,7 +57,6 @@ bool Statement::IsNull(int column) const { return sqlite3_column_type(statement_
 
 void Statement::Reset() {
   sqlite3_reset(statement_);
-  sqlite3_clear_bindings(statement_);
   next_ = 1;
 }
 

@@ -24,7 +24,8 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Binds parameters 1, 2, … in order (after Reset, from 1 again).
+  // Binds parameters 1, 2, … in order (after Reset, from 1 again; every one must be bound
+  // again). The text is not copied: it must stay as it is until the statement is reset.
   Statement& Bind(std::string_view text);
   Statement& Bind(std::int64_t number);
   // Steps once: true while a row is there; throws HistoryError on failure.
@@ -32,9 +33,11 @@ class Statement {
   // Steps to the end, for statements that return no rows.
   void Run();
   [[nodiscard]] std::string Text(int column) const;
+  // The column's text without a copy, valid until the next Step or Reset.
+  [[nodiscard]] std::string_view TextView(int column) const;
   [[nodiscard]] std::int64_t Number(int column) const;
   [[nodiscard]] bool IsNull(int column) const;
-  // Ready for new bindings.
+  // Ready to run again, with new bindings.
   void Reset();
 
  private:

@@ -12,10 +12,12 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
+// `prefix` is lower-case ASCII; the locale plays no part, as in the names it is used for.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c) != prefix[i]) return false;
   }
   return true;
 }
@@ -54,10 +56,13 @@ bool IsWebAddress(std::string_view address) {
   if (rest.empty() || rest.front() == '/' || rest.front() == ':' || rest.front() == '?' || rest.front() == '#') {
     return false;
   }
+  // No early exit: a loop without branches runs through the bytes many at a time.
+  unsigned char control = 0;
   for (const char c : address) {
-    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+    const auto b = static_cast<unsigned char>(c);
+    control |= static_cast<unsigned char>((b <= 0x20) | (b == 0x7F));
   }
-  return true;
+  return control == 0;
 }
 
 std::vector<std::string> ListLines(std::string_view text) {

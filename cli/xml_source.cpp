@@ -56,6 +56,30 @@ const char* EntryName(XmlKind kind) {
   return "";
 }
 
+// The names compared on every element, interned once in the reader's dictionary: the names the
+// reader hands over come from the same dictionary, so comparing pointers tells them apart.
+struct Names {
+  Names(xmlTextReaderPtr reader, XmlKind kind)
+      : entry(Intern(reader, EntryName(kind))), loc(Intern(reader, "loc")), lastmod(Intern(reader, "lastmod")),
+        link(Intern(reader, "link")), pubDate(Intern(reader, "pubDate")), guid(Intern(reader, "guid")),
+        updated(Intern(reader, "updated")), published(Intern(reader, "published")),
+        atom(Intern(reader, kAtomNamespace)) {}
+
+  static const xmlChar* Intern(xmlTextReaderPtr reader, const char* name) {
+    return xmlTextReaderConstString(reader, BAD_CAST name);
+  }
+
+  const xmlChar* entry;
+  const xmlChar* loc;
+  const xmlChar* lastmod;
+  const xmlChar* link;
+  const xmlChar* pubDate;
+  const xmlChar* guid;
+  const xmlChar* updated;
+  const xmlChar* published;
+  const xmlChar* atom;
+};
+
 // What is being read inside the current entry.
 enum class Field { kNone, kAddress, kGuid, kDay, kPublished };
 
@@ -65,11 +89,20 @@ struct Entry {
   std::string day;
   std::string published;  // Atom's published, when an entry has no updated
   bool guidIsLink = true;
+
+  // Empty again, keeping what the strings have room for.
+  void Clear() {
+    address.clear();
+    guid.clear();
+    day.clear();
+    published.clear();
+    guidIsLink = true;
+  }
 };
 
 class DocumentReader {
  public:
-  DocumentReader(XmlDocument& out) : out_(out) {}
+  DocumentReader(XmlDocument& out, bool days) : out_(out), days_(days) {}
 
   // Handles the node the reader stands on; false to stop reading.
   bool Visit(xmlTextReaderPtr reader) {
@@ -101,12 +134,14 @@ class DocumentReader {
       out_.kind = KindOfRoot(name, xmlTextReaderConstNamespaceUri(reader));
       // An RSS channel sits between the root and its items.
       entryDepth_ = out_.kind == XmlKind::kRss ? 2 : 1;
+      names_.emplace(reader, out_.kind);
       return true;
     }
     if (out_.kind == XmlKind::kOther) return true;
+    const Names& names = *names_;
     if (depth == entryDepth_) {
-      inEntry_ = Is(name, EntryName(out_.kind));
-      entry_ = Entry{};
+      inEntry_ = name == names.entry;
+      entry_.Clear();
       if (inEntry_ && empty) inEntry_ = false;
       return true;
     }
@@ -116,19 +151,19 @@ class DocumentReader {
     // (A sitemap's own children are told apart by name and depth alone.)
     if (out_.kind == XmlKind::kAtom || out_.kind == XmlKind::kRss) {
       const xmlChar* ns = xmlTextReaderConstNamespaceUri(reader);
-      if (out_.kind == XmlKind::kAtom ? !Is(ns, kAtomNamespace) : ns != nullptr) return true;
+      if (out_.kind == XmlKind::kAtom ? ns != names.atom : ns != nullptr) return true;
     }
     field_ = Field::kNone;
     switch (out_.kind) {
       case XmlKind::kUrlSet:
       case XmlKind::kSitemapIndex:
-        if (Is(name, "loc")) field_ = Field::kAddress;
-        if (Is(name, "lastmod")) field_ = Field::kDay;
+        if (name == names.loc) field_ = Field::kAddress;
+        if (name == names.lastmod) field_ = Field::kDay;
         break;
       case XmlKind::kRss:
-        if (Is(name, "link")) field_ = Field::kAddress;
-        if (Is(name, "pubDate")) field_ = Field::kDay;
-        if (Is(name, "guid")) {
+        if (name == names.link) field_ = Field::kAddress;
+        if (name == names.pubDate) field_ = Field::kDay;
+        if (name == names.guid) {
           field_ = Field::kGuid;
           xmlChar* permalink = xmlTextReaderGetAttribute(reader, BAD_CAST "isPermaLink");
           entry_.guidIsLink = permalink == nullptr || !Is(permalink, "false");
@@ -136,9 +171,9 @@ class DocumentReader {
         }
         break;
       case XmlKind::kAtom:
-        if (Is(name, "link")) ReadAtomLink(reader);
-        if (Is(name, "updated")) field_ = Field::kDay;
-        if (Is(name, "published")) field_ = Field::kPublished;
+        if (name == names.link) ReadAtomLink(reader);
+        if (name == names.updated) field_ = Field::kDay;
+        if (name == names.published) field_ = Field::kPublished;
         break;
       case XmlKind::kOther:
         break;
@@ -171,39 +206,38 @@ class DocumentReader {
       out_.error = "more than " + std::to_string(kMaxAddressesPerFile) + " entries in one file";
       return false;
     }
-    std::optional<int> day = EntryDay(entry_.day);
-    if (!day && out_.kind == XmlKind::kAtom) day = EntryDay(entry_.published);
+    std::optional<int> day;
+    if (days_) {
+      day = EntryDay(entry_.day);
+      if (!day && out_.kind == XmlKind::kAtom) day = EntryDay(entry_.published);
+    }
     out_.addresses.push_back({std::move(address), day});
     return true;
   }
 
   XmlDocument& out_;
+  bool days_;
+  std::optional<Names> names_;
   int entryDepth_ = 1;
   bool inEntry_ = false;
   Field field_ = Field::kNone;
   Entry entry_;
 };
 
-}  // namespace
+// Blank text between elements is of no use here, and skipping it halves the nodes the reader
+// hands over.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS;
 
-XmlDocument ReadXmlDocument(std::string_view document) {
+XmlDocument ReadWith(xmlTextReaderPtr made, bool days) {
   XmlDocument out;
-  if (document.size() > kMaxFileBytes) {
-    out.error = "larger than 50 MB";
-    return out;
-  }
-  const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
-      xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr,
-                         // Blank text between elements is of no use here, and skipping it halves the
-                         // nodes the reader hands over.
-                         XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS));
+  const std::unique_ptr<xmlTextReader, ReaderDeleter> reader(made);
   if (!reader) {
     out.error = "cannot be read as XML";
     return out;
   }
   std::string parseError;
   xmlTextReaderSetErrorHandler(reader.get(), &KeepFirstError, &parseError);
-  DocumentReader visitor(out);
+  DocumentReader visitor(out, days);
   int status = 0;
   while ((status = xmlTextReaderRead(reader.get())) == 1) {
     if (!visitor.Visit(reader.get())) break;
@@ -213,6 +247,25 @@ XmlDocument ReadXmlDocument(std::string_view document) {
   }
   if (!out.error.empty()) out.addresses.clear();
   return out;
+}
+
+int ReadInput(void* context, char* buffer, int size) { return (*static_cast<const XmlInput*>(context))(buffer, size); }
+
+}  // namespace
+
+XmlDocument ReadXmlDocument(const XmlInput& input, bool days) {
+  return ReadWith(xmlReaderForIO(&ReadInput, nullptr, const_cast<XmlInput*>(&input), nullptr, nullptr, kParseOptions),
+                  days);
+}
+
+XmlDocument ReadXmlDocument(std::string_view document) {
+  if (document.size() > kMaxFileBytes) {
+    XmlDocument out;
+    out.error = "larger than 50 MB";
+    return out;
+  }
+  return ReadWith(
+      xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr, kParseOptions), true);
 }
 
 }  // namespace kestrin::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,8 +31,15 @@ struct XmlDocument {
   std::string error;
 };
 
-// Reads a whole document with libxml2's streaming reader, in whatever encoding it declares (GBK
-// included); no network access, no external entities. The caller keeps it within kMaxFileBytes.
+// Pulls the next bytes of a document: up to `size` into `buffer`; how many, 0 at its end, -1 when
+// they cannot be had.
+using XmlInput = std::function<int(char* buffer, int size)>;
+
+// Reads a document with libxml2's streaming reader as its bytes come, in whatever encoding it
+// declares (GBK included); no network access, no external entities. The input keeps it within
+// kMaxFileBytes. Days are read only when `days` is set.
+[[nodiscard]] XmlDocument ReadXmlDocument(const XmlInput& input, bool days = true);
+// The same for a document in memory.
 [[nodiscard]] XmlDocument ReadXmlDocument(std::string_view document);
 
 }  // namespace kestrin::cli

@@ -1,6 +1,7 @@
 #include "cli/history.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <map>
@@ -43,11 +44,25 @@ TEST_F(HistoryTest, AcceptedAddressesAreSkippedUnlessForcedAndOtherStatesGoAgain
                                              {urls[1], AddressState::kNotValid, "not_valid"},
                                              {urls[2], AddressState::kFailed, "timed out"},
                                              {urls[3], AddressState::kAccepted, ""},
-                                             {urls[4], AddressState::kQueued, "over quota"}});
+                                             {urls[4], AddressState::kQueued, "over quota"}},
+                 claim.id);
   const std::int64_t later = NowMs() + 1;
-  EXPECT_EQ(history.Unsent("baidu", urls, false, later), (std::vector<std::string>{urls[1], urls[2], urls[4]}));
-  EXPECT_EQ(history.Unsent("baidu", urls, true, later), urls);
-  EXPECT_EQ(history.Unsent("indexnow", urls, false, later), urls);  // a history per engine
+  // What a new run may claim, with its claim let go again.
+  const auto sendable = [&](std::string_view engine, bool force) {
+    ClaimRequest request = Request(urls, 10, later);
+    request.engine = engine;
+    request.force = force;
+    const Claim taken = history.ClaimBatch(request);
+    history.Release(taken.id);
+    return taken.urls;
+  };
+  EXPECT_EQ(sendable("baidu", false), (std::vector<std::string>{urls[1], urls[2], urls[4]}));
+  EXPECT_EQ(sendable("baidu", true), urls);
+  EXPECT_EQ(sendable("indexnow", false), urls);  // a history per engine
+  // Forced, a run still skips what was accepted after it started: another run sent it.
+  ClaimRequest sameRun = Request(urls, 10, 0);
+  sameRun.force = true;
+  EXPECT_EQ(history.ClaimBatch(sameRun).urls, (std::vector<std::string>{urls[1], urls[2], urls[4]}));
   EXPECT_EQ(history.Queued("baidu", "s.example"), (std::vector<std::string>{urls[4]}));
   EXPECT_TRUE(history.Queued("baidu", "other.example").empty());
 
@@ -59,22 +74,60 @@ TEST_F(HistoryTest, AcceptedAddressesAreSkippedUnlessForcedAndOtherStatesGoAgain
   EXPECT_EQ(entries[0].reason, "timed out");
 }
 
-TEST_F(HistoryTest, AClaimIsHeldWhileItsOwnerLivesAndFreedWhenItDies) {
+TEST_F(HistoryTest, AClaimIsHeldWhileItsOwnerLivesAndFreedWhenRecordedOrDead) {
   History first(path_);
-  const auto urls = Urls(4);
-  ASSERT_EQ(first.ClaimBatch(Request(urls, 2)).urls, (std::vector<std::string>{urls[0], urls[1]}));
+  const auto urls = Urls(6);
+  const Claim firstClaim = first.ClaimBatch(Request(urls, 2));
+  ASSERT_EQ(firstClaim.urls, (std::vector<std::string>{urls[0], urls[1]}));
   History second(path_);  // the same process: the owner is alive
-  const Claim rest = second.ClaimBatch(Request(urls, 10));
+  const Claim rest = second.ClaimBatch(Request(std::span(urls).first(4), 10));
   EXPECT_EQ(rest.urls, (std::vector<std::string>{urls[2], urls[3]}));
   EXPECT_EQ(rest.consumed, 4u);
 
-  EXPECT_TRUE(ClaimAlive("nohost.invalid:1", NowMs() - 1000, NowMs()));
-  EXPECT_FALSE(ClaimAlive("nohost.invalid:1", NowMs() - 7LL * 3600 * 1000, NowMs()));
+  // Recorded, the first claim's addresses are their outcomes': the failed one goes again.
+  first.Record("baidu", "s.example",
+               std::vector<AddressOutcome>{{urls[0], AddressState::kAccepted, ""},
+                                           {urls[1], AddressState::kFailed, "timed out"}},
+               firstClaim.id);
+  // A claim whose process has ended holds nothing, and goes.
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string sql = "INSERT INTO claim (engine, owner, time, urls) VALUES ('baidu', '" + std::string(host) +
+                            ":2000000000', " + std::to_string(NowMs()) + ", '" + urls[4] + "\n" + urls[5] + "')";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  const Claim third = first.ClaimBatch(Request(urls, 10));
+  EXPECT_EQ(third.urls, (std::vector<std::string>{urls[1], urls[4], urls[5]}));
+  second.Release(rest.id);
+  first.Release(third.id);
+  EXPECT_EQ(first.ClaimBatch(Request(urls, 10)).urls.size(), 5u) << "every claim let go";
+}
+
+TEST(ClaimAliveTest, OwnersAreCheckedWhereTheyCanBeAndNoClaimOutlivesAnHour) {
   char host[256] = {};
   gethostname(host, sizeof host - 1);
-  EXPECT_TRUE(ClaimAlive(std::string(host) + ":" + std::to_string(getpid()), 0, NowMs()));
-  // A process number far above any pid_max.
-  EXPECT_FALSE(ClaimAlive(std::string(host) + ":2000000000", NowMs(), NowMs()));
+  const std::string self = std::string(host) + ":" + std::to_string(getpid());
+  const std::int64_t now = NowMs();
+  const std::int64_t hour = 3600LL * 1000;
+  struct Case {
+    const char* name;
+    std::string owner;
+    std::int64_t claimedMs;
+    bool alive;
+  };
+  const Case cases[] = {
+      {"this process", self, now - 1000, true},
+      {"this process, an hour ago: a reused number", self, now - hour, false},
+      {"a process number above any pid_max", std::string(host) + ":2000000000", now, false},
+      {"another host cannot be checked", "nohost.invalid:1", now - hour + 1000, true},
+      {"another host, an hour ago", "nohost.invalid:1", now - hour, false},
+      {"no process number", "garbage", now, false},
+  };
+  for (const Case& row : cases) EXPECT_EQ(ClaimAlive(row.owner, row.claimedMs, now), row.alive) << row.name;
 }
 
 TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
@@ -121,7 +174,7 @@ TEST_F(HistoryTest, ConcurrentClaimsNeverShareAnAddress) {
         claimed[r].insert(claimed[r].end(), claim.urls.begin(), claim.urls.end());
         std::vector<AddressOutcome> outcomes;
         for (const std::string& url : claim.urls) outcomes.push_back({url, AddressState::kAccepted, ""});
-        history.Record("baidu", "s.example", outcomes);
+        history.Record("baidu", "s.example", outcomes, claim.id);
       }
     });
   }

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "cli/dates.h"
-#include "cli/gzip.h"
 #include "cli/text_source.h"
 #include "cli/xml_source.h"
 #include "tests/cli/cli_process.h"
@@ -134,14 +133,6 @@ TEST(ReadSources, OversizedAndDamagedFilesEndInAClearError) {
   ASSERT_EQ(read.errors.size(), 2u);
   EXPECT_NE(read.errors[0].find("larger than 50 MB uncompressed"), std::string::npos) << read.errors[0];
   EXPECT_NE(read.errors[1].find("damaged gzip"), std::string::npos) << read.errors[1];
-}
-
-TEST(Gunzip, ConcatenatedMembersAndTheExactLimit) {
-  const std::string both = Gzip("hello ") + Gzip("world");
-  EXPECT_EQ(Gunzip(both, 100).bytes, "hello world");
-  EXPECT_FALSE(Gunzip(both, 11).tooLarge);
-  EXPECT_TRUE(Gunzip(both, 10).tooLarge);
-  EXPECT_TRUE(Gunzip("\x1f\x8bnot really", 100).corrupt);
 }
 
 struct AddressCase {
