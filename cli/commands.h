@@ -29,9 +29,13 @@ struct HistorySettings {
   std::optional<int> sinceDay;  // a day number; entries from that local midnight on
   bool failed = false;
   bool queued = false;
+  std::string engine;  // empty: every engine
+  std::string site;    // empty: every site
   bool json = false;
+  bool clear = false;  // forget the entries instead of listing them
 };
-// history: lists the entries, oldest first.
+// history: lists the entries the settings select, oldest first, or with `clear` forgets them and
+// tells how many on standard error. 0, or 2 when the history cannot be opened.
 int RunHistory(const HistorySettings& settings);
 
 }  // namespace kestrin::cli

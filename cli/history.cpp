@@ -323,12 +323,14 @@ std::string FilterSql(const HistoryFilter& filter) {
     sql += " AND state = 'queued'";
   }
   if (!filter.engine.empty()) sql += " AND engine = ?";
+  if (!filter.site.empty()) sql += " AND site = ?";
   return sql;
 }
 
 void BindFilter(Statement& statement, const HistoryFilter& filter) {
   statement.Bind(filter.sinceMs.value_or(std::numeric_limits<std::int64_t>::min()));
   if (!filter.engine.empty()) statement.Bind(filter.engine);
+  if (!filter.site.empty()) statement.Bind(filter.site);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ struct HistoryFilter {
   bool failed = false;  // with queued: either state; neither: every state
   bool queued = false;
   std::string engine;   // empty: every engine
+  std::string site;     // empty: every site (an IndexNow entry's site is its host)
 };
 
 class History {

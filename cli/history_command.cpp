@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/dates.h"
 #include "cli/history.h"
+#include "cli/messages.h"
 #include "cli/report.h"
 
 namespace kestrin::cli {
@@ -34,13 +35,22 @@ std::string LocalTime(std::int64_t ms) {
 }  // namespace
 
 int RunHistory(const HistorySettings& settings) {
+  HistoryFilter filter;
+  if (settings.sinceDay) filter.sinceMs = LocalMidnightMs(*settings.sinceDay);
+  filter.failed = settings.failed;
+  filter.queued = settings.queued;
+  filter.engine = settings.engine;
+  filter.site = settings.site;
   std::vector<HistoryEntry> entries;
   try {
     History history(settings.path);
-    HistoryFilter filter;
-    if (settings.sinceDay) filter.sinceMs = LocalMidnightMs(*settings.sinceDay);
-    filter.failed = settings.failed;
-    filter.queued = settings.queued;
+    if (settings.clear) {
+      const std::int64_t cleared = history.Clear(filter);
+      std::cerr << Tr("kestrin-cli: " + std::to_string(cleared) + " entries cleared",
+                      "kestrin-cli：已清除 " + std::to_string(cleared) + " 条记录")
+                << '\n';
+      return kExitOk;
+    }
     entries = history.List(filter);
   } catch (const HistoryError& error) {
     std::cerr << "kestrin-cli: " << error.what() << '\n';

@@ -14,8 +14,8 @@ Transfer TransferOf(TransferOutcome outcome) {
     case TransferOutcome::kConnectFailed:
     case TransferOutcome::kTlsFailed: return Transfer::kConnectFailed;
     case TransferOutcome::kTooLarge: return Transfer::kTooLarge;
-    case TransferOutcome::kNotSent:
-    case TransferOutcome::kFailed: break;
+    case TransferOutcome::kFailed: return Transfer::kBroken;
+    case TransferOutcome::kNotSent: break;
   }
   return Transfer::kFailed;
 }
@@ -63,9 +63,10 @@ std::string DescribeReply(const HttpReply& reply) {
     case Transfer::kTimedOut: return "timed out";
     case Transfer::kConnectFailed: return "connection failed";
     case Transfer::kTooLarge: return "answer too large";
+    case Transfer::kBroken: return "connection broken before the answer";
     case Transfer::kFailed: break;
   }
-  return "transfer failed";
+  return "not sent";
 }
 
 }  // namespace kestrin::cli

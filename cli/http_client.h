@@ -12,7 +12,8 @@ enum class Transfer {
   kTimedOut,
   kConnectFailed,  // not resolved, refused, unreachable, TLS refused
   kTooLarge,       // the body went over its cap
-  kFailed,         // never sent, or broken on the way
+  kBroken,         // the connection broke or closed before a whole answer came
+  kFailed,         // never sent
 };
 
 struct HttpReply {

@@ -170,6 +170,12 @@ int Main(int argc, char** argv) {
   historyCommand->add_option("--since", historySince, Tr("entries from this day on (YYYY-MM-DD)", "该日（YYYY-MM-DD）起的记录"));
   historyCommand->add_flag("--failed", history.failed, Tr("failed entries only", "只列出失败的记录"));
   historyCommand->add_flag("--queued", history.queued, Tr("queued entries only", "只列出排队的记录"));
+  historyCommand->add_option("--engine", history.engine, Tr("entries of this engine only", "只列出该引擎的记录"));
+  historyCommand->add_option("--site", history.site,
+                             Tr("entries of this site (an IndexNow host) only", "只列出该站点（IndexNow 为主机名）的记录"));
+  historyCommand->add_flag("--clear", history.clear,
+                           Tr("forget the entries selected instead of listing them, so that they are sent again",
+                              "清除所选记录而不列出，之后这些地址会再次推送"));
   historyCommand->add_flag("--json", history.json, Tr("one JSON object per entry", "每条记录输出一个 JSON 对象"));
 
   for (CLI::App* command : app.get_subcommands({})) {

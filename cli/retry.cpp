@@ -19,7 +19,8 @@ RetryPolicy ToolRetryPolicy() {
 bool Retryable(const HttpReply& reply) {
   switch (reply.transfer) {
     case Transfer::kTimedOut:
-    case Transfer::kConnectFailed: return true;
+    case Transfer::kConnectFailed:
+    case Transfer::kBroken: return true;
     case Transfer::kComplete: return reply.status == 429 || (reply.status >= 500 && reply.status <= 599);
     case Transfer::kTooLarge:
     case Transfer::kFailed: break;
@@ -30,7 +31,7 @@ bool Retryable(const HttpReply& reply) {
 std::int64_t BackoffMs(const RetryPolicy& policy, int attempt, double jitter) {
   const int doublings = attempt < 2 ? 0 : attempt - 2;
   const std::int64_t full = policy.firstDelayMs << doublings;
-  return full / 2 + static_cast<std::int64_t>(static_cast<double>(full - full / 2) * jitter);
+  return full * 3 / 4 + static_cast<std::int64_t>(static_cast<double>(full) / 2 * jitter);
 }
 
 HttpReply SendWithRetries(const std::function<HttpReply()>& send, const RetryPolicy& policy,

@@ -17,11 +17,13 @@ struct RetryPolicy {
 // holds a number (tests shorten the waits with it).
 [[nodiscard]] RetryPolicy ToolRetryPolicy();
 
-// Whether a reply is worth sending again: a time-out, a failed connection, or status 429 or 5xx.
+// Whether a reply is worth sending again: a time-out, a connection that failed or broke, or
+// status 429 or 5xx.
 [[nodiscard]] bool Retryable(const HttpReply& reply);
 
 // The wait before send number `attempt` (2, 3, …): firstDelayMs · 2^(attempt−2), scaled by
-// `jitter` in [0, 1) to between half and the whole of it, so that runs started together spread.
+// `jitter` in [0, 1) to between three quarters and five quarters of it, so that runs started
+// together spread while the waits stay about 1 s, 2 s and 4 s.
 [[nodiscard]] std::int64_t BackoffMs(const RetryPolicy& policy, int attempt, double jitter);
 
 // Sends until a reply is not retryable or the attempts are spent; returns the last reply.

@@ -1,6 +1,8 @@
 #include "tests/cli/cli_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,12 +86,16 @@ CliProcess::CliProcess(const CliCall& call) : timeoutMs_(call.timeoutMs) {
   const std::string inPath = folder_ + "/in";
   const std::string outPath = folder_ + "/out";
   const std::string errPath = folder_ + "/err";
+  int terminalSide = -1;
+  if (call.terminal && openpty(&terminal_, &terminalSide, nullptr, nullptr, nullptr) != 0) {
+    terminal_ = terminalSide = -1;
+  }
 
   pid_ = fork();
   if (pid_ == 0) {
     const int in = open(inPath.c_str(), O_RDONLY);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = terminalSide >= 0 ? terminalSide : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
@@ -97,6 +103,7 @@ CliProcess::CliProcess(const CliCall& call) : timeoutMs_(call.timeoutMs) {
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  if (terminalSide >= 0) close(terminalSide);
 }
 
 CliProcess::~CliProcess() {
@@ -104,6 +111,7 @@ CliProcess::~CliProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  if (terminal_ >= 0) close(terminal_);
   std::error_code ignored;
   if (folder_ != "/tmp") std::filesystem::remove_all(folder_, ignored);
 }
@@ -113,7 +121,18 @@ CliRun CliProcess::Wait() {
   if (pid_ <= 0) return run;
   const std::int64_t deadline = NowMs() + timeoutMs_;
   int status = 0;
+  std::string terminalText;
   for (;;) {
+    // The terminal is drained as the run goes, so that a full one never holds the process up.
+    if (terminal_ >= 0) {
+      pollfd ready{terminal_, POLLIN, 0};
+      char buffer[4096];
+      while (poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0) {
+        const ssize_t got = read(terminal_, buffer, sizeof buffer);
+        if (got <= 0) break;
+        terminalText.append(buffer, static_cast<std::size_t>(got));
+      }
+    }
     const pid_t done = waitpid(pid_, &status, WNOHANG);
     if (done == pid_) break;
     if (NowMs() > deadline) {
@@ -121,7 +140,7 @@ CliRun CliProcess::Wait() {
       waitpid(pid_, &status, 0);
       pid_ = -1;
       run.out = ReadAll(folder_ + "/out");
-      run.err = ReadAll(folder_ + "/err");
+      run.err = terminal_ >= 0 ? terminalText : ReadAll(folder_ + "/err");
       return run;
     }
     usleep(5000);
@@ -129,7 +148,15 @@ CliRun CliProcess::Wait() {
   pid_ = -1;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.out = ReadAll(folder_ + "/out");
-  run.err = ReadAll(folder_ + "/err");
+  if (terminal_ >= 0) {
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal_, buffer, sizeof buffer)) > 0;) {
+      terminalText.append(buffer, static_cast<std::size_t>(got));
+    }
+    run.err = terminalText;
+  } else {
+    run.err = ReadAll(folder_ + "/err");
+  }
   return run;
 }
 

@@ -19,6 +19,7 @@ struct CliCall {
   std::map<std::string, std::string> env{};  // added to cron's environment
   std::string input{};                       // standard input
   int timeoutMs = 120000;
+  bool terminal = false;                     // standard error on a pseudo-terminal, as in a shell
 };
 
 // The path of the kestrin-cli under test.
@@ -37,6 +38,7 @@ class CliProcess {
  private:
   int pid_ = -1;
   int timeoutMs_;
+  int terminal_ = -1;  // the pseudo-terminal's master side, when standard error is on one
   std::string folder_;
 };
 

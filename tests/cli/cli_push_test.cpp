@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "tests/cli/cli_process.h"
 #include "tests/cli/mock_engines.h"
+#include "tests/support/raw_server.h"
 
 namespace kestrin {
 namespace {
@@ -110,6 +112,7 @@ TEST_F(CliPushTest, BatchesOfAtMost2000AndNothingTwice) {
   EXPECT_EQ(json.summary, nlohmann::json({{"sent", 4500}, {"accepted", 4500}, {"refused", 0}, {"queued", 0},
                                           {"failed", 0}}));
   EXPECT_EQ(first.err.find('\r'), std::string::npos) << "no progress line without a terminal";
+  for (const std::string& type : baidu_.ContentTypes()) EXPECT_EQ(type, "text/plain");
 
   // Already accepted: nothing new, nothing sent.
   const CliRun second = RunCli(Push({list}));
@@ -210,6 +213,73 @@ TEST_F(CliPushTest, RetriesAndFailuresEndInTheirExitCodes) {
     EXPECT_EQ(result.err.find(row.token), std::string::npos) << "the token is printed whole";
     baidu_.QueueStatuses({});
   }
+}
+
+TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
+  // Hangs up twice without an answer, then answers.
+  testsupport::RawServer flaky([](testsupport::RawConnection& connection) {
+    static std::atomic<int> connections{0};
+    connection.ReadHead();
+    if (++connections <= 2) return;
+    const std::string json = R"({"remain":99,"success":1})";
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                    std::to_string(json.size()) + "\r\n\r\n" + json);
+  });
+  CliCall call = Push({"-"}, Origin() + "/flaky.html\n");
+  std::replace(call.args.begin(), call.args.end(), baidu_.Interface(), flaky.Url("/urls"));
+  const CliRun recovered = RunCli(call);
+  EXPECT_EQ(recovered.exitCode, 0) << recovered.err;
+  EXPECT_EQ(flaky.ConnectionCount(), 3);
+  EXPECT_EQ(ParseJson(recovered.out).states["baidu " + Origin() + "/flaky.html"], "accepted");
+
+  int closedPort = 0;
+  {
+    testsupport::RawServer gone(testsupport::scripts::Silent());
+    closedPort = gone.Port();
+  }
+  call = Push({"-"}, Origin() + "/nobody.html\n");
+  std::replace(call.args.begin(), call.args.end(), baidu_.Interface(),
+               "http://127.0.0.1:" + std::to_string(closedPort) + "/urls");
+  const CliRun refused = RunCli(call);
+  EXPECT_EQ(refused.exitCode, 1) << refused.err;
+  const JsonOutput json = ParseJson(refused.out);
+  EXPECT_EQ(json.states.at("baidu " + Origin() + "/nobody.html"), "failed");
+  EXPECT_NE(json.reasons.at("baidu " + Origin() + "/nobody.html").find("connection failed"), std::string::npos);
+}
+
+TEST_F(CliPushTest, ProgressLineOnlyOnATerminal) {
+  CliCall call = Push({"-"}, Joined(Addresses(Origin(), 1, 3)));
+  call.terminal = true;
+  const CliRun run = RunCli(call);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("baidu " + Site() + ": 3/3"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("\x1b[K"), std::string::npos) << "the line is rewritten in place";
+  EXPECT_NE(run.err.find("accepted 3"), std::string::npos) << "the summary follows";
+}
+
+TEST_F(CliPushTest, ClearedEntriesAreSentAgain) {
+  const auto addresses = Addresses(Origin(), 1, 3);
+  const std::string list = folder_.Write("list.txt", Joined(addresses) + Origin() + "/invalid/x.html\n");
+  EXPECT_EQ(RunCli(Push({list})).exitCode, 1);
+  EXPECT_EQ(baidu_.RequestCount(), 1);
+  EXPECT_EQ(RunCli(Push({list})).exitCode, 1) << "only the refused one goes again";
+  ASSERT_EQ(baidu_.Batches().back().size(), 1u);
+
+  const auto history = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args{"history", "--history", history_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCli({.args = args, .env = {{"LANG", "C.UTF-8"}}});
+  };
+  // Another engine's or site's entries are not this one's.
+  EXPECT_NE(history({"--clear", "--engine", "indexnow"}).err.find("0 entries cleared"), std::string::npos);
+  EXPECT_NE(history({"--clear", "--site", "http://other.example"}).err.find("0 entries cleared"), std::string::npos);
+  const CliRun cleared = history({"--clear", "--engine", "baidu", "--site", Site()});
+  EXPECT_EQ(cleared.exitCode, 0) << cleared.err;
+  EXPECT_NE(cleared.err.find("4 entries cleared"), std::string::npos) << cleared.err;
+  EXPECT_EQ(history({}).out, "");
+
+  EXPECT_EQ(RunCli(Push({list})).exitCode, 1);
+  EXPECT_EQ(baidu_.Batches().back().size(), 4u) << "every address goes again";
 }
 
 TEST_F(CliPushTest, ConcurrentRunsOnOneHistorySendEachAddressOnce) {

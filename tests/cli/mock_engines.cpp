@@ -52,6 +52,7 @@ MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, st
     const std::vector<std::string> urls = Lines(request.body);
     state->batches.push_back(urls);
     state->targets.push_back(request.target);
+    state->contentTypes.push_back(request.get_header_value("Content-Type"));
     if (!state->statuses.empty()) {
       const int status = state->statuses.front();
       state->statuses.pop_front();
@@ -103,6 +104,11 @@ std::vector<std::vector<std::string>> MockBaidu::Batches() const {
 std::vector<std::string> MockBaidu::Targets() const {
   std::lock_guard lock(state_->mutex);
   return state_->targets;
+}
+
+std::vector<std::string> MockBaidu::ContentTypes() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->contentTypes;
 }
 
 std::int64_t MockBaidu::Remain() const {

@@ -36,6 +36,7 @@ class MockBaidu {
   // The addresses of every request, in order; one inner list per request.
   [[nodiscard]] std::vector<std::vector<std::string>> Batches() const;
   [[nodiscard]] std::vector<std::string> Targets() const;  // path and query of every request
+  [[nodiscard]] std::vector<std::string> ContentTypes() const;  // of every request
   [[nodiscard]] std::int64_t Remain() const;
   void SetRemain(std::int64_t remain);
   // Answers the next requests with these statuses (and a JSON error body), then as usual.
@@ -54,6 +55,7 @@ class MockBaidu {
     std::deque<int> statuses;
     std::vector<std::vector<std::string>> batches;
     std::vector<std::string> targets;
+    std::vector<std::string> contentTypes;
   };
   std::shared_ptr<State> state_;
   HttpServer server_;
