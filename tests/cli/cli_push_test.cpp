@@ -1,6 +1,7 @@
 // The real kestrin-cli pushing to the local mocks, run as cron runs it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -280,6 +281,28 @@ TEST_F(CliPushTest, ClearedEntriesAreSentAgain) {
 
   EXPECT_EQ(RunCli(Push({list})).exitCode, 1);
   EXPECT_EQ(baidu_.Batches().back().size(), 4u) << "every address goes again";
+}
+
+TEST_F(CliPushTest, AKilledRunLosesNothingItRecordedAndFreesWhatItHeld) {
+  baidu_.SetDelayMs(300);
+  const auto addresses = Addresses(Origin(), 1, 5000);
+  const std::string list = folder_.Write("list.txt", Joined(addresses));
+  {
+    CliProcess killed(Push({list}));
+    // Killed while the answer to its second request is held back: the first batch is recorded,
+    // the second only claimed.
+    for (int waited = 0; baidu_.RequestCount() < 2 && waited < 60000; waited += 5) usleep(5000);
+    ASSERT_EQ(baidu_.RequestCount(), 2);
+  }
+  baidu_.SetDelayMs(0);
+  const CliRun next = RunCli(Push({list}));
+  EXPECT_EQ(next.exitCode, 0) << next.err;
+  const auto batches = baidu_.Batches();
+  ASSERT_EQ(batches.size(), 4u);
+  // The batch whose answer the killed run never read goes again; nothing recorded does.
+  EXPECT_EQ(batches[2], batches[1]);
+  EXPECT_EQ(batches[2].size() + batches[3].size(), 3000u);
+  EXPECT_EQ(ParseJson(next.out).summary["accepted"], 3000);
 }
 
 TEST_F(CliPushTest, ConcurrentRunsOnOneHistorySendEachAddressOnce) {

@@ -158,6 +158,56 @@ TEST_F(HistoryTest, QueuedAddressesKeepTheirOrder) {
   EXPECT_EQ(history.Queued("baidu", "s.example"), urls);
 }
 
+TEST_F(HistoryTest, ClearForgetsWhatTheFilterSelectsAndNoClaim) {
+  const auto urls = Urls(4);
+  struct Row {
+    const char* engine;
+    const char* site;
+    AddressState state;
+  };
+  const Row rows[] = {{"baidu", "s.example", AddressState::kAccepted},
+                      {"baidu", "s.example", AddressState::kFailed},
+                      {"baidu", "t.example", AddressState::kQueued},
+                      {"indexnow", "s.example", AddressState::kAccepted}};
+  struct Case {
+    const char* name;
+    HistoryFilter filter;
+    std::int64_t cleared;
+  };
+  HistoryFilter failed;
+  failed.failed = true;
+  HistoryFilter failedOrQueued = failed;
+  failedOrQueued.queued = true;
+  HistoryFilter later;
+  later.sinceMs = NowMs() + 60000;
+  HistoryFilter baiduOnS;
+  baiduOnS.engine = "baidu";
+  baiduOnS.site = "s.example";
+  const Case cases[] = {
+      {"everything", {}, 4},       {"failed only", failed, 1},         {"failed or queued", failedOrQueued, 2},
+      {"none that late", later, 0}, {"one engine on one site", baiduOnS, 2},
+  };
+  int round = 0;
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.name);
+    const std::string path = folder_.Path() + "/clear" + std::to_string(++round) + ".sqlite";
+    History history(path);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      history.Record(rows[i].engine, rows[i].site,
+                     std::vector<AddressOutcome>{{urls[i], rows[i].state, "why"}});
+    }
+    EXPECT_EQ(history.Clear(row.filter), row.cleared);
+    EXPECT_EQ(history.List({}).size(), std::size(rows) - static_cast<std::size_t>(row.cleared));
+  }
+
+  // A running run's claim outlives a clear: its addresses stay in its hands.
+  History history(path_);
+  const Claim held = history.ClaimBatch(Request(urls, 2));
+  EXPECT_EQ(history.Clear({}), 0);
+  EXPECT_EQ(history.ClaimBatch(Request(urls, 10)).urls, (std::vector<std::string>{urls[2], urls[3]}));
+  history.Release(held.id);
+}
+
 // Two runs, each with a connection of its own, claiming from the same candidates at once:
 // between them every address is claimed exactly once.
 TEST_F(HistoryTest, ConcurrentClaimsNeverShareAnAddress) {

@@ -42,17 +42,18 @@ MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, st
   state_->remain = quota;
   state_->remainDaily = dailyQuota;
   server_.Handle("/urls", [state = state_](const httplib::Request& request, httplib::Response& response) {
+    // A request counts from its arrival; the delay holds only its answer.
+    const std::vector<std::string> urls = Lines(request.body);
     int delayMs = 0;
     {
       std::lock_guard lock(state->mutex);
       delayMs = state->delayMs;
+      state->batches.push_back(urls);
+      state->targets.push_back(request.target);
+      state->contentTypes.push_back(request.get_header_value("Content-Type"));
     }
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     std::lock_guard lock(state->mutex);
-    const std::vector<std::string> urls = Lines(request.body);
-    state->batches.push_back(urls);
-    state->targets.push_back(request.target);
-    state->contentTypes.push_back(request.get_header_value("Content-Type"));
     if (!state->statuses.empty()) {
       const int status = state->statuses.front();
       state->statuses.pop_front();

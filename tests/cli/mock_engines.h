@@ -41,7 +41,8 @@ class MockBaidu {
   void SetRemain(std::int64_t remain);
   // Answers the next requests with these statuses (and a JSON error body), then as usual.
   void QueueStatuses(std::vector<int> statuses);
-  // Holds every answer this long, so that runs started together overlap.
+  // Holds every answer this long, so that runs started together overlap; a request is counted
+  // when it arrives.
   void SetDelayMs(int delayMs);
 
  private:
