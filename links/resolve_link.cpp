@@ -251,9 +251,13 @@ class LinkResolver::Base : public ParsedUri {
     const std::size_t pathStart = std::min(text.find_first_of("/?#", authority), text.size());
     const std::size_t pathEnd = std::min(text.find_first_of("?#", pathStart), text.size());
     const std::string_view path = text.substr(pathStart, pathEnd - pathStart);
-    // uriparser writes some hosts its own way (an IPv6 address in full): a page with such a
-    // host goes to it for every link, so that all links of the page name the host alike.
-    if (HasDotSegment(path) || !IsPlainAuthority(text.substr(authority, pathStart - authority))) return;
+    // uriparser writes some hosts its own way (an IPv6 address in full), and puts "/." before a
+    // path that begins with "//": a page with either goes to it for every link, so that all
+    // links of the page come out alike.
+    if (HasDotSegment(path) || path.starts_with("//") ||
+        !IsPlainAuthority(text.substr(authority, pathStart - authority))) {
+      return;
+    }
     scheme_ = Text(text.substr(0, text.find(':')));
     origin_ = Text(text.substr(0, pathStart));
     folder_ = path.empty() ? origin_ + "/" : Text(text.substr(0, path.rfind('/') + pathStart + 1));

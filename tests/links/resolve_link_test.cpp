@@ -64,6 +64,7 @@ const ResolveCase kResolveCases[] = {
     {"ProtocolRelativeGbkPathKept", "http://site/list/2.html", "//cdn/文章.html", "http://cdn/文章.html"},
     {"ProtocolRelativeBadPort", "http://site/list/2.html", "//cdn:ab/x", std::nullopt},
     {"ProtocolRelativeSecondHash", "http://site/list/2.html", "//cdn/x#a#b", "http://cdn/x#a#b"},
+    {"PagePathOfEmptySegments", "HTTP://Site:81///", "l/b", "HTTP://Site:81/.///l/b"},
     {"SecondHashInFragment", "http://site/list/2.html", "a.html#x#y", "http://site/list/a.html#x#y"},
     {"SecondHashAfterDotSegment", "http://site/list/2.html", "../a.html#x#y", "http://site/a.html#x#y"},
     {"SecondHashInPage", "http://site/list/2.html#a#b", "?q", "http://site/list/2.html?q"},
