@@ -165,7 +165,7 @@ int Main(int argc, char** argv) {
 
   HistorySettings history;
   std::string historySince;
-  CLI::App* historyCommand = app.add_subcommand("history", Tr("list the history", "列出推送历史"));
+  CLI::App* historyCommand = app.add_subcommand("history", Tr("list the history, or clear it", "列出或清除推送历史"));
   historyCommand->add_option("--history", history.path, Tr("history database file", "历史记录数据库文件"));
   historyCommand->add_option("--since", historySince, Tr("entries from this day on (YYYY-MM-DD)", "该日（YYYY-MM-DD）起的记录"));
   historyCommand->add_flag("--failed", history.failed, Tr("failed entries only", "只列出失败的记录"));
