@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,18 +65,32 @@ const DocumentCase kDocuments[] = {
     {"an HTML page is neither", "<html><body><a href='x'>x</a></body></html>", XmlKind::kOther, {}, {}},
 };
 
-TEST(ReadXmlDocument, ReadsEachKindAndItsDays) {
+// The document handed over `step` bytes at a time, as a stream cuts it: names, entities and
+// two-byte characters split between pieces.
+XmlDocument Streamed(const std::string& document, std::size_t step) {
+  std::size_t at = 0;
+  return ReadXmlDocument([&](char* buffer, int size) {
+    const std::size_t count = std::min({step, static_cast<std::size_t>(size), document.size() - at});
+    document.copy(buffer, count, at);
+    at += count;
+    return static_cast<int>(count);
+  });
+}
+
+TEST(ReadXmlDocument, ReadsEachKindAndItsDaysWholeOrStreamed) {
   for (const DocumentCase& row : kDocuments) {
-    SCOPED_TRACE(row.name);
-    const XmlDocument document = ReadXmlDocument(row.document);
-    EXPECT_EQ(document.error, "");
-    EXPECT_EQ(document.kind, row.kind);
-    std::vector<std::string> addresses;
-    for (const ListedAddress& entry : document.addresses) addresses.push_back(entry.address);
-    EXPECT_EQ(addresses, row.addresses);
-    for (std::size_t i = 0; i < row.days.size() && i < document.addresses.size(); ++i) {
-      const auto& day = document.addresses[i].day;
-      EXPECT_EQ(day ? DayText(*day) : "", row.days[i]) << i;
+    for (const std::size_t step : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{4096}}) {
+      SCOPED_TRACE(std::string(row.name) + (step == 0 ? ", whole" : ", " + std::to_string(step) + " bytes at a time"));
+      const XmlDocument document = step == 0 ? ReadXmlDocument(row.document) : Streamed(row.document, step);
+      EXPECT_EQ(document.error, "");
+      EXPECT_EQ(document.kind, row.kind);
+      std::vector<std::string> addresses;
+      for (const ListedAddress& entry : document.addresses) addresses.push_back(entry.address);
+      EXPECT_EQ(addresses, row.addresses);
+      for (std::size_t i = 0; i < row.days.size() && i < document.addresses.size(); ++i) {
+        const auto& day = document.addresses[i].day;
+        EXPECT_EQ(day ? DayText(*day) : "", row.days[i]) << i;
+      }
     }
   }
 }
