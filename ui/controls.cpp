@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -15,7 +14,6 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 
@@ -44,14 +42,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
     if (end == std::string_view::npos) return lines;
     start = end + 1;
   }
-}
-
-// The text as a text widget shows it: line breaks as Qt writes them.
-QString Shown(std::string_view gbk) {
-  QString text = ToQString(gbk);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QChar(u'\r'), QChar(u'\n'));
-  return text;
 }
 
 QColor TextColour(unsigned properties) {
@@ -105,41 +95,6 @@ void WatchReleases(QWidget* widget, const std::string& window, const std::string
   }
 }
 
-void MarkEdited(const std::string& window, const std::string& control) {
-  if (ControlEntry* entry = FindControl(window, control)) {
-    entry->rawKept = false;
-    entry->raw = Text();
-  }
-}
-
-QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
-                     const std::string& control) {
-  QWidget* edit;
-  if (row.properties & kMultiLine) {
-    auto* multi = new QPlainTextEdit(parent);
-    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    multi->setTabChangesFocus(true);
-    multi->setReadOnly(row.properties & kReadOnly);
-    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
-      if (!Windows().settingText) MarkEdited(window, control);
-    });
-    edit = multi;
-  } else {
-    auto* line = new QLineEdit(parent);
-    line->setReadOnly(row.properties & kReadOnly);
-    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
-    // would select its whole text and scroll its start out of sight.
-    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
-    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
-    edit = line;
-  }
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, TextColour(row.properties));
-  palette.setColor(QPalette::Base, Qt::white);
-  edit->setPalette(palette);
-  return edit;
-}
-
 QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
                       const std::string& control) {
   auto* bar = new QToolBar(parent);
@@ -185,6 +140,7 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
     }
     live.statusParts.push_back(part);
   }
+  live.state->SetStatusPartCount(static_cast<int>(parts.size()));
   bar->setGeometry(0, window->height() - row.height, window->width(), row.height);
   return bar;
 }
@@ -235,6 +191,11 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
                                  ? static_cast<QAbstractButton*>(new QCheckBox(ToQString(row.text), parent))
                                  : new QRadioButton(ToQString(row.text), parent);
       box->setChecked(row.properties & kChecked);
+      live.state->AddChoice(controlName, box->isChecked());
+      // Radio buttons of a group change each other: every change reaches the form state.
+      QObject::connect(box, &QAbstractButton::toggled, box, [state = live.state, controlName](bool checked) {
+        state->SetChecked(controlName, checked);
+      });
       // The desktop the layouts come from leaves about 3 pixels between box and text; the wider
       // default here would cut the end of captions such as "gb2312编码".
       box->setStyleSheet(QStringLiteral("spacing: 3px"));
@@ -285,7 +246,10 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   ControlEntry& entry = live.controls[controlName];
   entry.row = &row;
   entry.object = object;
-  if (row.kind == ControlKind::EditBox) SetEditText(entry, Text(row.text));
+  if (row.kind == ControlKind::EditBox) {
+    live.state->AddEditBox(controlName, Text(row.text));
+    ShowEditText(entry, Text(row.text));
+  }
 }
 
 void ShowButtonState(QAction* action) {
@@ -304,54 +268,6 @@ QImage PictureImage(PictureSource source) {
                 static_cast<std::size_t>(decoded->width) * sizeof(std::uint32_t));
   }
   return image;
-}
-
-Text EditText(const ControlEntry& entry) {
-  if (entry.rawKept) return entry.raw;
-  QString shown;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) shown = line->text();
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) shown = multi->toPlainText();
-  shown.replace(QChar(u'\n'), QStringLiteral("\r\n"));
-  return FromQString(shown);
-}
-
-void SetEditText(ControlEntry& entry, const Text& text) {
-  entry.raw = text;
-  entry.rawKept = true;
-  Windows().settingText = true;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
-    line->setText(Shown(text));
-    line->setCursorPosition(0);
-  }
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) multi->setPlainText(Shown(text));
-  Windows().settingText = false;
-}
-
-void AppendEditTexts(ControlEntry& entry, const std::vector<Text>& texts) {
-  if (!entry.rawKept) {
-    entry.raw = EditText(entry);
-    entry.rawKept = true;
-  }
-  Text added;
-  for (const Text& text : texts) added += text;
-  entry.raw += added;
-
-  Windows().settingText = true;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
-    line->setText(line->text() + Shown(added));
-    line->end(false);
-  }
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
-    QTextCursor cursor = multi->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    // Appending is not undoable, and it drops what the user could have undone before.
-    multi->document()->setUndoRedoEnabled(false);
-    cursor.insertText(Shown(added));
-    multi->document()->setUndoRedoEnabled(true);
-    multi->setTextCursor(cursor);
-    multi->ensureCursorVisible();
-  }
-  Windows().settingText = false;
 }
 
 }  // namespace kestrin::ui

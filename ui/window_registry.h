@@ -2,13 +2,16 @@
 // those that work on their controls. Window thread only.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "runtime/text.h"
+#include "ui/form_state.h"
 #include "ui/layout.h"
 
 class QAction;
@@ -22,10 +25,8 @@ namespace kestrin::ui {
 struct ControlEntry {
   const ControlLayout* row = nullptr;
   QObject* object = nullptr;  // owned by the window's widget tree
-  // Edit boxes: the text as the program last set or appended it, returned while the user leaves
-  // the box alone, since a text widget cannot hold every byte sequence (a lone CR, for one).
-  Text raw;
-  bool rawKept = false;
+  // Edit boxes: program lines appended since the widget's last block began (see ShowAppended).
+  int linesInLastBlock = 0;
 };
 
 struct LiveWindow {
@@ -33,6 +34,11 @@ struct LiveWindow {
   QWidget* widget = nullptr;
   std::map<std::string, ControlEntry, std::less<>> controls;
   std::vector<QLabel*> statusParts;
+  // The edit boxes' texts as the program knows them and the changes not yet shown; shared with
+  // the workers through FormStateOf.
+  std::shared_ptr<FormState> state = std::make_shared<FormState>();
+  std::chrono::steady_clock::time_point lastShown;
+  bool showScheduled = false;
 };
 
 struct Registry {
@@ -76,9 +82,24 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
 // A stored picture decoded for Qt; a null image when it cannot be decoded.
 [[nodiscard]] QImage PictureImage(PictureSource source);
 
-// Edit-box text as the program sees it: GBK, lines joined by CR LF.
-[[nodiscard]] Text EditText(const ControlEntry& entry);
-void SetEditText(ControlEntry& entry, const Text& text);
-void AppendEditTexts(ControlEntry& entry, const std::vector<Text>& texts);
+// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
+[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
+void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
+void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
+
+// Shows the window's pending changes now.
+void ShowPendingChanges(LiveWindow& live);
+// Asks the window thread, from any thread, to show the window's pending changes at its next
+// frame: at most once every frame, however fast the changes come.
+void RequestShowChanges(const std::string& window);
+
+// Edit boxes as widgets. What a box shows: GBK, lines joined by CR LF.
+[[nodiscard]] QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
+                                   const std::string& control);
+[[nodiscard]] Text ShownEditText(const ControlEntry& entry);
+// Replaces what the box shows, caret at the start.
+void ShowEditText(ControlEntry& entry, const Text& text);
+// Adds to what the box shows, caret at the end and scrolled to it; not undoable.
+void ShowAppended(ControlEntry& entry, const Text& text);
 
 }  // namespace kestrin::ui

@@ -48,7 +48,10 @@ class FormWindow final : public QWidget {
   ~FormWindow() override {
     Registry& windows = Windows();
     auto live = windows.live.find(name_);
-    if (live != windows.live.end() && live->second.widget == this) windows.live.erase(live);
+    if (live != windows.live.end() && live->second.widget == this) {
+      WithdrawFormState(name_, live->second.state);
+      windows.live.erase(live);
+    }
     if (name_ == windows.startWindow && windows.endProgram) windows.endProgram();
   }
 
@@ -157,6 +160,8 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     if (row.page == kOnWindow || pages == nullptr || row.page >= pages->count()) continue;
     CreateControl(row, pages->widget(row.page), widget, live);
   }
+
+  PublishFormState(name, live.state);
 
   widget->move((ScreenWidth() - layout->outerWidth) / 2, (ScreenHeight() - layout->outerHeight) / 2);
   if (modal) widget->setWindowModality(Qt::ApplicationModal);

@@ -368,6 +368,7 @@ TEST_F(WindowFrameworkTest, WorkersReachTheControlsOnTheWindowThread) {
   testgui::PumpUntil([&] { return doneA && doneB; });
   a.join();
   b.join();
+  ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
 
   EXPECT_FALSE(touchedElsewhere);
   EXPECT_EQ(readByWorker, "单行");

@@ -1,0 +1,148 @@
+// Edit boxes as widgets: made from their rows, what they show read back as the program's text,
+// and the program's texts shown in them, fast enough for logs of hundreds of thousands of lines.
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "ui/widget_access.h"
+#include "ui/window_registry.h"
+
+namespace kestrin::ui {
+namespace {
+
+// A text document keeps every block as an object of its own, which makes a log of 200,000 lines
+// cost half a second to take in. Lines within a block are broken by line separators instead,
+// which lay out and read back (as "\n") the same; a block of sixteen lines is still quick to lay
+// out when it scrolls into view.
+constexpr int kLinesPerBlock = 16;
+
+// Guards the edit hooks while the program, not the user, changes a box (window thread only).
+bool g_showing = false;
+
+class Showing {
+ public:
+  Showing() { g_showing = true; }
+  ~Showing() { g_showing = false; }
+  Showing(const Showing&) = delete;
+  Showing& operator=(const Showing&) = delete;
+};
+
+// A line box shows every line break, CR LF or a lone CR, as Qt writes one.
+QString ShownInLine(std::string_view gbk) {
+  QString text = ToQString(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QChar(u'\r'), QChar(u'\n'));
+  return text;
+}
+
+// The same for a multi-line box, with blocks of kLinesPerBlock lines; `lines` counts the
+// lines of the box's last block and goes on counting.
+QString ShownInBlocks(std::string_view gbk, int& lines) {
+  const QString text = ToQString(gbk);
+  QString shown;
+  shown.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    QChar c = text[i];
+    if (c == u'\r') {
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+      c = u'\n';
+    }
+    if (c != u'\n') {
+      shown += c;
+    } else if (++lines >= kLinesPerBlock) {
+      shown += c;
+      lines = 0;
+    } else {
+      shown += QChar(QChar::LineSeparator);
+    }
+  }
+  return shown;
+}
+
+void MarkEdited(const std::string& window, const std::string& control) {
+  LiveWindow* live = FindWindow(window);
+  if (live == nullptr) return;
+  if (auto entry = live->controls.find(control); entry != live->controls.end()) {
+    entry->second.linesInLastBlock = kLinesPerBlock;  // unknown: the next program line starts a block
+  }
+  live->state->MarkEdited(control);
+}
+
+QColor TextColour(unsigned properties) {
+  if (properties & kGreyText) return QColor(128, 128, 128);
+  if (properties & kRedText) return QColor(255, 0, 0);
+  return QColor(0, 0, 0);
+}
+
+}  // namespace
+
+QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
+                     const std::string& control) {
+  QWidget* edit;
+  if (row.properties & kMultiLine) {
+    auto* multi = new QPlainTextEdit(parent);
+    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    multi->setTabChangesFocus(true);
+    multi->setReadOnly(row.properties & kReadOnly);
+    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
+      if (!g_showing) MarkEdited(window, control);
+    });
+    edit = multi;
+  } else {
+    auto* line = new QLineEdit(parent);
+    line->setReadOnly(row.properties & kReadOnly);
+    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
+    // would select its whole text and scroll its start out of sight.
+    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
+    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
+    edit = line;
+  }
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text, TextColour(row.properties));
+  palette.setColor(QPalette::Base, Qt::white);
+  edit->setPalette(palette);
+  return edit;
+}
+
+Text ShownEditText(const ControlEntry& entry) {
+  QString shown;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) shown = line->text();
+  // Line separators read back as "\n" too.
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) shown = multi->toPlainText();
+  shown.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  return FromQString(shown);
+}
+
+void ShowEditText(ControlEntry& entry, const Text& text) {
+  const Showing showing;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
+    line->setText(ShownInLine(text));
+    line->setCursorPosition(0);
+  }
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
+    entry.linesInLastBlock = 0;
+    multi->setPlainText(ShownInBlocks(text, entry.linesInLastBlock));
+  }
+}
+
+void ShowAppended(ControlEntry& entry, const Text& text) {
+  const Showing showing;
+  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
+    line->setText(line->text() + ShownInLine(text));
+    line->end(false);
+  }
+  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
+    QTextCursor cursor = multi->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    // Appending is not undoable, and it drops what the user could have undone before.
+    multi->document()->setUndoRedoEnabled(false);
+    cursor.insertText(ShownInBlocks(text, entry.linesInLastBlock));
+    multi->document()->setUndoRedoEnabled(true);
+    multi->setTextCursor(cursor);
+    multi->ensureCursorVisible();
+  }
+}
+
+}  // namespace kestrin::ui
