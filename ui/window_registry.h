@@ -18,6 +18,7 @@ class QAction;
 class QImage;
 class QLabel;
 class QObject;
+class QProcess;
 class QWidget;
 
 namespace kestrin::ui {
@@ -47,7 +48,8 @@ struct Registry {
   std::map<std::string, LiveWindow, std::less<>> live;
   std::string startWindow;            // set by RunProgram only
   std::function<void()> endProgram;   // ends the process; set by RunProgram only
-  bool settingText = false;           // the program, not the user, is changing an edit box
+  bool helpersEnabled = false;        // windows with a helper go to it; set by RunProgram only
+  std::map<std::string, QProcess*, std::less<>> helpers;  // windows shown by running helpers
 };
 
 // Tool-bar button state in the Windows encoding, kept on each QAction under this property.
@@ -71,6 +73,15 @@ void ShowButtonState(QAction* action);
 [[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
 // Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
 [[noreturn]] void ReportNotLoaded();
+
+// Starts the helper that shows `layout`'s window, owned by `owner` (may be null); false when it
+// cannot be started. The window counts as loaded until the helper ends.
+bool StartHelper(const WindowLayout& layout, QWidget* owner);
+// Asks a helper to close its window and end.
+void StopHelper(std::string_view window);
+// In a helper: calls `end` on the window thread once the process that started this one has
+// ended (its pipe on standard input closes) or asks this one to end (SIGTERM).
+void WatchStarter(const std::function<void()>& end);
 
 // Hands an event to the handler bound to it; unbound events are ignored.
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument);

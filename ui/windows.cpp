@@ -18,6 +18,7 @@
 
 #include "runtime/runtime_error.h"
 #include "ui/widget_access.h"
+#include "ui/window_font.h"
 #include "ui/window_framework.h"
 #include "ui/window_registry.h"
 
@@ -131,6 +132,9 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     if (ownerWindow == nullptr) return false;
     ownerWidget = ownerWindow->widget;
   }
+  if (!layout->helper.empty() && Windows().helpersEnabled) {
+    return Windows().helpers.contains(window) || StartHelper(*layout, ownerWidget);
+  }
   if (LiveWindow* loaded = FindWindow(window)) {
     loaded->widget->show();
     loaded->widget->raise();
@@ -143,10 +147,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.layout = *layout;
   live.widget = widget;
   widget->setWindowTitle(ToQString(layout->caption));
-  // Layouts are measured for a 12-pixel default font (9 points on the desktop they come from).
-  QFont font = widget->font();
-  font.setPixelSize(12);
-  widget->setFont(font);
+  widget->setFont(WindowFont());
   if (layout->icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(layout->icon))));
 
   // Window controls first: page controls go onto the pages of the container.
@@ -224,20 +225,27 @@ void InstallProgram(const Program& program) {
   });
 }
 
+namespace {
+
+void StartApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  // The program takes no command line; Qt is given the program's name alone.
+  static int argc = 1;
+  static char name[] = "kestrin";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);  // never deleted: workers may still call in at the end
+  QApplication::setFont(WindowFont());  // message boxes too
+}
+
+}  // namespace
+
 void RunProgram(const Program& program) {
-  if (QCoreApplication::instance() == nullptr) {
-    // The program takes no command line; Qt is given the program's name alone.
-    static int argc = 1;
-    static char name[] = "kestrin";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // QtWebEngine asks for it
-    static auto* application = new QApplication(argc, argv);
-    (void)application;
-  }
+  StartApplication();
   InstallWindowServices();
   InstallProgram(program);
   Registry& windows = Windows();
   windows.startWindow = std::string(program.startWindow);
+  windows.helpersEnabled = true;
   windows.endProgram = [exitRoutine = program.exitRoutine] {
     if (exitRoutine != nullptr) exitRoutine();
     std::fflush(nullptr);
@@ -250,6 +258,37 @@ void RunProgram(const Program& program) {
   std::_Exit(0);
 }
 
+void RunHelperWindow(const Program& program, std::string_view window, int argc, char** argv) {
+  StartApplication();
+  InstallWindowServices();
+  InstallProgram(program);
+  Registry& windows = Windows();
+  windows.startWindow = std::string(window);
+  // The window's widgets, a web engine's among them, go before the process does.
+  windows.endProgram = [] { QCoreApplication::quit(); };
+  if (!Load(window, {}, false, CreatedEvent::BeforeShow)) ReportRuntimeError(0, "载入启动窗口失败");
+  const std::string name(window);
+  WatchStarter([name] {
+    if (LiveWindow* live = FindWindow(name)) {
+      live->widget->close();
+    } else {
+      QCoreApplication::quit();
+    }
+  });
+  if (argc > 1) {
+    LiveWindow* live = FindWindow(window);
+    const WId owner = QString::fromLocal8Bit(argv[1]).toULongLong();
+    if (live != nullptr && owner != 0 && live->widget->windowHandle() != nullptr) {
+      live->widget->windowHandle()->setTransientParent(QWindow::fromWinId(owner));
+    }
+  }
+  QApplication::exec();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (program.exitRoutine != nullptr) program.exitRoutine();
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
 bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
   bool loaded = false;
   RunOnWindowThread([&] { loaded = Load(window, owner, modal, CreatedEvent::BeforeShow); });
@@ -258,6 +297,10 @@ bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
 
 void UnloadWindow(std::string_view window) {
   RunOnWindowThread([&] {
+    if (Windows().helpers.contains(window)) {
+      StopHelper(window);
+      return;
+    }
     LiveWindow* live = FindWindow(window);
     if (live == nullptr) ReportNotLoaded();
     live->widget->deleteLater();
@@ -266,7 +309,7 @@ void UnloadWindow(std::string_view window) {
 
 bool IsWindowLoaded(std::string_view window) {
   bool loaded = false;
-  RunOnWindowThread([&] { loaded = FindWindow(window) != nullptr; });
+  RunOnWindowThread([&] { loaded = FindWindow(window) != nullptr || Windows().helpers.contains(window); });
   return loaded;
 }
 
