@@ -63,6 +63,15 @@ void ApplyFont(QWidget* widget, unsigned properties) {
   widget->setFont(font);
 }
 
+// A label's text goes on one line when it fits its box, and is broken into lines, as the desktop
+// the layouts come from breaks it, when it does not and the box holds two lines; a box of one
+// line's height never shows half of a second line.
+void WrapIfNeeded(QLabel* label, const ControlLayout& row) {
+  const QFontMetrics metrics(label->font());
+  const bool fits = metrics.boundingRect(label->text()).width() <= row.width;
+  label->setWordWrap(!fits && row.height >= 2 * metrics.lineSpacing());
+}
+
 bool IsBound(std::string_view window, std::string_view control, Event event) {
   for (const Binding& binding : Windows().bindings) {
     if (binding.window == window && binding.control == control && binding.event == event) return true;
@@ -165,8 +174,6 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
       label->setText(ToQString(row.text));
-      // Labels of one line's height clip their text rather than show half of a second line.
-      label->setWordWrap(row.height >= 32);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       QPalette palette = label->palette();
       palette.setColor(QPalette::WindowText, TextColour(row.properties));
@@ -238,6 +245,9 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   if (widget != nullptr) {
     widget->setGeometry(row.left, row.top, row.width, row.height);
     ApplyFont(widget, row.properties);
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && row.kind == ControlKind::Label) {
+      WrapIfNeeded(label, row);
+    }
     if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }

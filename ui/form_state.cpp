@@ -62,18 +62,21 @@ Queued FormState::SetStatusPart(int part, const Text& text) {
 Queued FormState::QueueLocked(BoxChange::Kind kind, std::string_view control, Text text) {
   if (closed_) return Queued::kDropped;
   pendingBytes_ += text.size();
-  // One change per box is enough: the boxes are independent, and within one box a replacement
-  // swallows what came before it while appends join.
-  const auto change = std::find_if(pending_.boxes.begin(), pending_.boxes.end(),
-                                   [&](const BoxChange& c) { return c.control == control; });
-  if (change == pending_.boxes.end()) {
-    pending_.boxes.push_back({kind, std::string(control), std::move(text)});
-  } else if (kind == BoxChange::Kind::kReplace) {
-    pendingBytes_ -= change->text.size();
-    change->kind = kind;
-    change->text = std::move(text);
+  // Boxes are independent, so only the order within one box counts: a replacement makes what
+  // waited for the box moot, and appends join the box's last change when that is an append.
+  if (kind == BoxChange::Kind::kReplace) {
+    std::erase_if(pending_.boxes, [&](const BoxChange& c) {
+      if (c.control != control) return false;
+      pendingBytes_ -= c.text.size();
+      return true;
+    });
+  }
+  const auto last = std::find_if(pending_.boxes.rbegin(), pending_.boxes.rend(),
+                                 [&](const BoxChange& c) { return c.control == control; });
+  if (kind == BoxChange::Kind::kAppend && last != pending_.boxes.rend() && last->kind == kind) {
+    last->text += text;
   } else {
-    change->text += text;
+    pending_.boxes.push_back({kind, std::string(control), std::move(text)});
   }
   return WakeLocked();
 }

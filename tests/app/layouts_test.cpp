@@ -11,8 +11,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTimer>
 #include <QToolBar>
 
@@ -164,6 +169,71 @@ TEST_F(LayoutsTest, ColoursAndFonts) {
   const QFont tools = Widget<QToolBar>(names::工具条1)->font();
   EXPECT_TRUE(cellIsTwenty(tools));
   EXPECT_EQ(tools.weight(), QFont::Bold);
+}
+
+// What a caption needs of its box and what the box gives it, measured with the control's font:
+// the ink of the text on one line, or the lines a wrapping label breaks it into.
+struct Fit {
+  int needWidth = 0;
+  int haveWidth = 0;
+  int needHeight = 0;
+  int haveHeight = 0;
+};
+
+Fit InkFit(const QFont& font, const QString& text, const QRect& room) {
+  const QFontMetrics metrics(font);
+  return {metrics.boundingRect(text).width(), room.width(), metrics.height(), room.height()};
+}
+
+std::optional<Fit> CaptionFit(const ui::ControlLayout& row, QObject* object) {
+  if (auto* label = qobject_cast<QLabel*>(object); label != nullptr && row.kind == ControlKind::Label) {
+    if (!label->wordWrap()) return InkFit(label->font(), label->text(), label->rect());
+    const QRect lines = QFontMetrics(label->font())
+                            .boundingRect(QRect(0, 0, row.width, 1000), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                          label->text());
+    return Fit{lines.width(), row.width, lines.height(), row.height};
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement contents = qobject_cast<QCheckBox*>(button)      ? QStyle::SE_CheckBoxContents
+                                        : qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+                                                                              : QStyle::SE_PushButtonContents;
+    return InkFit(button->font(), button->text(), button->style()->subElementRect(contents, &option, button));
+  }
+  return std::nullopt;
+}
+
+TEST_F(LayoutsTest, WindowsAskForASimplifiedChineseSongFace) {
+  const QFontInfo face(main_->font());
+  EXPECT_EQ(face.family(), u"AR PL UMing CN"_qs) << "scripts/setup.sh installs fonts-arphic-uming";
+  EXPECT_EQ(face.pixelSize(), 12);
+  EXPECT_TRUE(QFontDatabase::writingSystems(face.family()).contains(QFontDatabase::SimplifiedChinese));
+  // Narrow Latin: a Latin letter takes half the width of a Han character, as on a Chinese desktop.
+  const QFontMetrics metrics(main_->font());
+  EXPECT_EQ(2 * metrics.horizontalAdvance(u"g"_qs), metrics.horizontalAdvance(u"编"_qs));
+}
+
+TEST_F(LayoutsTest, EveryCaptionFitsItsBox) {
+  std::vector<std::pair<QString, Fit>> fits;
+  for (const ui::ControlLayout& row : MainWindowLayout().controls) {
+    if (const std::optional<Fit> fit = CaptionFit(row, ui::ControlObject(kMainWindow, row.name))) {
+      fits.emplace_back(ui::ToQString(row.text), *fit);
+    }
+  }
+  for (QAction* action : Widget<QToolBar>(names::工具条1)->actions()) {
+    QWidget* button = Widget<QToolBar>(names::工具条1)->widgetForAction(action);
+    fits.emplace_back(action->text(), InkFit(button->font(), action->text(), button->contentsRect()));
+  }
+  const QLabel* fixedPart = Widget<QStatusBar>(names::状态条1)->findChildren<QLabel*>().at(0);
+  fits.emplace_back(fixedPart->text(), InkFit(fixedPart->font(), fixedPart->text(), fixedPart->rect()));
+
+  EXPECT_GE(fits.size(), 25u);
+  for (const auto& [text, fit] : fits) {
+    EXPECT_LE(fit.needWidth, fit.haveWidth) << text.toStdString() << ": too wide";
+    EXPECT_LE(fit.needHeight, fit.haveHeight) << text.toStdString() << ": too high";
+  }
 }
 
 TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
