@@ -52,7 +52,7 @@ class WindowControls final : public Controls {
   explicit WindowControls(std::string window) : window_(std::move(window)) {}
 
   Text ReadText(ControlName control) override {
-    if (const auto state = FormStateOf(window_)) {
+    if (FormState* state = State()) {
       if (std::optional<Text> text = state->EditText(control)) return *std::move(text);
     }
     Text text;
@@ -61,7 +61,7 @@ class WindowControls final : public Controls {
   }
 
   bool ReadState(ControlName control) override {
-    if (const auto state = FormStateOf(window_)) {
+    if (FormState* state = State()) {
       if (const std::optional<bool> checked = state->Checked(control)) return *checked;
     }
     bool checked = false;
@@ -109,17 +109,33 @@ class WindowControls final : public Controls {
   // Makes a change through the form state; false when the state does not keep that control.
   template <typename Change>
   bool Show(const Change& change) {
-    const auto state = FormStateOf(window_);
+    FormState* state = State();
     if (state == nullptr) return false;
     const Queued queued = change(*state);
     if (queued == Queued::kNotHere) return false;
     if (OnWindowThread()) {
       CatchUp(window_);
-    } else if (queued == Queued::kWake) {
-      RequestShowChanges(window_);
+      return true;
     }
-    if (!OnWindowThread()) state->WaitForRoom(kPendingLimit);
+    if (queued == Queued::kWake) RequestShowChanges(window_);
+    if (state->PendingBytes() > kPendingLimit) state->WaitForRoom(kPendingLimit);
     return true;
+  }
+
+  // The window's form state, kept by each thread until a window is loaded or unloaded: a worker
+  // writing every address of a long run would otherwise queue on the table's lock each time.
+  FormState* State() const {
+    struct Kept {
+      const WindowControls* owner = nullptr;
+      std::uint64_t generation = 0;
+      std::shared_ptr<FormState> state;
+    };
+    thread_local Kept kept;
+    const std::uint64_t generation = FormStatesGeneration();
+    if (kept.owner != this || kept.generation != generation) {
+      kept = {this, generation, FormStateOf(window_)};
+    }
+    return kept.state.get();
   }
 
   std::string window_;

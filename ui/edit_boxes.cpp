@@ -6,6 +6,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
+#include "runtime/codepage.h"
 #include "ui/widget_access.h"
 #include "ui/window_registry.h"
 
@@ -38,26 +41,41 @@ QString ShownInLine(std::string_view gbk) {
 }
 
 // The same for a multi-line box, with blocks of kLinesPerBlock lines; `lines` counts the
-// lines of the box's last block and goes on counting.
+// lines of the box's last block and goes on counting. Program texts are mostly ASCII (addresses),
+// which is copied as it is; only runs of two-byte characters go through the converter.
 QString ShownInBlocks(std::string_view gbk, int& lines) {
-  const QString text = ToQString(gbk);
-  QString shown;
-  shown.reserve(text.size());
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    QChar c = text[i];
-    if (c == u'\r') {
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      c = u'\n';
+  QString shown(static_cast<qsizetype>(gbk.size()), Qt::Uninitialized);  // a GBK byte never makes two units
+  QChar* out = shown.data();
+  const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(gbk[i]); };
+  for (std::size_t i = 0; i < gbk.size();) {
+    const unsigned char b = byteAt(i);
+    if (b >= 0x80) {
+      // A lead byte takes its trail byte along; a trail byte is never CR or LF.
+      std::size_t end = i;
+      while (end < gbk.size() && byteAt(end) >= 0x80) {
+        const bool pair = byteAt(end) >= 0x81 && byteAt(end) <= 0xFE && end + 1 < gbk.size() && byteAt(end + 1) >= 0x40;
+        end += pair ? 2 : 1;
+      }
+      const std::u16string run = GbkToUtf16(gbk.substr(i, end - i));
+      std::copy(run.begin(), run.end(), reinterpret_cast<char16_t*>(out));
+      out += run.size();
+      i = end;
+      continue;
     }
-    if (c != u'\n') {
-      shown += c;
-    } else if (++lines >= kLinesPerBlock) {
-      shown += c;
+    ++i;
+    if (b != '\r' && b != '\n') {
+      *out++ = QChar(b);
+      continue;
+    }
+    if (b == '\r' && i < gbk.size() && byteAt(i) == '\n') ++i;  // CR LF is one line break, as a lone CR is
+    if (++lines >= kLinesPerBlock) {
+      *out++ = QChar(u'\n');
       lines = 0;
     } else {
-      shown += QChar(QChar::LineSeparator);
+      *out++ = QChar(QChar::LineSeparator);
     }
   }
+  shown.truncate(out - shown.constData());
   return shown;
 }
 

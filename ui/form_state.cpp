@@ -82,6 +82,7 @@ Queued FormState::QueueLocked(BoxChange::Kind kind, std::string_view control, Te
 }
 
 Queued FormState::WakeLocked() {
+  pendingBytesSeen_.store(pendingBytes_, std::memory_order_relaxed);
   if (wakeAsked_) return Queued::kQueued;
   wakeAsked_ = true;
   return Queued::kWake;
@@ -125,6 +126,7 @@ PendingChanges FormState::TakeChanges() {
     taken = std::move(pending_);
     pending_ = PendingChanges();
     pendingBytes_ = 0;
+    pendingBytesSeen_.store(0, std::memory_order_relaxed);
     wakeAsked_ = false;
   }
   drained_.notify_all();
@@ -142,6 +144,7 @@ void FormState::Close() {
     closed_ = true;
     pending_ = PendingChanges();
     pendingBytes_ = 0;
+    pendingBytesSeen_.store(0, std::memory_order_relaxed);
   }
   drained_.notify_all();
 }

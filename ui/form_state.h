@@ -4,6 +4,7 @@
 // No toolkit types here; every member may be called from any thread unless it says otherwise.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -61,6 +62,8 @@ class FormState {
   // Blocks while more than `limit` bytes of box changes wait to be shown, so that a worker far
   // ahead of the window cannot pile up memory. Returns at once once the state is closed.
   void WaitForRoom(std::size_t limit);
+  // The bytes of box changes waiting, as last written (no lock).
+  [[nodiscard]] std::size_t PendingBytes() const { return pendingBytesSeen_.load(std::memory_order_relaxed); }
 
   // --- the window thread
   // The user changed the box: from now on its text is what the widget shows.
@@ -92,6 +95,7 @@ class FormState {
   int statusParts_ = 0;
   PendingChanges pending_;
   std::size_t pendingBytes_ = 0;
+  std::atomic<std::size_t> pendingBytesSeen_{0};
   bool wakeAsked_ = false;
   bool closed_ = false;
 };

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <atomic>
 #include <mutex>
 
 #include "ui/widget_access.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr auto kFrame = std::chrono::milliseconds(16);
 
 struct Published {
+  std::atomic<std::uint64_t> generation{0};
   std::mutex mutex;
   std::map<std::string, std::shared_ptr<FormState>, std::less<>> states;
 };
@@ -41,7 +43,10 @@ void PublishFormState(const std::string& window, std::shared_ptr<FormState> stat
   Published& published = PublishedStates();
   const std::lock_guard lock(published.mutex);
   published.states[window] = std::move(state);
+  ++published.generation;
 }
+
+std::uint64_t FormStatesGeneration() { return PublishedStates().generation.load(); }
 
 void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state) {
   {
@@ -49,6 +54,7 @@ void WithdrawFormState(const std::string& window, const std::shared_ptr<FormStat
     const std::lock_guard lock(published.mutex);
     const auto found = published.states.find(window);
     if (found != published.states.end() && found->second == state) published.states.erase(found);
+    ++published.generation;
   }
   state->Close();
 }

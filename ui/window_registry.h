@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -95,6 +96,8 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
 
 // The form state of a loaded window for any thread, or nullptr; published while it is loaded.
 [[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
+// Changes whenever a form state is published or withdrawn, so that callers may keep one.
+[[nodiscard]] std::uint64_t FormStatesGeneration();
 void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
 void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 

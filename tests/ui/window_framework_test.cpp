@@ -426,6 +426,7 @@ TEST_F(WindowFrameworkTest, LongTextsShowEveryLineAndReadBackAfterTheUserTypes) 
   const Case cases[] = {
       {"one line", 1, ""},      {"a block's worth", 16, ""}, {"one past a block", 17, ""},
       {"many blocks", 40, ""},  {"a lone CR at the end", 33, "末\r"},
+      {"two-byte characters around a line break", 20, "推送失败甲\r\n乙"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
