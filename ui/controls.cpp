@@ -1,6 +1,7 @@
 // Controls built from layout rows, their events, and the texts of edit boxes as the program sees
 // them.
 #include <algorithm>
+#include <map>
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,9 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <cstring>
-
-#include "ui/png_decode.h"
+#include "ui/ahead_of_window.h"
 #include "ui/widget_access.h"
 #include "ui/window_registry.h"
 
@@ -50,26 +49,52 @@ QColor TextColour(unsigned properties) {
   return QColor(0, 0, 0);
 }
 
+// The pixel size whose cell, ascent and descent together, is `cell` pixels high: the largest
+// that fits, as the desktop the layouts come from measures a character height. Each size tried
+// loads a font, which the first paint waits for: the search starts a little below the size the
+// base font's cell suggests (large sizes round their cells up) and mostly takes two. Window
+// thread only.
+int PixelSizeForCell(const QFont& base, int cell) {
+  static std::map<int, int> sizes;
+  if (auto known = sizes.find(cell); known != sizes.end()) return known->second;
+  QFont font = base;
+  const auto fits = [&](int size) {
+    font.setPixelSize(size);
+    return QFontMetrics(font).height() <= cell;
+  };
+  const double perPixel = base.pixelSize() > 0 ? QFontMetricsF(base).height() / base.pixelSize() : 1.0;
+  int size = std::clamp(static_cast<int>(cell * 0.9 / perPixel), 9, cell);
+  if (fits(size)) {
+    while (size < cell && fits(size + 1)) ++size;
+  } else {
+    while (size > 9 && !fits(size - 1)) --size;
+    --size;
+  }
+  sizes[cell] = size;
+  return size;
+}
+
 void ApplyFont(QWidget* widget, unsigned properties) {
   if (!(properties & (kLargeFont | kBoldFont))) return;
   QFont font = widget->font();
   font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
-  // A character height of 20 is the height of the font's cell, ascent and descent together,
-  // as the desktop the layouts come from measures it, not the size of its em.
-  for (int size = 20; size > 8; --size) {
-    font.setPixelSize(size);
-    if (QFontMetrics(font).height() <= 20) break;
-  }
+  // A character height of 20 is the height of the font's cell, not the size of its em; a bold
+  // face drawn from the regular one has the regular one's cell.
+  font.setPixelSize(PixelSizeForCell(widget->font(), 20));
   widget->setFont(font);
 }
 
 // A label's text goes on one line when it fits its box, and is broken into lines, as the desktop
 // the layouts come from breaks it, when it does not and the box holds two lines; a box of one
-// line's height never shows half of a second line.
+// line's height never shows half of a second line. Only boxes of two lines need their text laid
+// out to tell, and not even those when every character as wide as the widest would fit: laying
+// out text is what the first paint waits for.
 void WrapIfNeeded(QLabel* label, const ControlLayout& row) {
   const QFontMetrics metrics(label->font());
-  const bool fits = metrics.boundingRect(label->text()).width() <= row.width;
-  label->setWordWrap(!fits && row.height >= 2 * metrics.lineSpacing());
+  if (row.height < 2 * metrics.lineSpacing()) return;
+  const QString text = label->text();
+  const bool fits = text.size() * metrics.maxWidth() <= row.width || metrics.boundingRect(text).width() <= row.width;
+  label->setWordWrap(!fits);
 }
 
 bool IsBound(std::string_view window, std::string_view control, Event event) {
@@ -158,7 +183,7 @@ QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
   auto* picture = new QLabel(parent);
   picture->setScaledContents(true);
   picture->setFrameShape(QFrame::NoFrame);
-  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture)));
+  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture, QSize(row.width, row.height))));
   return picture;
 }
 
@@ -267,17 +292,6 @@ void ShowButtonState(QAction* action) {
   action->setChecked((state & (kStateChecked | kStatePressed)) != 0);
   action->setEnabled((state & kStateEnabled) && !(state & kStateIndeterminate));
   action->setVisible(!(state & kStateHidden));
-}
-
-QImage PictureImage(PictureSource source) {
-  const std::optional<DecodedImage> decoded = DecodePng(source());
-  if (!decoded) return QImage();
-  QImage image(decoded->width, decoded->height, QImage::Format_ARGB32);
-  for (int y = 0; y < decoded->height; ++y) {
-    std::memcpy(image.scanLine(y), decoded->pixels.data() + static_cast<std::size_t>(y) * decoded->width,
-                static_cast<std::size_t>(decoded->width) * sizeof(std::uint32_t));
-  }
-  return image;
 }
 
 }  // namespace kestrin::ui

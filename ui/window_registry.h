@@ -91,9 +91,6 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 // `window` is the top-level widget, which owns timers and the status bar.
 void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, LiveWindow& live);
 
-// A stored picture decoded for Qt; a null image when it cannot be decoded.
-[[nodiscard]] QImage PictureImage(PictureSource source);
-
 // The form state of a loaded window for any thread, or nullptr; published while it is loaded.
 [[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
 // Changes whenever a form state is published or withdrawn, so that callers may keep one.

@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "runtime/runtime_error.h"
+#include "ui/ahead_of_window.h"
 #include "ui/widget_access.h"
 #include "ui/window_font.h"
 #include "ui/window_framework.h"
@@ -94,11 +95,17 @@ class FormWindow final : public QWidget {
   QSize outer_;
 };
 
+void SetIcon(QWidget* widget, PictureSource icon) {
+  if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(icon))));
+}
+
 // Hands the start window's created event over once the window has been painted, so that the
-// window is on the screen while the start-up routine blocks; a second later at the latest.
+// window is on the screen while the start-up routine blocks; a second later at the latest. The
+// icon waits until then too: the title bar's picture is not worth a later first paint.
 class CreatedAfterPaint final : public QObject {
  public:
-  CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
+  CreatedAfterPaint(QWidget* window, const WindowLayout& layout)
+      : QObject(window), name_(layout.name), icon_(layout.icon) {
     window->installEventFilter(this);
     QTimer::singleShot(1000, this, [this] { Fire(); });
   }
@@ -113,11 +120,17 @@ class CreatedAfterPaint final : public QObject {
   void Fire() {
     if (fired_) return;
     fired_ = true;
-    parent()->removeEventFilter(this);
+    auto* window = static_cast<QWidget*>(parent());
+    window->removeEventFilter(this);
+    // The painted window may still sit in the connection's buffer; the start-up routine blocks,
+    // so it goes to the display, and is drawn there, before.
+    QGuiApplication::sync();
+    SetIcon(window, icon_);
     Dispatch(name_, {}, Event::Created, 0);
   }
 
   std::string name_;
+  PictureSource icon_;
   bool fired_ = false;
 };
 
@@ -148,7 +161,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.widget = widget;
   widget->setWindowTitle(ToQString(layout->caption));
   widget->setFont(WindowFont());
-  if (layout->icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(layout->icon))));
+  if (created != CreatedEvent::AfterPaint) SetIcon(widget, layout->icon);
 
   // Window controls first: page controls go onto the pages of the container.
   QStackedWidget* pages = nullptr;
@@ -171,7 +184,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (created == CreatedEvent::BeforeShow) Dispatch(window, {}, Event::Created, 0);
   if (guard.isNull()) return true;
   if (layout->visible) widget->show();
-  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, name);
+  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, *layout);
   if (modal) {
     QEventLoop loop;
     QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -240,6 +253,9 @@ void StartApplication() {
 }  // namespace
 
 void RunProgram(const Program& program) {
+  for (const WindowLayout& layout : program.windows) {
+    if (layout.name == program.startWindow) PrepareAhead(layout);
+  }
   StartApplication();
   InstallWindowServices();
   InstallProgram(program);
