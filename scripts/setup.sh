@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libicu-dev libpng-dev zlib1g-dev liburiparser-dev
   nlohmann-json3-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk fonts-arphic-uming xvfb xauth xdotool curl
+  fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
 )
 
 missing=()

@@ -13,6 +13,10 @@
 #include <QWidget>
 #include <QWindow>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -95,6 +99,14 @@ class FormWindow final : public QWidget {
   QSize outer_;
 };
 
+// Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
+// the first web request) leaves more free than the window will use again.
+void TrimHeap() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
 void SetIcon(QWidget* widget, PictureSource icon) {
   if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(icon))));
 }
@@ -127,6 +139,7 @@ class CreatedAfterPaint final : public QObject {
     QGuiApplication::sync();
     SetIcon(window, icon_);
     Dispatch(name_, {}, Event::Created, 0);
+    TrimHeap();
   }
 
   std::string name_;

@@ -24,6 +24,8 @@
 #include <QToolBar>
 
 #include "app/layouts.h"
+#include "resources/resources.h"
+#include "ui/window_font.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
 
@@ -229,12 +231,34 @@ std::optional<Fit> CaptionFit(const ui::ControlLayout& row, QObject* object) {
 
 TEST_F(LayoutsTest, WindowsAskForASimplifiedChineseSongFace) {
   const QFontInfo face(main_->font());
-  EXPECT_EQ(face.family(), u"AR PL UMing CN"_qs) << "scripts/setup.sh installs fonts-arphic-uming";
+  // The cut of the face built into the program, or the installed face when the build had none.
+  const QString song = WindowFontData().empty() ? u"AR PL UMing CN"_qs : QString::fromLatin1(ui::kCutFaceFamily);
+  EXPECT_EQ(face.family(), song) << "scripts/setup.sh installs fonts-arphic-uming and python3-fonttools";
   EXPECT_EQ(face.pixelSize(), 12);
-  EXPECT_TRUE(QFontDatabase::writingSystems(face.family()).contains(QFontDatabase::SimplifiedChinese));
+  // The face the cut is made from, and the one behind it for every other character.
+  EXPECT_TRUE(QFontDatabase::writingSystems(u"AR PL UMing CN"_qs).contains(QFontDatabase::SimplifiedChinese));
   // Narrow Latin: a Latin letter takes half the width of a Han character, as on a Chinese desktop.
   const QFontMetrics metrics(main_->font());
   EXPECT_EQ(2 * metrics.horizontalAdvance(u"g"_qs), metrics.horizontalAdvance(u"编"_qs));
+}
+
+// Every character of the windows' texts comes from the cut, none from a fallback face.
+TEST_F(LayoutsTest, TheCutFaceHoldsEveryCharacterOfTheLayouts) {
+  if (WindowFontData().empty()) {
+    GTEST_SKIP() << "built without a cut of the face";
+  }
+  QFont cut(QString::fromLatin1(ui::kCutFaceFamily));
+  cut.setPixelSize(12);
+  ASSERT_EQ(QFontInfo(cut).family(), QString::fromLatin1(ui::kCutFaceFamily));
+  const QFontMetrics metrics(cut);
+  for (const ui::WindowLayout& window : WindowLayouts()) {
+    QString texts = ui::ToQString(window.caption);
+    for (const ui::ControlLayout& row : window.controls) texts += ui::ToQString(row.text);
+    for (const QChar c : texts) {
+      if (!c.isPrint() || c.isSpace()) continue;
+      EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString() << " is not in the cut";
+    }
+  }
 }
 
 TEST_F(LayoutsTest, EveryCaptionFitsItsBox) {
