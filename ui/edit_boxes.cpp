@@ -3,7 +3,10 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -20,6 +23,33 @@ namespace {
 // which lay out and read back (as "\n") the same; a block of sixteen lines is still quick to lay
 // out when it scrolls into view.
 constexpr int kLinesPerBlock = 16;
+
+// The plain-text layout counts a block it has not laid out yet as one line, so the scroll bar
+// of a long log would step sixteen lines at a time until each block had been shown. Blocks from
+// `first` on are given the lines their separators make; laying one out later counts the lines
+// that wrapping adds. The blocks between the first and the last were made whole, kLinesPerBlock
+// lines each.
+void CountBlockLines(QPlainTextEdit* edit, QTextBlock first) {
+  QTextDocument* document = edit->document();
+  const QTextBlock last = document->lastBlock();
+  const auto linesOf = [](const QTextBlock& block) {
+    return static_cast<int>(block.text().count(QChar(QChar::LineSeparator))) + 1;
+  };
+  bool changed = false;
+  for (QTextBlock block = first; block.isValid(); block = block.next()) {
+    if (block.layout() != nullptr && block.layout()->lineCount() > 0) continue;  // laid out: counted
+    const int lines = block == first || block == last ? linesOf(block) : kLinesPerBlock;
+    if (block.lineCount() != lines) {
+      block.setLineCount(lines);
+      changed = true;
+    }
+  }
+  if (changed) {
+    // The scroll bar follows the document's size, which the layout announces only on its own.
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+  }
+}
 
 // Guards the edit hooks while the program, not the user, changes a box (window thread only).
 bool g_showing = false;
@@ -142,6 +172,7 @@ void ShowEditText(ControlEntry& entry, const Text& text) {
   if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
     entry.linesInLastBlock = 0;
     multi->setPlainText(ShownInBlocks(text, entry.linesInLastBlock));
+    CountBlockLines(multi, multi->document()->firstBlock());
   }
 }
 
@@ -156,7 +187,9 @@ void ShowAppended(ControlEntry& entry, const Text& text) {
     cursor.movePosition(QTextCursor::End);
     // Appending is not undoable, and it drops what the user could have undone before.
     multi->document()->setUndoRedoEnabled(false);
+    const QTextBlock first = cursor.block();
     cursor.insertText(ShownInBlocks(text, entry.linesInLastBlock));
+    CountBlockLines(multi, first);
     multi->document()->setUndoRedoEnabled(true);
     multi->setTextCursor(cursor);
     multi->ensureCursorVisible();

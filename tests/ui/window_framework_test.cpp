@@ -11,6 +11,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QThread>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QToolBar>
 
 #include <array>
@@ -452,6 +454,40 @@ TEST_F(WindowFrameworkTest, LongTextsShowEveryLineAndReadBackAfterTheUserTypes) 
     Text typed = all;
     if (!typed.empty() && typed.back() == '\r') typed += '\n';  // shown as a line break, read back as one
     EXPECT_EQ(form_.ReadText("编辑框3"), typed + "z");
+  }
+}
+
+// A long log's scroll bar counts lines, not the blocks they are kept in, before any of them has
+// been shown: dragging it lands on the line it points at.
+TEST_F(WindowFrameworkTest, TheScrollBarOfALongLogMovesLineByLine) {
+  constexpr int kLines = 3000;
+  const bool setAtOnce[] = {true, false};
+  for (const bool atOnce : setAtOnce) {
+    SCOPED_TRACE(atOnce ? "set at once" : "appended line by line");
+    Text all;
+    for (int i = 0; i < kLines; ++i) all += std::to_string(i) + "\r\n";
+    std::thread worker([&] {
+      if (atOnce) {
+        form_.SetText("编辑框3", all);
+        return;
+      }
+      form_.SetText("编辑框3", "");
+      for (int i = 0; i < kLines; ++i) form_.AppendEditText("编辑框3", {std::to_string(i), "\r\n"});
+    });
+    worker.join();
+    ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
+
+    auto* box = Widget<QPlainTextEdit>("编辑框3");
+    QScrollBar* bar = box->verticalScrollBar();
+    EXPECT_GE(bar->maximum(), kLines - 10) << "one step for each line";
+    EXPECT_LE(bar->maximum(), kLines + 1);
+    for (const int line : {1234, 17, 2999 - 5}) {
+      bar->setValue(line);
+      QTextCursor top = box->cursorForPosition(QPoint(4, 4));
+      top.movePosition(QTextCursor::StartOfLine);
+      top.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+      EXPECT_EQ(top.selectedText().toStdString(), std::to_string(line));
+    }
   }
 }
 
