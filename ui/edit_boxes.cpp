@@ -6,7 +6,6 @@
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextLayout>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -25,30 +24,24 @@ namespace {
 constexpr int kLinesPerBlock = 16;
 
 // The plain-text layout counts a block it has not laid out yet as one line, so the scroll bar
-// of a long log would step sixteen lines at a time until each block had been shown. Blocks from
-// `first` on are given the lines their separators make; laying one out later counts the lines
-// that wrapping adds. The blocks between the first and the last were made whole, kLinesPerBlock
-// lines each.
-void CountBlockLines(QPlainTextEdit* edit, QTextBlock first) {
+// of a long log would step sixteen lines at a time until each block had been shown. After a
+// change from `first` to the end that made or removed blocks, the layout has laid none of them
+// out, and each is given the lines its separators make; laying one out later counts the lines
+// that wrapping adds. (A change within one block it lays out at once, and counts itself.) The
+// blocks between the first and the last were made whole, kLinesPerBlock lines each.
+void CountBlockLines(QPlainTextEdit* edit, const QTextBlock& first, int blocksBefore) {
   QTextDocument* document = edit->document();
   const QTextBlock last = document->lastBlock();
+  if (first == last && document->blockCount() == blocksBefore) return;
   const auto linesOf = [](const QTextBlock& block) {
     return static_cast<int>(block.text().count(QChar(QChar::LineSeparator))) + 1;
   };
-  bool changed = false;
   for (QTextBlock block = first; block.isValid(); block = block.next()) {
-    if (block.layout() != nullptr && block.layout()->lineCount() > 0) continue;  // laid out: counted
-    const int lines = block == first || block == last ? linesOf(block) : kLinesPerBlock;
-    if (block.lineCount() != lines) {
-      block.setLineCount(lines);
-      changed = true;
-    }
+    block.setLineCount(block == first || block == last ? linesOf(block) : kLinesPerBlock);
   }
-  if (changed) {
-    // The scroll bar follows the document's size, which the layout announces only on its own.
-    QAbstractTextDocumentLayout* layout = document->documentLayout();
-    emit layout->documentSizeChanged(layout->documentSize());
-  }
+  // The scroll bar follows the document's size, which the layout announces only on its own.
+  QAbstractTextDocumentLayout* layout = document->documentLayout();
+  emit layout->documentSizeChanged(layout->documentSize());
 }
 
 // Guards the edit hooks while the program, not the user, changes a box (window thread only).
@@ -171,8 +164,9 @@ void ShowEditText(ControlEntry& entry, const Text& text) {
   }
   if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
     entry.linesInLastBlock = 0;
+    const int blocksBefore = multi->document()->blockCount();
     multi->setPlainText(ShownInBlocks(text, entry.linesInLastBlock));
-    CountBlockLines(multi, multi->document()->firstBlock());
+    CountBlockLines(multi, multi->document()->firstBlock(), blocksBefore);
   }
 }
 
@@ -188,8 +182,9 @@ void ShowAppended(ControlEntry& entry, const Text& text) {
     // Appending is not undoable, and it drops what the user could have undone before.
     multi->document()->setUndoRedoEnabled(false);
     const QTextBlock first = cursor.block();
+    const int blocksBefore = multi->document()->blockCount();
     cursor.insertText(ShownInBlocks(text, entry.linesInLastBlock));
-    CountBlockLines(multi, first);
+    CountBlockLines(multi, first, blocksBefore);
     multi->document()->setUndoRedoEnabled(true);
     multi->setTextCursor(cursor);
     multi->ensureCursorVisible();
