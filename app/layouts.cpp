@@ -74,7 +74,9 @@ constexpr ControlLayout kNoticeControls[] = {
 
 const ui::WindowLayout kWindows[] = {
     {kMainWindow, "Kestrin百度推送", 757, 665, kMainControls, &WindowIconPng},
-    {kNoticeWindow, "", 349, 357, kNoticeControls},
+    // The notice window's browser keeps a web engine of some hundred megabytes in its process,
+    // so the window has a process of its own that ends with it.
+    {kNoticeWindow, "", 349, 357, kNoticeControls, nullptr, true, kNoticeHelper},
 };
 
 }  // namespace

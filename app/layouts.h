@@ -11,6 +11,8 @@ namespace kestrin::app {
 
 inline constexpr std::string_view kMainWindow = "main";
 inline constexpr std::string_view kNoticeWindow = "notice";
+// The program beside this one that shows the notice window (app/notice_main.cpp).
+inline constexpr std::string_view kNoticeHelper = "kestrin-notice";
 
 namespace names {
 using namespace kestrin::names;  // the boxes the workers read and write

@@ -10,5 +10,8 @@ namespace kestrin {
 [[nodiscard]] std::span<const std::uint8_t> MainPicturePng();
 // The window icon: a 128 x 128 PNG with alpha.
 [[nodiscard]] std::span<const std::uint8_t> WindowIconPng();
+// The windows' Song face cut to the characters of the program's own texts (TrueType), under the
+// family name "Kestrin Song"; empty when the build had no means to cut it.
+[[nodiscard]] std::span<const std::uint8_t> WindowFontData();
 
 }  // namespace kestrin

@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
   libcli11-dev libxml2-dev libsqlite3-dev libtomlplusplus-dev dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk xvfb xauth xdotool curl
+  fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
 )
 
 missing=()

@@ -1,6 +1,7 @@
-// The web-browser control. Kept in a file of its own: QtWebEngine's headers are heavy and only
-// the notice window needs them.
-#include <QWebEngineView>
+// The web-browser control. This library embeds no web engine, so that a program showing no
+// browser never loads one: by default a browser is an empty area that keeps its address, and a
+// program that shows pages installs the web engine's factory (ui/browser_engine.h).
+#include <QWidget>
 
 #include "ui/widget_access.h"
 
@@ -20,7 +21,7 @@ void SetBrowserFactory(BrowserFactory factory) {
 
 QWidget* MakeBrowser(QWidget* parent) {
   if (Factory()) return Factory()(parent);
-  return new QWebEngineView(parent);
+  return new QWidget(parent);
 }
 
 }  // namespace kestrin::ui

@@ -2,13 +2,16 @@
 // use, tool-bar button states, pages and the browser's address.
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QThread>
 #include <QToolBar>
 #include <QUrl>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
@@ -17,24 +20,50 @@
 namespace kestrin::ui {
 namespace {
 
-Text ControlText(const ControlEntry& entry) {
-  if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
-  if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
-  if (entry.row->kind == ControlKind::EditBox) return EditText(entry);
-  return Text();
+// A worker far ahead of the window waits once this much text waits to be shown.
+constexpr std::size_t kPendingLimit = 8u << 20;
+
+bool OnWindowThread() {
+  const QCoreApplication* application = QCoreApplication::instance();
+  return application == nullptr || QThread::currentThread() == application->thread();
 }
 
+// Shows the window's pending changes now, so that the window thread's own operations and reads
+// of the widgets come after every change made before them.
+void CatchUp(std::string_view window) {
+  if (LiveWindow* live = FindWindow(window)) ShowPendingChanges(*live);
+}
+
+Text ControlText(std::string_view window, std::string_view control) {
+  CatchUp(window);
+  const ControlEntry& entry = RequireControl(window, control);
+  if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
+  if (entry.row->kind != ControlKind::EditBox) return Text();
+  const Text shown = ShownEditText(entry);
+  FindWindow(window)->state->Refresh(control, shown);
+  return *FindWindow(window)->state->EditText(control);
+}
+
+// Workers read and write the form state without waiting on the window thread; the window shows
+// their changes once a frame. Whatever the state does not keep goes to the window thread.
 class WindowControls final : public Controls {
  public:
   explicit WindowControls(std::string window) : window_(std::move(window)) {}
 
   Text ReadText(ControlName control) override {
+    if (FormState* state = State()) {
+      if (std::optional<Text> text = state->EditText(control)) return *std::move(text);
+    }
     Text text;
-    RunOnWindowThread([&] { text = ControlText(RequireControl(window_, control)); });
+    RunOnWindowThread([&] { text = ControlText(window_, control); });
     return text;
   }
 
   bool ReadState(ControlName control) override {
+    if (FormState* state = State()) {
+      if (const std::optional<bool> checked = state->Checked(control)) return *checked;
+    }
     bool checked = false;
     RunOnWindowThread([&] {
       if (auto* button = qobject_cast<QAbstractButton*>(RequireControl(window_, control).object)) {
@@ -45,11 +74,11 @@ class WindowControls final : public Controls {
   }
 
   void SetText(ControlName control, const Text& text) override {
+    if (Show([&](FormState& state) { return state.Replace(control, text); })) return;
     RunOnWindowThread([&] {
+      CatchUp(window_);
       ControlEntry& entry = RequireControl(window_, control);
-      if (entry.row->kind == ControlKind::EditBox) {
-        SetEditText(entry, text);
-      } else if (auto* label = qobject_cast<QLabel*>(entry.object)) {
+      if (auto* label = qobject_cast<QLabel*>(entry.object)) {
         label->setText(ToQString(text));
       } else if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) {
         button->setText(ToQString(text));
@@ -58,19 +87,14 @@ class WindowControls final : public Controls {
   }
 
   void AppendEditText(ControlName control, const std::vector<Text>& texts) override {
-    RunOnWindowThread([&] {
-      ControlEntry& entry = RequireControl(window_, control);
-      if (entry.row->kind == ControlKind::EditBox) AppendEditTexts(entry, texts);
-    });
+    if (Show([&](FormState& state) { return state.Append(control, texts); })) return;
+    // Not an edit box: nothing to append to, but a control that does not exist is still fatal.
+    RunOnWindowThread([&] { (void)RequireControl(window_, control); });
   }
 
   void SetStatusPartText(int part, const Text& text) override {
-    RunOnWindowThread([&] {
-      LiveWindow* live = FindWindow(window_);
-      if (live == nullptr) ReportNotLoaded();
-      if (part < 0 || part >= static_cast<int>(live->statusParts.size())) return;
-      live->statusParts[static_cast<std::size_t>(part)]->setText(ToQString(text));
-    });
+    if (Show([&](FormState& state) { return state.SetStatusPart(part, text); })) return;
+    RunOnWindowThread([&] { (void)RequireControl(window_, names::状态条1); });
   }
 
   void SetCaption(const Text& caption) override { SetWindowCaption(window_, caption); }
@@ -82,6 +106,38 @@ class WindowControls final : public Controls {
   void OpenAddress(const Text& address) override { ui::OpenAddress(address); }
 
  private:
+  // Makes a change through the form state; false when the state does not keep that control.
+  template <typename Change>
+  bool Show(const Change& change) {
+    FormState* state = State();
+    if (state == nullptr) return false;
+    const Queued queued = change(*state);
+    if (queued == Queued::kNotHere) return false;
+    if (OnWindowThread()) {
+      CatchUp(window_);
+      return true;
+    }
+    if (queued == Queued::kWake) RequestShowChanges(window_);
+    if (state->PendingBytes() > kPendingLimit) state->WaitForRoom(kPendingLimit);
+    return true;
+  }
+
+  // The window's form state, kept by each thread until a window is loaded or unloaded: a worker
+  // writing every address of a long run would otherwise queue on the table's lock each time.
+  FormState* State() const {
+    struct Kept {
+      const WindowControls* owner = nullptr;
+      std::uint64_t generation = 0;
+      std::shared_ptr<FormState> state;
+    };
+    thread_local Kept kept;
+    const std::uint64_t generation = FormStatesGeneration();
+    if (kept.owner != this || kept.generation != generation) {
+      kept = {this, generation, FormStateOf(window_)};
+    }
+    return kept.state.get();
+  }
+
   std::string window_;
 };
 

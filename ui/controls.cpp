@@ -1,27 +1,26 @@
 // Controls built from layout rows, their events, and the texts of edit boxes as the program sees
 // them.
 #include <algorithm>
+#include <map>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 
-#include <cstring>
-
-#include "ui/png_decode.h"
+#include "ui/ahead_of_window.h"
 #include "ui/widget_access.h"
 #include "ui/window_registry.h"
 
@@ -46,31 +45,101 @@ std::vector<std::string_view> Lines(std::string_view text) {
   }
 }
 
-// The text as a text widget shows it: line breaks as Qt writes them.
-QString Shown(std::string_view gbk) {
-  QString text = ToQString(gbk);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QChar(u'\r'), QChar(u'\n'));
-  return text;
-}
-
 QColor TextColour(unsigned properties) {
   if (properties & kGreyText) return QColor(128, 128, 128);
   if (properties & kRedText) return QColor(255, 0, 0);
   return QColor(0, 0, 0);
 }
 
+// The pixel size whose cell, ascent and descent together, is `cell` pixels high: the largest
+// that fits, as the desktop the layouts come from measures a character height. Each size tried
+// loads a font, which the first paint waits for: the search starts a little below the size the
+// base font's cell suggests (large sizes round their cells up) and mostly takes two. Window
+// thread only.
+int PixelSizeForCell(const QFont& base, int cell) {
+  static std::map<int, int> sizes;
+  if (auto known = sizes.find(cell); known != sizes.end()) return known->second;
+  QFont font = base;
+  const auto fits = [&](int size) {
+    font.setPixelSize(size);
+    return QFontMetrics(font).height() <= cell;
+  };
+  const double perPixel = base.pixelSize() > 0 ? QFontMetricsF(base).height() / base.pixelSize() : 1.0;
+  int size = std::clamp(static_cast<int>(cell * 0.9 / perPixel), 9, cell);
+  if (fits(size)) {
+    while (size < cell && fits(size + 1)) ++size;
+  } else {
+    while (size > 9 && !fits(size - 1)) --size;
+    --size;
+  }
+  sizes[cell] = size;
+  return size;
+}
+
 void ApplyFont(QWidget* widget, unsigned properties) {
   if (!(properties & (kLargeFont | kBoldFont))) return;
   QFont font = widget->font();
   font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
-  // A character height of 20 is the height of the font's cell, ascent and descent together,
-  // as the desktop the layouts come from measures it, not the size of its em.
-  for (int size = 20; size > 8; --size) {
-    font.setPixelSize(size);
-    if (QFontMetrics(font).height() <= 20) break;
-  }
+  // A character height of 20 is the height of the font's cell, not the size of its em; a bold
+  // face drawn from the regular one has the regular one's cell.
+  font.setPixelSize(PixelSizeForCell(widget->font(), 20));
   widget->setFont(font);
+}
+
+// How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
+// measures as its whole cell, so a caption ending in a full-width colon would count as 6 pixels
+// wider than it shows.
+int InkWidth(const QFont& font, const QString& text) {
+  const QFontMetrics metrics(font);
+  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(),
+                QImage::Format_ARGB32_Premultiplied);
+  canvas.fill(Qt::transparent);
+  QPainter painter(&canvas);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(0, metrics.ascent(), text);
+  painter.end();
+  int reach = 0;
+  for (int y = 0; y < canvas.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+    for (int x = canvas.width() - 1; x >= reach; --x) {
+      if (qAlpha(row[x]) != 0) {
+        reach = x + 1;
+        break;
+      }
+    }
+  }
+  return reach;
+}
+
+// A label's text goes on one line when its ink fits the box, and is broken into lines, as the
+// desktop the layouts come from breaks it, when it does not and the box holds two lines; a box
+// of one line's height never shows half of a second line. Only boxes of two lines need their
+// text measured to tell, and not even those when every character as wide as the widest would
+// fit: laying out text is what the first paint waits for.
+void WrapIfNeeded(QLabel* label, const ControlLayout& row) {
+  const QFontMetrics metrics(label->font());
+  if (row.height < 2 * metrics.lineSpacing()) return;
+  const QString text = label->text();
+  const bool fits = text.size() * metrics.maxWidth() <= row.width || metrics.horizontalAdvance(text) <= row.width ||
+                    InkWidth(label->font(), text) <= row.width;
+  label->setWordWrap(!fits);
+}
+
+// The desktop the layouts come from leaves about 3 pixels between a check or radio box and its
+// caption; the wider default here would cut the end of captions such as "gb2312编码". A style
+// rather than a style sheet: sheets bring their parser and a slower way of drawing along.
+class ChoiceSpacingStyle final : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 3;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+QStyle* ChoiceStyle() {
+  static auto* style = new ChoiceSpacingStyle;  // on the application's style; never freed
+  return style;
 }
 
 bool IsBound(std::string_view window, std::string_view control, Event event) {
@@ -103,41 +172,6 @@ void WatchReleases(QWidget* widget, const std::string& window, const std::string
     target->setProperty(kControlName, QByteArray::fromStdString(control));
     target->installEventFilter(filter);
   }
-}
-
-void MarkEdited(const std::string& window, const std::string& control) {
-  if (ControlEntry* entry = FindControl(window, control)) {
-    entry->rawKept = false;
-    entry->raw = Text();
-  }
-}
-
-QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
-                     const std::string& control) {
-  QWidget* edit;
-  if (row.properties & kMultiLine) {
-    auto* multi = new QPlainTextEdit(parent);
-    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    multi->setTabChangesFocus(true);
-    multi->setReadOnly(row.properties & kReadOnly);
-    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
-      if (!Windows().settingText) MarkEdited(window, control);
-    });
-    edit = multi;
-  } else {
-    auto* line = new QLineEdit(parent);
-    line->setReadOnly(row.properties & kReadOnly);
-    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
-    // would select its whole text and scroll its start out of sight.
-    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
-    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
-    edit = line;
-  }
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, TextColour(row.properties));
-  palette.setColor(QPalette::Base, Qt::white);
-  edit->setPalette(palette);
-  return edit;
 }
 
 QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
@@ -185,6 +219,7 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
     }
     live.statusParts.push_back(part);
   }
+  live.state->SetStatusPartCount(static_cast<int>(parts.size()));
   bar->setGeometry(0, window->height() - row.height, window->width(), row.height);
   return bar;
 }
@@ -193,7 +228,7 @@ QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
   auto* picture = new QLabel(parent);
   picture->setScaledContents(true);
   picture->setFrameShape(QFrame::NoFrame);
-  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture)));
+  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture, QSize(row.width, row.height))));
   return picture;
 }
 
@@ -209,8 +244,6 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
       label->setText(ToQString(row.text));
-      // Labels of one line's height clip their text rather than show half of a second line.
-      label->setWordWrap(row.height >= 32);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       QPalette palette = label->palette();
       palette.setColor(QPalette::WindowText, TextColour(row.properties));
@@ -235,9 +268,12 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
                                  ? static_cast<QAbstractButton*>(new QCheckBox(ToQString(row.text), parent))
                                  : new QRadioButton(ToQString(row.text), parent);
       box->setChecked(row.properties & kChecked);
-      // The desktop the layouts come from leaves about 3 pixels between box and text; the wider
-      // default here would cut the end of captions such as "gb2312编码".
-      box->setStyleSheet(QStringLiteral("spacing: 3px"));
+      live.state->AddChoice(controlName, box->isChecked());
+      // Radio buttons of a group change each other: every change reaches the form state.
+      QObject::connect(box, &QAbstractButton::toggled, box, [state = live.state, controlName](bool checked) {
+        state->SetChecked(controlName, checked);
+      });
+      box->setStyle(ChoiceStyle());
       widget = box;
       break;
     }
@@ -277,6 +313,9 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   if (widget != nullptr) {
     widget->setGeometry(row.left, row.top, row.width, row.height);
     ApplyFont(widget, row.properties);
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && row.kind == ControlKind::Label) {
+      WrapIfNeeded(label, row);
+    }
     if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
@@ -285,7 +324,10 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   ControlEntry& entry = live.controls[controlName];
   entry.row = &row;
   entry.object = object;
-  if (row.kind == ControlKind::EditBox) SetEditText(entry, Text(row.text));
+  if (row.kind == ControlKind::EditBox) {
+    live.state->AddEditBox(controlName, Text(row.text));
+    ShowEditText(entry, Text(row.text));
+  }
 }
 
 void ShowButtonState(QAction* action) {
@@ -293,65 +335,6 @@ void ShowButtonState(QAction* action) {
   action->setChecked((state & (kStateChecked | kStatePressed)) != 0);
   action->setEnabled((state & kStateEnabled) && !(state & kStateIndeterminate));
   action->setVisible(!(state & kStateHidden));
-}
-
-QImage PictureImage(PictureSource source) {
-  const std::optional<DecodedImage> decoded = DecodePng(source());
-  if (!decoded) return QImage();
-  QImage image(decoded->width, decoded->height, QImage::Format_ARGB32);
-  for (int y = 0; y < decoded->height; ++y) {
-    std::memcpy(image.scanLine(y), decoded->pixels.data() + static_cast<std::size_t>(y) * decoded->width,
-                static_cast<std::size_t>(decoded->width) * sizeof(std::uint32_t));
-  }
-  return image;
-}
-
-Text EditText(const ControlEntry& entry) {
-  if (entry.rawKept) return entry.raw;
-  QString shown;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) shown = line->text();
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) shown = multi->toPlainText();
-  shown.replace(QChar(u'\n'), QStringLiteral("\r\n"));
-  return FromQString(shown);
-}
-
-void SetEditText(ControlEntry& entry, const Text& text) {
-  entry.raw = text;
-  entry.rawKept = true;
-  Windows().settingText = true;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
-    line->setText(Shown(text));
-    line->setCursorPosition(0);
-  }
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) multi->setPlainText(Shown(text));
-  Windows().settingText = false;
-}
-
-void AppendEditTexts(ControlEntry& entry, const std::vector<Text>& texts) {
-  if (!entry.rawKept) {
-    entry.raw = EditText(entry);
-    entry.rawKept = true;
-  }
-  Text added;
-  for (const Text& text : texts) added += text;
-  entry.raw += added;
-
-  Windows().settingText = true;
-  if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
-    line->setText(line->text() + Shown(added));
-    line->end(false);
-  }
-  if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) {
-    QTextCursor cursor = multi->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    // Appending is not undoable, and it drops what the user could have undone before.
-    multi->document()->setUndoRedoEnabled(false);
-    cursor.insertText(Shown(added));
-    multi->document()->setUndoRedoEnabled(true);
-    multi->setTextCursor(cursor);
-    multi->ensureCursorVisible();
-  }
-  Windows().settingText = false;
 }
 
 }  // namespace kestrin::ui

@@ -63,6 +63,9 @@ struct WindowLayout {
   std::span<const ControlLayout> controls;
   PictureSource icon = nullptr;
   bool visible = true;  // shown as soon as it is loaded
+  // A program beside this one that shows the window in a process of its own, so that what the
+  // window needs (a web engine) never loads into this one. Empty: shown in this process.
+  std::string_view helper = {};
 };
 
 enum class Event {

@@ -21,6 +21,12 @@ namespace kestrin::ui {
 // when the start window cannot be created.
 [[noreturn]] void RunProgram(const Program& program);
 
+// Runs `window` of `program` as the whole program of a helper process, which a program's
+// RunProgram starts for the windows whose layout names it. `argc` and `argv` are the helper's
+// (the owner's window id, when it has one). The helper ends, after the exit routine, when its
+// window goes and when the process that started it ends.
+[[noreturn]] void RunHelperWindow(const Program& program, std::string_view window, int argc, char** argv);
+
 // Makes `program`'s layouts and bindings the ones windows are built and dispatched from; the
 // tables must outlive the windows. Does not create a window.
 void InstallProgram(const Program& program);
@@ -32,7 +38,8 @@ void InstallWindowServices();
 // Creates `window` from its layout, owned by `owner` when one is named, hands its created event
 // to the bound handler and shows it. Modal: returns once the window is gone. False when the
 // layout is unknown, the owner is not loaded or creation failed; a window already loaded is only
-// brought to the front.
+// brought to the front. Under RunProgram a window whose layout names a helper is shown by that
+// helper: true once it has started, and loaded until it ends.
 bool LoadWindow(std::string_view window, std::string_view owner = {}, bool modal = false);
 // Requests the window's destruction; it goes when the window thread next handles events, so the
 // calling handler runs to its end. A window that is not loaded is a fatal runtime error.

@@ -2,19 +2,24 @@
 // those that work on their controls. Window thread only.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "runtime/text.h"
+#include "ui/form_state.h"
 #include "ui/layout.h"
 
 class QAction;
 class QImage;
 class QLabel;
 class QObject;
+class QProcess;
 class QWidget;
 
 namespace kestrin::ui {
@@ -22,10 +27,8 @@ namespace kestrin::ui {
 struct ControlEntry {
   const ControlLayout* row = nullptr;
   QObject* object = nullptr;  // owned by the window's widget tree
-  // Edit boxes: the text as the program last set or appended it, returned while the user leaves
-  // the box alone, since a text widget cannot hold every byte sequence (a lone CR, for one).
-  Text raw;
-  bool rawKept = false;
+  // Edit boxes: program lines appended since the widget's last block began (see ShowAppended).
+  int linesInLastBlock = 0;
 };
 
 struct LiveWindow {
@@ -33,6 +36,11 @@ struct LiveWindow {
   QWidget* widget = nullptr;
   std::map<std::string, ControlEntry, std::less<>> controls;
   std::vector<QLabel*> statusParts;
+  // The edit boxes' texts as the program knows them and the changes not yet shown; shared with
+  // the workers through FormStateOf.
+  std::shared_ptr<FormState> state = std::make_shared<FormState>();
+  std::chrono::steady_clock::time_point lastShown;
+  bool showScheduled = false;
 };
 
 struct Registry {
@@ -41,7 +49,8 @@ struct Registry {
   std::map<std::string, LiveWindow, std::less<>> live;
   std::string startWindow;            // set by RunProgram only
   std::function<void()> endProgram;   // ends the process; set by RunProgram only
-  bool settingText = false;           // the program, not the user, is changing an edit box
+  bool helpersEnabled = false;        // windows with a helper go to it; set by RunProgram only
+  std::map<std::string, QProcess*, std::less<>> helpers;  // windows shown by running helpers
 };
 
 // Tool-bar button state in the Windows encoding, kept on each QAction under this property.
@@ -66,6 +75,15 @@ void ShowButtonState(QAction* action);
 // Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
 [[noreturn]] void ReportNotLoaded();
 
+// Starts the helper that shows `layout`'s window, owned by `owner` (may be null); false when it
+// cannot be started. The window counts as loaded until the helper ends.
+bool StartHelper(const WindowLayout& layout, QWidget* owner);
+// Asks a helper to close its window and end.
+void StopHelper(std::string_view window);
+// In a helper: calls `end` on the window thread once the process that started this one has
+// ended (its pipe on standard input closes) or asks this one to end (SIGTERM).
+void WatchStarter(const std::function<void()>& end);
+
 // Hands an event to the handler bound to it; unbound events are ignored.
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument);
 
@@ -73,12 +91,26 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 // `window` is the top-level widget, which owns timers and the status bar.
 void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, LiveWindow& live);
 
-// A stored picture decoded for Qt; a null image when it cannot be decoded.
-[[nodiscard]] QImage PictureImage(PictureSource source);
+// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
+[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
+// Changes whenever a form state is published or withdrawn, so that callers may keep one.
+[[nodiscard]] std::uint64_t FormStatesGeneration();
+void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
+void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 
-// Edit-box text as the program sees it: GBK, lines joined by CR LF.
-[[nodiscard]] Text EditText(const ControlEntry& entry);
-void SetEditText(ControlEntry& entry, const Text& text);
-void AppendEditTexts(ControlEntry& entry, const std::vector<Text>& texts);
+// Shows the window's pending changes now.
+void ShowPendingChanges(LiveWindow& live);
+// Asks the window thread, from any thread, to show the window's pending changes at its next
+// frame: at most once every frame, however fast the changes come.
+void RequestShowChanges(const std::string& window);
+
+// Edit boxes as widgets. What a box shows: GBK, lines joined by CR LF.
+[[nodiscard]] QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
+                                   const std::string& control);
+[[nodiscard]] Text ShownEditText(const ControlEntry& entry);
+// Replaces what the box shows, caret at the start.
+void ShowEditText(ControlEntry& entry, const Text& text);
+// Adds to what the box shows, caret at the end and scrolled to it; not undoable.
+void ShowAppended(ControlEntry& entry, const Text& text);
 
 }  // namespace kestrin::ui

@@ -13,11 +13,17 @@
 #include <QWidget>
 #include <QWindow>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
 #include "runtime/runtime_error.h"
+#include "ui/ahead_of_window.h"
 #include "ui/widget_access.h"
+#include "ui/window_font.h"
 #include "ui/window_framework.h"
 #include "ui/window_registry.h"
 
@@ -48,7 +54,10 @@ class FormWindow final : public QWidget {
   ~FormWindow() override {
     Registry& windows = Windows();
     auto live = windows.live.find(name_);
-    if (live != windows.live.end() && live->second.widget == this) windows.live.erase(live);
+    if (live != windows.live.end() && live->second.widget == this) {
+      WithdrawFormState(name_, live->second.state);
+      windows.live.erase(live);
+    }
     if (name_ == windows.startWindow && windows.endProgram) windows.endProgram();
   }
 
@@ -90,11 +99,25 @@ class FormWindow final : public QWidget {
   QSize outer_;
 };
 
+// Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
+// the first web request) leaves more free than the window will use again.
+void TrimHeap() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
+void SetIcon(QWidget* widget, PictureSource icon) {
+  if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(icon))));
+}
+
 // Hands the start window's created event over once the window has been painted, so that the
-// window is on the screen while the start-up routine blocks; a second later at the latest.
+// window is on the screen while the start-up routine blocks; a second later at the latest. The
+// icon waits until then too: the title bar's picture is not worth a later first paint.
 class CreatedAfterPaint final : public QObject {
  public:
-  CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
+  CreatedAfterPaint(QWidget* window, const WindowLayout& layout)
+      : QObject(window), name_(layout.name), icon_(layout.icon) {
     window->installEventFilter(this);
     QTimer::singleShot(1000, this, [this] { Fire(); });
   }
@@ -109,11 +132,18 @@ class CreatedAfterPaint final : public QObject {
   void Fire() {
     if (fired_) return;
     fired_ = true;
-    parent()->removeEventFilter(this);
+    auto* window = static_cast<QWidget*>(parent());
+    window->removeEventFilter(this);
+    // The painted window may still sit in the connection's buffer; the start-up routine blocks,
+    // so it goes to the display, and is drawn there, before.
+    QGuiApplication::sync();
+    SetIcon(window, icon_);
     Dispatch(name_, {}, Event::Created, 0);
+    TrimHeap();
   }
 
   std::string name_;
+  PictureSource icon_;
   bool fired_ = false;
 };
 
@@ -128,6 +158,9 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     if (ownerWindow == nullptr) return false;
     ownerWidget = ownerWindow->widget;
   }
+  if (!layout->helper.empty() && Windows().helpersEnabled) {
+    return Windows().helpers.contains(window) || StartHelper(*layout, ownerWidget);
+  }
   if (LiveWindow* loaded = FindWindow(window)) {
     loaded->widget->show();
     loaded->widget->raise();
@@ -140,11 +173,8 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.layout = *layout;
   live.widget = widget;
   widget->setWindowTitle(ToQString(layout->caption));
-  // Layouts are measured for a 12-pixel default font (9 points on the desktop they come from).
-  QFont font = widget->font();
-  font.setPixelSize(12);
-  widget->setFont(font);
-  if (layout->icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(layout->icon))));
+  widget->setFont(WindowFont());
+  if (created != CreatedEvent::AfterPaint) SetIcon(widget, layout->icon);
 
   // Window controls first: page controls go onto the pages of the container.
   QStackedWidget* pages = nullptr;
@@ -158,6 +188,8 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     CreateControl(row, pages->widget(row.page), widget, live);
   }
 
+  PublishFormState(name, live.state);
+
   widget->move((ScreenWidth() - layout->outerWidth) / 2, (ScreenHeight() - layout->outerHeight) / 2);
   if (modal) widget->setWindowModality(Qt::ApplicationModal);
 
@@ -165,7 +197,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (created == CreatedEvent::BeforeShow) Dispatch(window, {}, Event::Created, 0);
   if (guard.isNull()) return true;
   if (layout->visible) widget->show();
-  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, name);
+  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, *layout);
   if (modal) {
     QEventLoop loop;
     QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -219,20 +251,30 @@ void InstallProgram(const Program& program) {
   });
 }
 
+namespace {
+
+void StartApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  // The program takes no command line; Qt is given the program's name alone.
+  static int argc = 1;
+  static char name[] = "kestrin";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);  // never deleted: workers may still call in at the end
+  QApplication::setFont(WindowFont());  // message boxes too
+}
+
+}  // namespace
+
 void RunProgram(const Program& program) {
-  if (QCoreApplication::instance() == nullptr) {
-    // The program takes no command line; Qt is given the program's name alone.
-    static int argc = 1;
-    static char name[] = "kestrin";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // QtWebEngine asks for it
-    static auto* application = new QApplication(argc, argv);
-    (void)application;
+  for (const WindowLayout& layout : program.windows) {
+    if (layout.name == program.startWindow) PrepareAhead(layout);
   }
+  StartApplication();
   InstallWindowServices();
   InstallProgram(program);
   Registry& windows = Windows();
   windows.startWindow = std::string(program.startWindow);
+  windows.helpersEnabled = true;
   windows.endProgram = [exitRoutine = program.exitRoutine] {
     if (exitRoutine != nullptr) exitRoutine();
     std::fflush(nullptr);
@@ -245,6 +287,37 @@ void RunProgram(const Program& program) {
   std::_Exit(0);
 }
 
+void RunHelperWindow(const Program& program, std::string_view window, int argc, char** argv) {
+  StartApplication();
+  InstallWindowServices();
+  InstallProgram(program);
+  Registry& windows = Windows();
+  windows.startWindow = std::string(window);
+  // The window's widgets, a web engine's among them, go before the process does.
+  windows.endProgram = [] { QCoreApplication::quit(); };
+  if (!Load(window, {}, false, CreatedEvent::BeforeShow)) ReportRuntimeError(0, "载入启动窗口失败");
+  const std::string name(window);
+  WatchStarter([name] {
+    if (LiveWindow* live = FindWindow(name)) {
+      live->widget->close();
+    } else {
+      QCoreApplication::quit();
+    }
+  });
+  if (argc > 1) {
+    LiveWindow* live = FindWindow(window);
+    const WId owner = QString::fromLocal8Bit(argv[1]).toULongLong();
+    if (live != nullptr && owner != 0 && live->widget->windowHandle() != nullptr) {
+      live->widget->windowHandle()->setTransientParent(QWindow::fromWinId(owner));
+    }
+  }
+  QApplication::exec();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (program.exitRoutine != nullptr) program.exitRoutine();
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
 bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
   bool loaded = false;
   RunOnWindowThread([&] { loaded = Load(window, owner, modal, CreatedEvent::BeforeShow); });
@@ -253,6 +326,10 @@ bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
 
 void UnloadWindow(std::string_view window) {
   RunOnWindowThread([&] {
+    if (Windows().helpers.contains(window)) {
+      StopHelper(window);
+      return;
+    }
     LiveWindow* live = FindWindow(window);
     if (live == nullptr) ReportNotLoaded();
     live->widget->deleteLater();
@@ -261,7 +338,7 @@ void UnloadWindow(std::string_view window) {
 
 bool IsWindowLoaded(std::string_view window) {
   bool loaded = false;
-  RunOnWindowThread([&] { loaded = FindWindow(window) != nullptr; });
+  RunOnWindowThread([&] { loaded = FindWindow(window) != nullptr || Windows().helpers.contains(window); });
   return loaded;
 }
 

@@ -5,18 +5,27 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <QToolButton>
 #include <QTimer>
 #include <QToolBar>
 
 #include "app/layouts.h"
+#include "resources/resources.h"
+#include "ui/window_font.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
 
@@ -166,6 +175,113 @@ TEST_F(LayoutsTest, ColoursAndFonts) {
   EXPECT_EQ(tools.weight(), QFont::Bold);
 }
 
+// What a caption needs of its box and what the box gives it, measured with the control's font:
+// the ink of the text on one line, or the lines a wrapping label breaks it into.
+struct Fit {
+  int needWidth = 0;
+  int haveWidth = 0;
+  int needHeight = 0;
+  int haveHeight = 0;
+};
+
+// The ink is found by drawing the text: the box of a bitmap glyph is its whole cell, blank
+// columns and all, so the font's own measures would call a caption clipped whose last stroke
+// still shows.
+Fit InkFit(const QFont& font, const QString& text, const QRect& room) {
+  const QFontMetrics metrics(font);
+  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(), QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  QPainter painter(&canvas);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(0, metrics.ascent(), text);
+  painter.end();
+  int inkEnd = 0;
+  for (int y = 0; y < canvas.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+    for (int x = canvas.width() - 1; x >= inkEnd; --x) {
+      if (qGray(row[x]) < 128) {
+        inkEnd = x + 1;
+        break;
+      }
+    }
+  }
+  return {inkEnd, room.width(), metrics.height(), room.height()};
+}
+
+std::optional<Fit> CaptionFit(const ui::ControlLayout& row, QObject* object) {
+  if (auto* label = qobject_cast<QLabel*>(object); label != nullptr && row.kind == ControlKind::Label) {
+    if (!label->wordWrap()) return InkFit(label->font(), label->text(), label->rect());
+    const QRect lines = QFontMetrics(label->font())
+                            .boundingRect(QRect(0, 0, row.width, 1000), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                          label->text());
+    return Fit{lines.width(), row.width, lines.height(), row.height};
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement contents = qobject_cast<QCheckBox*>(button)      ? QStyle::SE_CheckBoxContents
+                                        : qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+                                                                              : QStyle::SE_PushButtonContents;
+    return InkFit(button->font(), button->text(), button->style()->subElementRect(contents, &option, button));
+  }
+  return std::nullopt;
+}
+
+TEST_F(LayoutsTest, WindowsAskForASimplifiedChineseSongFace) {
+  const QFontInfo face(main_->font());
+  // The cut of the face built into the program, or the installed face when the build had none.
+  const QString song = WindowFontData().empty() ? u"AR PL UMing CN"_qs : QString::fromLatin1(ui::kCutFaceFamily);
+  EXPECT_EQ(face.family(), song) << "scripts/setup.sh installs fonts-arphic-uming and python3-fonttools";
+  EXPECT_EQ(face.pixelSize(), 12);
+  // The face the cut is made from, and the one behind it for every other character.
+  EXPECT_TRUE(QFontDatabase::writingSystems(u"AR PL UMing CN"_qs).contains(QFontDatabase::SimplifiedChinese));
+  // Narrow Latin: a Latin letter takes half the width of a Han character, as on a Chinese desktop.
+  const QFontMetrics metrics(main_->font());
+  EXPECT_EQ(2 * metrics.horizontalAdvance(u"g"_qs), metrics.horizontalAdvance(u"编"_qs));
+}
+
+// Every character of the windows' texts comes from the cut, none from a fallback face.
+TEST_F(LayoutsTest, TheCutFaceHoldsEveryCharacterOfTheLayouts) {
+  if (WindowFontData().empty()) {
+    GTEST_SKIP() << "built without a cut of the face";
+  }
+  QFont cut(QString::fromLatin1(ui::kCutFaceFamily));
+  cut.setPixelSize(12);
+  ASSERT_EQ(QFontInfo(cut).family(), QString::fromLatin1(ui::kCutFaceFamily));
+  const QFontMetrics metrics(cut);
+  for (const ui::WindowLayout& window : WindowLayouts()) {
+    QString texts = ui::ToQString(window.caption);
+    for (const ui::ControlLayout& row : window.controls) texts += ui::ToQString(row.text);
+    for (const QChar c : texts) {
+      if (!c.isPrint() || c.isSpace()) continue;
+      EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString() << " is not in the cut";
+    }
+  }
+}
+
+TEST_F(LayoutsTest, EveryCaptionFitsItsBox) {
+  std::vector<std::pair<QString, Fit>> fits;
+  for (const ui::ControlLayout& row : MainWindowLayout().controls) {
+    if (const std::optional<Fit> fit = CaptionFit(row, ui::ControlObject(kMainWindow, row.name))) {
+      fits.emplace_back(ui::ToQString(row.text), *fit);
+    }
+  }
+  for (QAction* action : Widget<QToolBar>(names::工具条1)->actions()) {
+    QWidget* button = Widget<QToolBar>(names::工具条1)->widgetForAction(action);
+    fits.emplace_back(action->text(), InkFit(button->font(), action->text(), button->contentsRect()));
+  }
+  const QLabel* fixedPart = Widget<QStatusBar>(names::状态条1)->findChildren<QLabel*>().at(0);
+  fits.emplace_back(fixedPart->text(), InkFit(fixedPart->font(), fixedPart->text(), fixedPart->rect()));
+
+  EXPECT_GE(fits.size(), 25u);
+  for (const auto& [text, fit] : fits) {
+    EXPECT_LE(fit.needWidth, fit.haveWidth) << text.toStdString() << ": too wide";
+    EXPECT_LE(fit.needHeight, fit.haveHeight) << text.toStdString() << ": too high";
+  }
+}
+
 TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
   Controls& form = ui::FormControls(kMainWindow);
   EXPECT_TRUE(form.ReadState(names::选择框1));
@@ -179,7 +295,8 @@ TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
 
 TEST_F(LayoutsTest, PictureFillsItsBoxAndStatusBarHasItsParts) {
   auto* picture = Widget<QLabel>(names::图片框1);
-  EXPECT_EQ(picture->pixmap().size(), QSize(630, 255));
+  EXPECT_EQ(picture->pixmap().size(), picture->size()) << "the 630 x 255 picture, stretched to its box";
+  EXPECT_EQ(picture->size(), QSize(432, 152));
   EXPECT_TRUE(picture->hasScaledContents());
   EXPECT_EQ(picture->frameShape(), QFrame::NoFrame);
 

@@ -20,7 +20,6 @@ void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   testing::InitGoogleMock(&argc, argv);
   // Death tests start the binary afresh rather than fork a process that holds Qt's threads.
   GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -11,6 +11,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QThread>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QToolBar>
 
 #include <array>
@@ -368,6 +370,7 @@ TEST_F(WindowFrameworkTest, WorkersReachTheControlsOnTheWindowThread) {
   testgui::PumpUntil([&] { return doneA && doneB; });
   a.join();
   b.join();
+  ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
 
   EXPECT_FALSE(touchedElsewhere);
   EXPECT_EQ(readByWorker, "单行");
@@ -387,6 +390,105 @@ TEST_F(WindowFrameworkTest, WorkersReachTheControlsOnTheWindowThread) {
     start = end + 2;
   }
   EXPECT_EQ(lines, 2 * kLines);
+}
+
+TEST_F(WindowFrameworkTest, WorkersNeitherWaitForTheWindowNorReadPastTheirOwnAppends) {
+  // The window thread handles no events while the worker runs: a worker that waited on it would
+  // never finish.
+  constexpr int kLines = 3000;
+  Text expected;
+  for (int i = 0; i < kLines; ++i) expected += "第" + std::to_string(i) + "行\r\n";
+  Text readBack;
+  std::thread worker([&] {
+    for (int i = 0; i < kLines; ++i) {
+      form_.AppendEditText("编辑框3", {"第" + std::to_string(i) + "行\r\n"});
+      form_.SetStatusPartText(1, "第" + std::to_string(i) + "条");
+    }
+    readBack = form_.ReadText("编辑框3");
+  });
+  worker.join();
+  EXPECT_EQ(readBack, expected) << "a read sees every earlier append";
+  EXPECT_TRUE(HasChangesToShow(kForm));
+  EXPECT_TRUE(Widget<QPlainTextEdit>("编辑框3")->toPlainText().isEmpty()) << "shown at the next frame, not before";
+
+  ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
+  QString shown = Widget<QPlainTextEdit>("编辑框3")->toPlainText();
+  EXPECT_EQ(FromQString(shown.replace(QChar(u'\n'), u"\r\n"_qs)), expected);
+  EXPECT_EQ(FromQString(StatusParts()[1]->text()), "第" + std::to_string(kLines - 1) + "条")
+      << "only the newest status text is shown";
+}
+
+TEST_F(WindowFrameworkTest, LongTextsShowEveryLineAndReadBackAfterTheUserTypes) {
+  struct Case {
+    const char* name;
+    int lines;         // numbered lines, each ending in CR LF, the first set and the rest appended
+    const char* tail;  // appended last
+  };
+  // Program lines go into the widget in blocks of sixteen; the edges lie around a block's end.
+  const Case cases[] = {
+      {"one line", 1, ""},      {"a block's worth", 16, ""}, {"one past a block", 17, ""},
+      {"many blocks", 40, ""},  {"a lone CR at the end", 33, "末\r"},
+      {"two-byte characters around a line break", 20, "推送失败甲\r\n乙"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Text all;
+    std::thread worker([&] {
+      form_.SetText("编辑框3", "0\r\n");
+      all = "0\r\n";
+      for (int i = 1; i < c.lines; ++i) {
+        form_.AppendEditText("编辑框3", {std::to_string(i), "\r\n"});
+        all += std::to_string(i) + "\r\n";
+      }
+      form_.AppendEditText("编辑框3", {c.tail});
+      all += c.tail;
+    });
+    worker.join();
+    EXPECT_EQ(form_.ReadText("编辑框3"), all) << "the program's bytes, lone CR included";
+    ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
+
+    auto* box = Widget<QPlainTextEdit>("编辑框3");
+    EXPECT_TRUE(box->textCursor().atEnd());
+    box->setFocus();
+    QTest::keyClicks(box, "z");
+    Text typed = all;
+    if (!typed.empty() && typed.back() == '\r') typed += '\n';  // shown as a line break, read back as one
+    EXPECT_EQ(form_.ReadText("编辑框3"), typed + "z");
+  }
+}
+
+// A long log's scroll bar counts lines, not the blocks they are kept in, before any of them has
+// been shown: dragging it lands on the line it points at.
+TEST_F(WindowFrameworkTest, TheScrollBarOfALongLogMovesLineByLine) {
+  constexpr int kLines = 3000;
+  const bool setAtOnce[] = {true, false};
+  for (const bool atOnce : setAtOnce) {
+    SCOPED_TRACE(atOnce ? "set at once" : "appended line by line");
+    Text all;
+    for (int i = 0; i < kLines; ++i) all += std::to_string(i) + "\r\n";
+    std::thread worker([&] {
+      if (atOnce) {
+        form_.SetText("编辑框3", all);
+        return;
+      }
+      form_.SetText("编辑框3", "");
+      for (int i = 0; i < kLines; ++i) form_.AppendEditText("编辑框3", {std::to_string(i), "\r\n"});
+    });
+    worker.join();
+    ASSERT_TRUE(testgui::PumpUntil([] { return !HasChangesToShow(kForm); }));
+
+    auto* box = Widget<QPlainTextEdit>("编辑框3");
+    QScrollBar* bar = box->verticalScrollBar();
+    EXPECT_GE(bar->maximum(), kLines - 10) << "one step for each line";
+    EXPECT_LE(bar->maximum(), kLines + 1);
+    for (const int line : {1234, 17, 2999 - 5}) {
+      bar->setValue(line);
+      QTextCursor top = box->cursorForPosition(QPoint(4, 4));
+      top.movePosition(QTextCursor::StartOfLine);
+      top.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+      EXPECT_EQ(top.selectedText().toStdString(), std::to_string(line));
+    }
+  }
 }
 
 TEST(MessageBoxTest, FlagsChooseButtonsAndTheAnswerIsMapped) {

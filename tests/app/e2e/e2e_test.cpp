@@ -4,9 +4,12 @@
 // the screen. Screenshots of both pages and of the notice window are kept in the build folder.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -202,6 +205,9 @@ TEST_F(EndToEndTest, CollectSubmitAndNoticeThroughTheWindow) {
   const auto open = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - noticeSeen);
   EXPECT_GE(open.count(), 20) << "the notice window closed early";
   ASSERT_TRUE(screen_->FindWindow(isMain).has_value()) << "the main window went with the notice window";
+  std::this_thread::sleep_for(2s);
+  const TreeMemory left = MeasureTree(program_->Pid());
+  EXPECT_EQ(left.processes, 1) << "the notice window's program and its web engine end with the window";
 
   // Closing the main window ends the program.
   ASSERT_TRUE(screen_->Close(main->id));
@@ -259,6 +265,34 @@ TEST(EndToEndHostileTest, ClosingEndsTheProgramWhateverRuns) {
   std::printf("program ended %lld ms after the close\n", static_cast<long long>(closed.count()));
   EXPECT_EQ(*exitCode, 0);
   EXPECT_LT(closed.count(), 1'000);
+}
+
+// The notice window's program ends when the main program does, whichever way that ends.
+TEST_F(EndToEndTest, NoticeProgramEndsWithTheMainProgram) {
+  struct Case {
+    const char* name;
+    std::function<void(const ScreenWindow&)> end;
+  };
+  const Case cases[] = {
+      {"main window closed", [this](const ScreenWindow& main) { screen_->Close(main.id); }},
+      {"main program killed", [this](const ScreenWindow&) { kill(program_->Pid(), SIGKILL); }},
+  };
+  const auto isNotice = [](const ScreenWindow& w) { return w.name.find(Utf8(u8"秒后关闭")) != std::string::npos; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto main = screen_->WaitForWindow([](const ScreenWindow& w) { return w.name.rfind("Kestrin", 0) == 0; }, 90s);
+    ASSERT_TRUE(main.has_value());
+    ASSERT_TRUE(screen_->WaitForWindow(isNotice, 60s).has_value());
+    const pid_t group = program_->Pid();
+    c.end(*main);
+    EXPECT_TRUE(screen_->WaitForNoWindow(isNotice, 10s)) << "the notice window outlived the main program";
+    (void)program_->WaitForExit(10s);
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i, std::this_thread::sleep_for(100ms)) gone = kill(-group, 0) != 0;
+    EXPECT_TRUE(gone) << "a process of the program's group is still running";
+    program_->Stop();
+    program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, screen_->Environment());
+  }
 }
 
 }  // namespace

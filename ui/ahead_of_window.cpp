@@ -1,0 +1,78 @@
+#include "ui/ahead_of_window.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <cstring>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "ui/png_decode.h"
+
+namespace kestrin::ui {
+namespace {
+
+struct Prepared {
+  PictureSource source;
+  QSize size;
+  std::future<QImage> image;
+};
+
+// Window thread only; never freed, as the thread may still be at work when the process ends.
+std::vector<Prepared>& Preparations() {
+  static auto* preparations = new std::vector<Prepared>;
+  return *preparations;
+}
+
+QImage Decode(PictureSource source, QSize size) {
+  const std::optional<DecodedImage> decoded = DecodePng(source());
+  if (!decoded) return QImage();
+  QImage image(decoded->width, decoded->height, QImage::Format_ARGB32);
+  for (int y = 0; y < decoded->height; ++y) {
+    std::memcpy(image.scanLine(y), decoded->pixels.data() + static_cast<std::size_t>(y) * decoded->width,
+                static_cast<std::size_t>(decoded->width) * sizeof(std::uint32_t));
+  }
+  // Premultiplied is what the screen's buffer takes: nothing is converted again when painted.
+  image.convertTo(QImage::Format_ARGB32_Premultiplied);
+  if (size.isEmpty() || size == image.size()) return image;
+  return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+}  // namespace
+
+void PrepareAhead(const WindowLayout& layout) {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  struct Job {
+    PictureSource source;
+    QSize size;
+    std::promise<QImage> image;
+  };
+  std::vector<Job> jobs;  // in the order the window needs them
+  for (const ControlLayout& row : layout.controls) {
+    if (row.picture != nullptr) jobs.push_back({row.picture, QSize(row.width, row.height), {}});
+  }
+  if (layout.icon != nullptr) jobs.push_back({layout.icon, {}, {}});
+  for (Job& job : jobs) Preparations().push_back({job.source, job.size, job.image.get_future()});
+  std::thread([jobs = std::move(jobs)]() mutable {
+    // Loading fontconfig's files is the slow half of the toolkit's first font; done here, the
+    // window thread finds them loaded.
+    FcInit();
+    for (Job& job : jobs) job.image.set_value(Decode(job.source, job.size));
+  }).detach();
+}
+
+QImage PictureImage(PictureSource source, QSize size) {
+  std::vector<Prepared>& preparations = Preparations();
+  for (auto it = preparations.begin(); it != preparations.end(); ++it) {
+    if (it->source == source && it->size == size) {
+      QImage image = it->image.get();
+      preparations.erase(it);
+      return image;
+    }
+  }
+  return Decode(source, size);
+}
+
+}  // namespace kestrin::ui

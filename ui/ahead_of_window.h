@@ -1,0 +1,22 @@
+// Work that building the start window needs and that can start before the toolkit is up: the
+// pictures decoded (and scaled to their boxes), and fontconfig's configuration and caches loaded.
+// It runs on a thread of its own while the window thread connects to the display.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include "ui/layout.h"
+
+namespace kestrin::ui {
+
+// Starts the work for `layout`'s icon and picture boxes. Call once, on the window thread, before
+// any of them is shown; later calls do nothing.
+void PrepareAhead(const WindowLayout& layout);
+
+// The stored picture, scaled smoothly to `size` unless `size` is empty, alpha premultiplied; a
+// null image when it cannot be decoded. Taken from the prepared pictures when one was prepared
+// for this source and size (each once), else decoded now. Window thread only.
+[[nodiscard]] QImage PictureImage(PictureSource source, QSize size = {});
+
+}  // namespace kestrin::ui

@@ -1,0 +1,25 @@
+#include "ui/engine/browser_engine.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QWebEngineView>
+
+#include <cstdlib>
+
+#include "ui/widget_access.h"
+
+namespace kestrin::ui {
+
+void UseWebEngineBrowsers() {
+  // QtWebEngine refuses to start as root unless its sandbox is off. Without the sandbox its
+  // zygote processes guard nothing: the page's process is then started directly.
+  if (geteuid() == 0) {
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-zygote", 0);
+  }
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  SetBrowserFactory([](QWidget* parent) { return new QWebEngineView(parent); });
+}
+
+}  // namespace kestrin::ui
