@@ -19,6 +19,7 @@ namespace {
 std::atomic<ErrorBoxHook> g_errorBoxHook{nullptr};
 std::atomic<bool> g_reportClaimed{false};
 std::atomic<bool> g_outOfMemoryReported{false};
+std::atomic<std::size_t> g_firstFailedSize{0};
 
 // Kept back while memory lasts, so that the box of an out-of-memory report has room to show.
 std::atomic<void*> g_reserve{nullptr};
@@ -107,8 +108,11 @@ void KeepOutOfMemoryReserve() {
 
 void ReportOutOfMemory(std::size_t size) {
   // A request that fails while the report is made (inside the box, or on another thread once
-  // memory is gone for good) ends the process with the report written without memory.
-  if (g_outOfMemoryReported.exchange(true)) WriteOutOfMemoryReport(size);
+  // memory is gone for good) ends the process with the first failure's report, written
+  // without memory.
+  std::size_t none = 0;
+  g_firstFailedSize.compare_exchange_strong(none, size);
+  if (g_outOfMemoryReported.exchange(true)) WriteOutOfMemoryReport(g_firstFailedSize.load());
   if (g_errorBoxHook.load() == nullptr) {
     ClaimTheReport();
     WriteOutOfMemoryReport(size);

@@ -10,6 +10,9 @@ packages=(
   nlohmann-json3-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth xdotool curl
+  # The Windows build: cross compiler, GoogleTest's sources to build with it, Wine to run the
+  # tests, a zh_CN locale for Wine's code page 936 and GnuTLS for its HTTPS.
+  g++-mingw-w64-x86-64-posix googletest wine64 locales libgnutls30
 )
 
 missing=()

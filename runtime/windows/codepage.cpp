@@ -1,4 +1,4 @@
-// Code page 936 on the system's own conversion functions.
+// Code page 936 on the system's own conversion functions; UTF-8 decoded by runtime/utf8.h.
 #include "runtime/windows/windows_api.h"
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 
 #include "runtime/codepage.h"
 #include "runtime/codepage_system.h"
+#include "runtime/utf8.h"
 
 namespace kestrin {
 namespace {
@@ -72,7 +73,8 @@ std::u16string OneUnitPerCharacter(std::u16string_view utf16) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view utf8) { return ToUtf16(CP_UTF8, utf8); }
+// Not MultiByteToWideChar: Wine's marks malformed input differently and can lose a byte.
+std::u16string Utf8ToUtf16(std::string_view utf8) { return DecodeUtf8(utf8); }
 
 std::u16string GbkToUtf16(std::string_view gbk) { return ToUtf16(kGbk, gbk); }
 

@@ -77,6 +77,8 @@ FileContent ReadWholeFile(const std::string& path) {
 bool ReplaceFileContent(const std::string& path, std::string_view content) {
   const std::wstring target = WidePath(path);
   const DWORD oldAttributes = ::GetFileAttributesW(target.c_str());
+  // Windows refuses to move a file over a read-only one, Wine does not: refuse here, on both.
+  if (oldAttributes != INVALID_FILE_ATTRIBUTES && (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
   std::wstring temporary;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
@@ -89,8 +91,7 @@ bool ReplaceFileContent(const std::string& path, std::string_view content) {
   if (!file.Valid()) return false;
   bool ok = WriteAll(file.Get(), content) && ::FlushFileBuffers(file.Get());
   ok = file.Close() && ok;
-  // A hidden or system settings file stays so; a read-only one refuses the move below, as it
-  // refuses any write.
+  // A hidden or system settings file stays so.
   const DWORD kept = oldAttributes == INVALID_FILE_ATTRIBUTES ? 0 : oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   if (ok && kept != 0) ::SetFileAttributesW(temporary.c_str(), kept);
   if (!ok || !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
