@@ -1,5 +1,5 @@
 // libFuzzer target: the fast text searches and edits against plain unit-by-unit versions.
-// Built by scripts/fuzz.sh with clang, which ignores -fexec-charset: keep every literal ASCII.
+// Built with clang, which writes literals only as UTF-8: keep every literal ASCII.
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -8,64 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/reference_text.h"
 #include "runtime/text_ops.h"
 #include "web/between.h"
 
 namespace {
 
 using kestrin::Text;
-
-bool IsLead(unsigned char c) { return c >= 0x80; }
-unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-bool Same(const std::string& t, std::size_t p, std::string_view s, bool fold) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    unsigned char a = t[p + i], b = s[i];
-    if (fold ? Fold(a) != Fold(b) : a != b) return false;
-  }
-  return true;
-}
-
-// Next unit from p, or nothing when p holds a lead byte with no partner.
-std::optional<std::size_t> Step(const std::string& t, std::size_t p) {
-  if (!IsLead(t[p])) return p + 1;
-  if (p + 1 == t.size()) return std::nullopt;
-  return p + 2;
-}
-
-std::size_t Offset(std::optional<int> start) {
-  if (!start) return 0;
-  long long b = static_cast<long long>(*start) - 1;
-  return b > 0 ? static_cast<std::size_t>(b) : 0;
-}
-
-int RefFind(const std::string& t, const std::string& s, std::optional<int> start, bool fold) {
-  std::size_t b = Offset(start);
-  if (b >= t.size()) return -1;
-  if (s.empty()) return 1;
-  for (std::size_t p = b; t.size() - p >= s.size();) {
-    if (Same(t, p, s, fold)) return static_cast<int>(p + 1);
-    auto next = Step(t, p);
-    if (!next) break;
-    p = *next;
-  }
-  return -1;
-}
-
-int RefFindBackward(const std::string& t, const std::string& s, std::optional<int> start, bool fold) {
-  std::size_t region = start ? Offset(start) : t.size();
-  if (region > t.size()) region = t.size();
-  if (region == 0) return -1;
-  if (s.empty()) return 1;
-  int found = -1;
-  for (std::size_t p = 0; p <= region && region - p >= s.size();) {
-    if (Same(t, p, s, fold)) found = static_cast<int>(p + 1);
-    auto next = Step(t, p);
-    if (!next) break;
-    p = *next;
-  }
-  return found;
-}
+using namespace kestrin::fuzz;
 
 std::string RefReplace(const std::string& t, const std::string& f, const std::string& r, std::optional<int> start,
                        std::optional<int> count, bool caseSensitive) {
@@ -113,32 +63,6 @@ std::vector<std::string> RefSplit(const std::string& t, const std::string& d, st
   }
   if (m != 0 && piece < t.size()) out.push_back(t.substr(piece));
   return out;
-}
-
-bool SpaceAt(const std::string& t, std::size_t p) {
-  unsigned char c = t[p];
-  return c == 0x20 || (c == 0xA1 && p + 1 < t.size() && static_cast<unsigned char>(t[p + 1]) == 0xA1);
-}
-
-std::string RefTrimLeading(const std::string& t) {
-  std::size_t p = 0;
-  while (p < t.size() && SpaceAt(t, p)) p += t[p] == ' ' ? 1 : 2;
-  return t.substr(p);
-}
-
-std::string RefTrimTrailing(const std::string& t) {
-  std::size_t run = std::string::npos;
-  for (std::size_t p = 0; p < t.size();) {
-    auto next = Step(t, p);
-    if (!next) return t.substr(0, p);
-    if (SpaceAt(t, p)) {
-      if (run == std::string::npos) run = p;
-    } else {
-      run = std::string::npos;
-    }
-    p = *next;
-  }
-  return run == std::string::npos ? t : t.substr(0, run);
 }
 
 std::string RefRemoveAll(const std::string& t) {

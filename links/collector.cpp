@@ -27,6 +27,11 @@ int RaiseCollectedTotal() {
 // they were found on; only when that is impossible does the site root of the pattern box go in
 // front.
 void WriteLine(Controls& form, const LinkResolver& page, const Text& found, Text& line) {
+  // A CR LF inside an href would make two lines of one address.
+  if (found.find_first_of("\t\r\n") != Text::npos) {
+    WriteLine(form, page, WithoutTabsAndLineBreaks(found), line);
+    return;
+  }
   line.clear();
   if (!page.AppendResolved(found, line)) {
     if (FindText(found, "http://") != -1) {

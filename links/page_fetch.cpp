@@ -1,10 +1,14 @@
 #include "links/page_fetch.h"
 
 #include "runtime/text_ops.h"
-#include "web/web_request.h"
 
 namespace kestrin {
 
-Text FetchPageText(const Text& address) { return ToText(WebRequest(address).body); }
+Text FetchPageText(const Text& address, const PageFetchLimits& limits) {
+  WebRequestOptions options;
+  options.timeoutMs = limits.timeoutMs;
+  options.maxBodyBytes = limits.maxBodyBytes;
+  return ToText(WebRequest(address, options).body);
+}
 
 }  // namespace kestrin

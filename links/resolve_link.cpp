@@ -3,6 +3,7 @@
 #include <uriparser/Uri.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -43,8 +44,12 @@ constexpr UriBytes kUriBytes = MakeUriBytes();
 
 bool IsUriByte(unsigned char b, bool bracketsAllowed) { return kUriBytes.of[bracketsAllowed ? 1 : 0][b]; }
 
+// A '#' after the first belongs to the fragment, as a browser reads it, but uriparser refuses
+// it: it travels escaped like the other bytes.
 bool NeedsEscapes(std::string_view text, bool bracketsAllowed) {
-  return std::any_of(text.begin(), text.end(),
+  const std::size_t hash = text.find('#');
+  return (hash != std::string_view::npos && text.find('#', hash + 1) != std::string_view::npos) ||
+         std::any_of(text.begin(), text.end(),
                      [=](char c) { return !IsUriByte(static_cast<unsigned char>(c), bracketsAllowed); });
 }
 
@@ -52,9 +57,12 @@ std::string Escape(std::string_view text, bool bracketsAllowed) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size() * 3);
+  bool inFragment = false;
   for (const char c : text) {
     const auto b = static_cast<unsigned char>(c);
-    if (IsUriByte(b, bracketsAllowed)) {
+    const bool laterHash = c == '#' && inFragment;
+    inFragment = inFragment || c == '#';
+    if (IsUriByte(b, bracketsAllowed) && !laterHash) {
       out += c;
     } else {
       out += '%';
@@ -243,7 +251,9 @@ class LinkResolver::Base : public ParsedUri {
     const std::size_t pathStart = std::min(text.find_first_of("/?#", authority), text.size());
     const std::size_t pathEnd = std::min(text.find_first_of("?#", pathStart), text.size());
     const std::string_view path = text.substr(pathStart, pathEnd - pathStart);
-    if (HasDotSegment(path)) return;
+    // uriparser writes some hosts its own way (an IPv6 address in full): a page with such a
+    // host goes to it for every link, so that all links of the page name the host alike.
+    if (HasDotSegment(path) || !IsPlainAuthority(text.substr(authority, pathStart - authority))) return;
     scheme_ = Text(text.substr(0, text.find(':')));
     origin_ = Text(text.substr(0, pathStart));
     folder_ = path.empty() ? origin_ + "/" : Text(text.substr(0, path.rfind('/') + pathStart + 1));
@@ -295,24 +305,17 @@ LinkResolver::LinkResolver(const Text& pageAddress) : base_(std::make_unique<Bas
 
 LinkResolver::~LinkResolver() = default;
 
-std::optional<Text> LinkResolver::Resolve(const Text& reference) const {
-  Text out;
-  if (!AppendResolved(reference, out)) return std::nullopt;
-  return out;
-}
+namespace {
 
-bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
-  if (HasScheme(reference)) {
-    out += reference;
-    return true;
-  }
-  if (!base_->WebAddress()) return false;
-  if (base_->Join(reference, out)) return true;
+bool IsTabOrLineBreak(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+
+// RFC 3986 resolution of `reference` against the parsed page address, appended to `out`.
+bool AppendResolvedByUriparser(const ParsedUri& base, const Text& reference, Text& out) {
   const ParsedUri ref(reference);
   if (!ref.Parsed()) return false;
 
   UriUriA resolved{};
-  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base_->Uri()) != URI_SUCCESS) return false;
+  if (uriAddBaseUriA(&resolved, &ref.Uri(), &base.Uri()) != URI_SUCCESS) return false;
   int required = 0;
   std::string written;
   bool ok = uriToStringCharsRequiredA(&resolved, &required) == URI_SUCCESS;
@@ -324,7 +327,7 @@ bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
   uriFreeUriMembersA(&resolved);
   if (!ok) return false;
   // Unless something was escaped there is nothing to undo.
-  if (ref.Escaped() || base_->Escaped()) {
+  if (ref.Escaped() || base.Escaped()) {
     out += Unescape(written);
   } else {
     out += written;
@@ -332,8 +335,46 @@ bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
   return true;
 }
 
+}  // namespace
+
+Text WithoutTabsAndLineBreaks(const Text& link) {
+  Text out;
+  out.reserve(link.size());
+  // None of the three bytes can be the second byte of a GBK character.
+  std::copy_if(link.begin(), link.end(), std::back_inserter(out), [](char c) { return !IsTabOrLineBreak(c); });
+  return out;
+}
+
+std::optional<Text> LinkResolver::Resolve(const Text& reference) const {
+  Text out;
+  if (!AppendResolved(reference, out)) return std::nullopt;
+  return out;
+}
+
+bool LinkResolver::AppendResolved(const Text& reference, Text& out) const {
+  if (std::any_of(reference.begin(), reference.end(), IsTabOrLineBreak)) {
+    return AppendResolved(WithoutTabsAndLineBreaks(reference), out);
+  }
+  if (HasScheme(reference)) {
+    out += reference;
+    return true;
+  }
+  if (!base_->WebAddress()) return false;
+  if (base_->Join(reference, out)) return true;
+  return AppendResolvedByUriparser(*base_, reference, out);
+}
+
 std::optional<Text> ResolveLink(const Text& pageAddress, const Text& reference) {
   return LinkResolver(pageAddress).Resolve(reference);
+}
+
+std::optional<Text> ResolveLinkWithoutShortcuts(const Text& pageAddress, const Text& reference) {
+  const Text link = WithoutTabsAndLineBreaks(reference);
+  Text out;
+  if (HasScheme(link)) return link;
+  const LinkResolver::Base base(pageAddress);
+  if (!base.WebAddress() || !AppendResolvedByUriparser(base, link, out)) return std::nullopt;
+  return out;
 }
 
 }  // namespace kestrin

@@ -1,11 +1,9 @@
 #include "links/submitter.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "links/submit_answer.h"
 #include "runtime/text_ops.h"
 #include "web/between.h"
 #include "web/web_request.h"
@@ -16,71 +14,18 @@ std::atomic<int> SubmittedTotal{0};
 
 namespace {
 
-struct Verdict {
-  bool accepted = false;
-  Text remaining;  // the remaining-quota figure for the status text
-};
+// An answer of the interface is a small JSON object, so a second's wait and a few kilobytes
+// cover it many times over; the limits only keep a hostile or broken server from holding the
+// run or filling memory.
+constexpr std::int64_t kAnswerTimeoutMs = 30'000;
+constexpr std::int64_t kAnswerMaxBytes = 64 * 1024;
 
-// The interface answers in JSON, but a GBK message in it is not the UTF-8 that the parser
-// wants. Only numeric members are read, so each two-byte character may stand as "??".
-std::string AsciiOnly(const Text& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-    } else {
-      out += '?';
-      // A GBK trail byte can be '\\' or another ASCII byte that means something to JSON.
-      if (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) {
-        out += '?';
-        ++i;
-      }
-    }
-  }
-  return out;
-}
-
-std::optional<nlohmann::json> JsonObjectOf(const Text& response) {
-  auto json = nlohmann::json::parse(response, nullptr, false);
-  if (json.is_discarded()) json = nlohmann::json::parse(AsciiOnly(response), nullptr, false);
-  if (json.is_discarded() || !json.is_object()) return std::nullopt;
-  return json;
-}
-
-// A numeric member of the answer object, or nullptr.
-const nlohmann::json* NumberMember(const std::optional<nlohmann::json>& object, const char* name) {
-  if (!object) return nullptr;
-  const auto member = object->find(name);
-  return member != object->end() && member->is_number() ? &*member : nullptr;
-}
-
-Text DecimalText(const nlohmann::json& number) {
-  if (number.is_number_unsigned()) return std::to_string(number.get<std::uint64_t>());
-  if (number.is_number_integer()) return std::to_string(number.get<std::int64_t>());
-  return number.dump();
-}
-
-// An answer counts when it says so: a JSON object's numeric "success" must be at least 1, since
-// the interface answers "success":0 when it accepted nothing. Any other answer counts when it
-// holds the word "success". The quota comes from "remain" wherever it stands in the object.
-Verdict ReadAnswer(const Text& response) {
-  Verdict verdict;
-  const auto object = JsonObjectOf(response);
-  if (const auto* success = NumberMember(object, "success")) {
-    verdict.accepted = success->get<double>() >= 1;
-  } else {
-    verdict.accepted = FindText(response, "success") != -1;
-  }
-  if (!verdict.accepted) return verdict;
-
-  if (const auto* remain = NumberMember(object, "remain")) {
-    verdict.remaining = DecimalText(*remain);
-  } else {
-    verdict.remaining = TextBetween(response, "remain\":", ",");
-  }
-  return verdict;
+// The remaining-quota figure of an accepted answer: the numeric "remain" wherever it stands in
+// the object, else the text between the quota marker and the next comma.
+Text RemainingQuota(const Text& response) {
+  const SubmitAnswer answer = ReadSubmitAnswer(response);
+  if (answer.remain) return std::to_string(*answer.remain);
+  return TextBetween(response, "remain\":", ",");
 }
 
 int RaiseSubmittedTotal() {
@@ -97,12 +42,14 @@ void SubmitLinks(Controls& form, ControlName listBox, ControlName failureBox) {
     WebRequestOptions request;
     request.method = static_cast<int>(HttpMethod::kPost);
     request.textBody = line;
-    const Text response = ToText(WebRequest(address, request).body);
+    request.timeoutMs = kAnswerTimeoutMs;
+    request.maxBodyBytes = kAnswerMaxBytes;
+    const WebResponse answer = WebRequest(address, request);
+    const Text response = ToText(answer.body);
 
-    const Verdict verdict = ReadAnswer(response);
-    if (verdict.accepted) {
+    if (IsAcceptedAnswer(answer.status, response)) {
       const int total = RaiseSubmittedTotal();
-      form.SetStatusPartText(1, JoinTexts("今日推送还剩：", verdict.remaining, "推送完毕，百度返回文本为：", response,
+      form.SetStatusPartText(1, JoinTexts("今日推送还剩：", RemainingQuota(response), "推送完毕，百度返回文本为：", response,
                                           " 软件已为您成功推送", ToText(total), "条数据"));
     } else {
       form.AppendEditText(failureBox, {JoinTexts("推送失败", line, "\r\n")});

@@ -1,5 +1,6 @@
 #include "notice/update_check.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string_view>
 
@@ -14,12 +15,32 @@
 namespace kestrin {
 namespace {
 
+// The notice page is read on the window thread at start, which cannot answer the user
+// meanwhile: a few seconds and a page of ordinary size, then it counts as unreadable.
+constexpr PageFetchLimits kNoticeLimits{.timeoutMs = 3'000, .maxBodyBytes = 512 * 1024};
+// Longer than any version the publisher writes; a longer text would go into the window caption.
+constexpr std::size_t kLongestVersion = 64;
+
 Text g_remoteVersion;
 
 std::mutex g_noticeAddressMutex;
 Text g_noticeAddressOverride;
 
-Text NoticePageText() { return Utf8ToGbk(FetchPageText(NoticePageAddress())); }
+Text NoticePageText() { return Utf8ToGbk(FetchPageText(NoticePageAddress(), kNoticeLimits)); }
+
+bool HoldsControlByte(const Text& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+  });
+}
+
+// The version entry of the page; a text too long or holding control bytes is no version.
+Text VersionOf(const Text& page) {
+  Text version = TextBetween(page, "版本：", "|");
+  if (version.size() > kLongestVersion || HoldsControlByte(version)) return {};
+  return version;
+}
 
 }  // namespace
 
@@ -40,15 +61,11 @@ void SetNoticePageAddressForTesting(const Text& address) {
 bool IsOpenableAddress(const Text& address) {
   if (!StartsWithText(address, "http://", true) && !StartsWithText(address, "https://", true)) return false;
   // A line break or other control byte has no business in an address handed to the shell.
-  for (const char c : address) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F) return false;
-  }
-  return true;
+  return !HoldsControlByte(address);
 }
 
 void CheckForUpdate(Controls& form) {
-  g_remoteVersion = TextBetween(NoticePageText(), "版本：", "|");
+  g_remoteVersion = VersionOf(NoticePageText());
   form.SetCaption(JoinTexts("Kestrin百度推送", g_remoteVersion));
 
   // An unreadable page names no version, and no version is not a newer one.

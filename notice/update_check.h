@@ -25,7 +25,8 @@ void SetNoticePageAddressForTesting(const Text& address);
 
 // Reads the notice page, puts the latest version in the caption and, when it is a different
 // version, notes it in bb.ini, says so and opens the pop-up address. A page that cannot be read
-// or names no version leaves the bare caption and does nothing else.
+// or names no version leaves the bare caption and does nothing else; so does a version longer
+// than 64 bytes or holding a control byte. Each read of the page may take 3 s and 512 KiB.
 void CheckForUpdate(Controls& form);
 
 // The pop-up prefix from the notice page followed by a number 3..30 and ".html"; empty when the

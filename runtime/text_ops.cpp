@@ -15,7 +15,9 @@ namespace {
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 constexpr unsigned char Byte(std::string_view text, std::size_t i) { return static_cast<unsigned char>(text[i]); }
-constexpr bool IsLead(unsigned char c) { return c >= 0x80; }
+// Code page 936 writes the euro sign as the single byte 0x80; only 0x81 and above start a pair.
+// 0x80 may still be the second byte of a pair: either way it ends its unit, as ASCII bytes do.
+constexpr bool IsLead(unsigned char c) { return c >= 0x81; }
 constexpr bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 constexpr unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
@@ -29,7 +31,7 @@ std::size_t StartOffset(std::optional<int> start) {
 int ToPosition(std::size_t offset) { return static_cast<int>(std::min<std::size_t>(offset + 1, INT_MAX)); }
 
 // Whether `q` starts a unit of a walk known to be at a unit start at `origin` (origin <= q).
-// A byte below 0x80 always ends its unit, so the lead-range bytes between the last such byte
+// A byte that is no lead byte always ends its unit, so the lead bytes between the last other byte
 // (or origin) and q pair off from there: q is a start when there is an even number of them.
 bool IsUnitStartFrom(std::string_view text, std::size_t origin, std::size_t q) {
   std::size_t j = q;
@@ -377,7 +379,7 @@ std::string_view TrimLeadingView(std::string_view text) {
 }
 
 std::string_view TrimTrailingView(std::string_view text) {
-  // A last byte below 0x80 other than a space ends a unit that is no space, alone or as the
+  // A last byte that is no lead byte nor a space ends a unit that is no space, alone or as the
   // second byte of a pair, and is no stray lead byte: nothing goes, and the walk is not needed.
   if (!text.empty() && !IsLead(Byte(text, text.size() - 1)) && Byte(text, text.size() - 1) != 0x20) return text;
   std::size_t runStart = kNone;

@@ -1,8 +1,9 @@
 // The text, conversion and byte-buffer operations that all of the program's logic is built on.
 // Positions are 1-based byte positions and -1 means "not found". Out-of-range arguments are
-// clamped, never reported. A byte of 0x80 or above starts a two-byte GBK unit: the searching and
-// editing operations step over such a unit as a whole and only match at unit starts; the cutting
-// operations (LeftText, RightText, MidText) count plain bytes.
+// clamped, never reported. A byte of 0x81 or above starts a two-byte GBK unit (0x80 is the euro
+// sign, a unit of its own): the searching and editing operations step over such a unit as a whole
+// and only match at unit starts; the cutting operations (LeftText, RightText, MidText) count
+// plain bytes.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds with ASan+UBSan and runs every test; then runs the threaded tests under TSan;
-# then builds the core for Windows and runs its tests under Wine.
+# Sets up, builds with ASan+UBSan and runs every test; fuzzes every fuzz target for a short,
+# fixed time; then runs the threaded tests under TSan; then builds the core for Windows and runs
+# its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,6 +15,10 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 600
+
+# Every change is fuzzed a little: the readers of remote input, 20 s each, the text engine 10 s.
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" all_between resolve_link settings submit_answer
+bash scripts/fuzz.sh "${FUZZ_TEXT_SECONDS:-10}" text
 
 # Overlapping runs share counters and controls: their tests run again under TSan.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=thread -DKESTRIN_BUILD_UI=OFF

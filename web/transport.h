@@ -27,16 +27,37 @@ inline constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x00004000;
 // proxies named in the session's proxy text.
 enum class ProxyAccess : int { kDirect = 1, kProxy = 3 };
 
+// How a request ended, so that a caller can tell a failed transfer from an empty answer.
+enum class TransferOutcome : int {
+  kNotSent,        // never sent: an invalid address, or no handle could be opened
+  kComplete,       // a whole response arrived, whatever its HTTP status
+  kTimedOut,       // connect time-out, stall time-out or the overall deadline
+  kConnectFailed,  // name not resolved, connection refused, host unreachable
+  kTlsFailed,      // certificate or handshake refused
+  kTooLarge,       // the body went over its cap
+  kFailed,         // anything else: closed mid-body, broken chunks, protocol error, redirect loop
+};
+
+// Limits of one request that the transport enforces itself.
+struct RequestLimits {
+  std::int64_t deadlineMs = 0;  // the whole request, connect included; 0 = none
+};
+
 class TransportRequest {
  public:
   virtual ~TransportRequest() = default;
   // Starts the request with the header lines (joined by CR LF) and, for POST and HEAD, `body`,
   // which must stay alive until the request is destroyed. GET never sends a body; POST always
   // sends one, of length 0 when empty; HEAD only a non-empty one. Failures show up as reads of 0.
-  virtual void Send(const Text& headers, std::span<const std::uint8_t> body) = 0;
+  // A request destroyed before its body has been read to the end stops its transfer cleanly.
+  virtual void Send(const Text& headers, std::span<const std::uint8_t> body, const RequestLimits& limits) = 0;
   // Copies up to `buffer.size()` bytes of the response body into `buffer`; 0 at the end of the
   // body, after a failure, and after a time-out.
   virtual int Read(std::span<std::uint8_t> buffer) = 0;
+  // The final response's HTTP status; 0 when none arrived.
+  [[nodiscard]] virtual int Status() = 0;
+  // How the transfer ended; valid once a read has returned 0. kNotSent before a send.
+  [[nodiscard]] virtual TransferOutcome Outcome() = 0;
   // The body length the final response announced, once a read has delivered bytes; -1 unknown.
   [[nodiscard]] virtual std::int64_t AnnouncedLength() = 0;
   // The final response's raw header block (status line and header lines, each ending in CR LF,
@@ -71,18 +92,23 @@ class Transport {
                                                                       const Text& proxyText) = 0;
 };
 
-// The platform's transport: libcurl here. Thread-safe; requests on different threads are
-// independent apart from the process-wide cookie store.
+// The platform's transport: libcurl on Linux (web/linux/), WinINet on Windows (web/windows/).
+// Thread-safe; requests on different threads are independent apart from the process-wide cookie
+// store.
 [[nodiscard]] Transport& DefaultTransport();
 
 // The proxy of a proxy list that serves `scheme` ("http" or "https"): its "scheme=" entry, else
-// the first entry without a scheme; empty when none applies.
+// the first entry without a scheme; empty when none applies. The libcurl backend's reading of the
+// list; WinINet reads it itself.
 [[nodiscard]] Text ProxyForScheme(const Text& proxyText, std::string_view scheme);
 
 // Tests only: the connect time-out and how long a transfer may receive nothing before it ends
-// (rounded up to whole seconds), in milliseconds. The program keeps 60 s and 30 s.
-// (<chrono> cannot be compiled for GBK literals: it spells "µs" in a literal.)
+// (rounded up to whole seconds by libcurl), in milliseconds. The program keeps 60 s and 30 s;
+// each request's overall deadline (RequestLimits) bounds both.
 void SetWebTimeoutsForTesting(std::int64_t connectMilliseconds, std::int64_t idleMilliseconds);
+// Tests only: every request's deadline shortened to at most this many milliseconds, so that a
+// test of a caller's own limit need not wait for it; 0 drops the bound.
+void SetLongestDeadlineForTesting(std::int64_t milliseconds);
 // Tests only: a PEM file of certificates trusted besides the system store; empty to drop it.
 void SetExtraCaFileForTesting(const std::string& path);
 

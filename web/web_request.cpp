@@ -75,21 +75,30 @@ Text ReceivedCookiesOf(const Text& responseHeaders) {
   return LeftText(received, TextLength(received) - 2);
 }
 
-ByteBuffer ReadBody(TransportRequest& request) {
+bool HoldsControlByte(const Text& address) {
+  return std::any_of(address.begin(), address.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+  });
+}
+
+// The body up to `cap` bytes; false as soon as it is known to be longer, from its announced
+// length or from what arrived.
+bool ReadBody(TransportRequest& request, std::int64_t cap, ByteBuffer& body) {
   std::array<std::uint8_t, kReadChunkSize> chunk{};
-  ByteBuffer body;
   bool sized = false;
   for (;;) {
     const int n = request.Read(chunk);
-    if (n <= 0) break;
+    if (n <= 0) return true;
     if (!sized) {
       sized = true;
       const std::int64_t announced = request.AnnouncedLength();
+      if (announced > cap) return false;
       if (announced > 0) body.reserve(static_cast<std::size_t>(std::min(announced, kLargestReservation)));
     }
+    if (static_cast<std::int64_t>(body.size()) + n > cap) return false;
     body.insert(body.end(), chunk.begin(), chunk.begin() + n);
   }
-  return body;
 }
 
 }  // namespace
@@ -99,6 +108,9 @@ WebResponse WebRequest(const Text& address, const WebRequestOptions& options, Te
   WebResponse response;
   response.requestHeaders = options.headers;
   response.byteBodySent = options.byteBody;
+  if (HoldsControlByte(address)) return response;
+  const RequestLimits limits{options.timeoutMs > 0 ? options.timeoutMs : kDefaultRequestTimeoutMs};
+  const std::int64_t cap = options.maxBodyBytes > 0 ? options.maxBodyBytes : kDefaultMaxBodyBytes;
 
   const int method = options.method < 0 || options.method > 2 ? 0 : options.method;
   const Text methodText = kMethodTexts[method];
@@ -127,13 +139,20 @@ WebResponse WebRequest(const Text& address, const WebRequestOptions& options, Te
 
   response.requestHeaders = CompleteHeaders(options.headers, address, cookies != nullptr ? *cookies : Text());
   if (methodText == "GET") {
-    request->Send(response.requestHeaders, {});
+    request->Send(response.requestHeaders, {}, limits);
   } else {
     if (response.byteBodySent.empty()) response.byteBodySent = ToByteBuffer(options.textBody);
-    request->Send(response.requestHeaders, response.byteBodySent);
+    request->Send(response.requestHeaders, response.byteBodySent, limits);
   }
 
-  response.body = ReadBody(*request);
+  if (ReadBody(*request, cap, response.body)) {
+    response.outcome = request->Outcome();
+  } else {
+    response.outcome = TransferOutcome::kTooLarge;
+  }
+  response.status = request->Status();
+  // A body cut short is no answer: a caller that reads it would take a fragment for the whole.
+  if (!response.Completed()) ByteBuffer().swap(response.body);
 
   // The block ends at its first NUL, as a C string would.
   const std::optional<Text> raw = request->RawHeaders(kResponseHeaderCapacity);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <string>
 #include <thread>
@@ -12,6 +13,8 @@
 #include "runtime/text_ops.h"
 #include "tests/support/list_site.h"
 #include "tests/support/memory_form.h"
+#include "tests/support/raw_server.h"
+#include "web/transport.h"
 
 namespace kestrin {
 namespace {
@@ -250,6 +253,10 @@ TEST_F(CollectorTest, AddressesAreResolvedAgainstTheirPage) {
       {"http://site.example/go?u=http://x/", "http://site.example/go?u=http://x/"},
       {"文章/第一篇.html", "@/list/文章/第一篇.html"},
       {"/a.html", "@/a.html"},  // listed twice, written twice
+      // A line break inside an href must not make two lines of one address.
+      {"/cr\r\nlf.html", "@/crlf.html"},
+      {"\tb\n.html", "@/list/b.html"},
+      {"http://site.example/c\r\n.html", "http://site.example/c.html"},
   };
   std::vector<ListLink> links;
   std::vector<Text> expected;
@@ -277,7 +284,10 @@ TEST_F(CollectorTest, AddressesAreResolvedAgainstTheirPage) {
 // A pattern that is no absolute address leaves nothing to resolve against: the site root of
 // the pattern box goes in front of what lacks "http://", as the box reads at that moment.
 TEST_F(CollectorTest, UnresolvablePageFallsBackToTheSiteRoot) {
-  site_.SetListPage("/list/2.html", {{"/a.html", "甲"}, {"https://b.example/b.html", "乙"}, {"http://c.example/", "丙"}});
+  site_.SetListPage("/list/2.html", {{"/a.html", "甲"},
+                                     {"https://b.example/b.html", "乙"},
+                                     {"http://c.example/", "丙"},
+                                     {"/cr\r\nlf.html", "丁"}});
   const Text pattern = "127.0.0.1:" + std::to_string(site_.Port()) + "/list/$.html";
   form_.Put(names::编辑框1, pattern);
   form_.Put(names::编辑框2, "2");
@@ -286,9 +296,9 @@ TEST_F(CollectorTest, UnresolvablePageFallsBackToTheSiteRoot) {
   CollectLinks(form_);
 
   EXPECT_EQ(LinesOf(form_.TextOf(names::编辑框8)),
-            (std::vector<Text>{"http:///a.html", "https://b.example/b.html", "http://c.example/"}));
-  // Read once for the pattern and once for the one address that needed the site root.
-  EXPECT_EQ(form_.CallsOf(FormOp::kReadText, names::编辑框1).size(), 2u);
+            (std::vector<Text>{"http:///a.html", "https://b.example/b.html", "http://c.example/", "http:///crlf.html"}));
+  // Read once for the pattern and once for each address that needed the site root.
+  EXPECT_EQ(form_.CallsOf(FormOp::kReadText, names::编辑框1).size(), 3u);
 }
 
 struct EncodingCase {
@@ -399,6 +409,45 @@ TEST_F(CollectorTest, SecondRunCountsOn) {
 
   EXPECT_EQ(LinesOf(form_.TextOf(names::编辑框8)).size(), 60u);
   EXPECT_EQ(form_.StatusText(1), Closing(before + 60));
+}
+
+// A list page that never ends, in size or in time, is a page that could not be fetched: the run
+// goes on, and what it collected stays.
+TEST(CollectorServerTest, APageThatNeverEndsFailsAndTheRunGoesOn) {
+  const std::string page = ListSite::ListPageText({{"/a.html", "甲"}}, PageEncoding::kGbk);
+  testsupport::RawServer server([&page](testsupport::RawConnection& connection) {
+    const std::string head = connection.ReadHead();
+    if (head.starts_with("GET /list/2.html ")) {  // endless
+      connection.Send("HTTP/1.1 200 OK\r\n\r\n<div class=\"cca\">\r\n");
+      const std::string piece(64 * 1024, 'x');
+      while (!connection.Stopping() && connection.Send(piece)) {
+      }
+    } else if (head.starts_with("GET /list/3.html ")) {  // trickling
+      connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+      while (!connection.Stopping() && connection.Send("x")) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } else {
+      connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page);
+    }
+  });
+  MemoryForm form;
+  form.PutState(names::选择框1, true);
+  form.PutState(names::单选框1, true);
+  form.Put(names::编辑框1, server.Url("/list/$.html"));
+  form.Put(names::编辑框2, "1");
+  form.Put(names::编辑框3, "4");
+  form.Put(names::编辑框4, "<div class=\"cca\">\r");
+  form.Put(names::编辑框5, "</ul>");
+  form.Put(names::编辑框6, "<li><a href=\"");
+  form.Put(names::编辑框7, "\"");
+  SetLongestDeadlineForTesting(1500);
+
+  CollectLinks(form);
+
+  SetLongestDeadlineForTesting(0);
+  const Text line = server.Url("/a.html");
+  EXPECT_EQ(LinesOf(form.TextOf(names::编辑框8)), (std::vector<Text>{line, line}));
+  EXPECT_EQ(server.ConnectionCount(), 4);
+  EXPECT_EQ(form.StatusText(1), Closing(CollectedTotal.load()));
 }
 
 // Two collections on one window and both submit buttons on another, all side by side: every

@@ -33,6 +33,15 @@ TEST(FetchPageText, GivesThePageUpToItsFirstNul) {
   }
 }
 
+TEST(FetchPageText, APageBeyondItsLimitsIsEmpty) {
+  testsupport::HttpServer server;
+  server.Reply("/page", {.body = std::string(2000, 'a')});
+  testsupport::RawServer silent(testsupport::scripts::Silent());
+  EXPECT_EQ(FetchPageText(server.Url("/page"), {.maxBodyBytes = 2000}).size(), 2000u);
+  EXPECT_EQ(FetchPageText(server.Url("/page"), {.maxBodyBytes = 1999}), "");
+  EXPECT_EQ(FetchPageText(silent.Url("/page"), {.timeoutMs = 300}), "");
+}
+
 TEST(FetchPageText, AnUnreachablePageIsEmpty) {
   EXPECT_EQ(FetchPageText("http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/"), "");
 }

@@ -50,7 +50,8 @@ const ResolveCase kResolveCases[] = {
      "http://site/list/a.html?b=1#c"},
     {"PageWithQueryButNoPath", "http://site?page=2", "a.html", "http://site/a.html"},
     {"UserInfoKept", "http://me@site:81/list/2.html", "/a.html", "http://me@site:81/a.html"},
-    {"Ipv6PageKept", "http://[::1]:8080/list/2.html", "/a.html", "http://[::1]:8080/a.html"},
+    {"Ipv6PageWrittenInFull", "http://[::1]:8080/list/2.html", "/a.html",
+     "http://[0000:0000:0000:0000:0000:0000:0000:0001]:8080/a.html"},
     {"ProtocolRelativeWithPort", "http://site/list/2.html", "//127.0.0.1:8080/html/1.html",
      "http://127.0.0.1:8080/html/1.html"},
     {"ProtocolRelativeQueryAndFragment", "http://site/list/2.html", "//cdn/x?a=1#top", "http://cdn/x?a=1#top"},
@@ -62,7 +63,10 @@ const ResolveCase kResolveCases[] = {
     {"ProtocolRelativeUserInfoKept", "http://site/list/2.html", "//me@cdn:81/x", "http://me@cdn:81/x"},
     {"ProtocolRelativeGbkPathKept", "http://site/list/2.html", "//cdn/文章.html", "http://cdn/文章.html"},
     {"ProtocolRelativeBadPort", "http://site/list/2.html", "//cdn:ab/x", std::nullopt},
-    {"ProtocolRelativeSecondHash", "http://site/list/2.html", "//cdn/x#a#b", std::nullopt},
+    {"ProtocolRelativeSecondHash", "http://site/list/2.html", "//cdn/x#a#b", "http://cdn/x#a#b"},
+    {"SecondHashInFragment", "http://site/list/2.html", "a.html#x#y", "http://site/list/a.html#x#y"},
+    {"SecondHashAfterDotSegment", "http://site/list/2.html", "../a.html#x#y", "http://site/a.html#x#y"},
+    {"SecondHashInPage", "http://site/list/2.html#a#b", "?q", "http://site/list/2.html?q"},
     {"ColonInFirstSegment", "http://site/list/2.html", "1:a.html", std::nullopt},
     {"ColonAfterFirstSegment", "http://site/list/2.html", "a/b:c.html", "http://site/list/a/b:c.html"},
     {"AbsoluteKeptWhateverThePage", "", "https://site/a.html", "https://site/a.html"},
@@ -72,6 +76,12 @@ const ResolveCase kResolveCases[] = {
     {"PageNotWeb", "ftp://site/list/2.html", "a.html", std::nullopt},
     {"PageWithoutHost", "http:///list/2.html", "a.html", std::nullopt},
     {"UnparsableReference", "http://site/list/2.html", ":a.html", std::nullopt},
+    {"CrLfInsideRemoved", "http://site/list/2.html", "/cr\r\nlf.html", "http://site/crlf.html"},
+    {"TabAndLineFeedRemoved", "http://site/list/2.html", "\ta\n.html\t", "http://site/list/a.html"},
+    {"LineBreakInAbsoluteRemoved", "http://site/list/2.html", "http://site/a\r\n.html", "http://site/a.html"},
+    {"LineBreakBeforeSchemeRemoved", "http://site/list/2.html", "\r\nhttp://other/a.html", "http://other/a.html"},
+    {"LineBreakInProtocolRelativeRemoved", "http://site/list/2.html", "/\n/cdn/x", "http://cdn/x"},
+    {"OtherControlBytesKept", "http://site/list/2.html", "a\x01.html", "http://site/list/a\x01.html"},
 };
 
 class ResolveLinkTest : public testing::TestWithParam<ResolveCase> {};
@@ -85,6 +95,12 @@ TEST_P(ResolveLinkTest, ResolvesAsABrowser) {
   } else {
     EXPECT_FALSE(resolved.has_value()) << *resolved;
   }
+}
+
+// The joins for the usual shapes of link must give what uriparser gives.
+TEST_P(ResolveLinkTest, ShortcutsAgreeWithUriparser) {
+  const ResolveCase& row = GetParam();
+  EXPECT_EQ(ResolveLink(row.page, row.reference), ResolveLinkWithoutShortcuts(row.page, row.reference));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ResolveLinkTest, testing::ValuesIn(kResolveCases),

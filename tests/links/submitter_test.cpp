@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "tests/support/list_site.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/memory_form.h"
+#include "web/transport.h"
 
 namespace kestrin {
 namespace {
@@ -58,8 +60,15 @@ const AnswerCase kAnswerCases[] = {
     {"EmptyAnswer", {200, ""}, false, ""},
     {"WordOutsideJson", {200, "<html>success remain\":77,</html>"}, true, "77"},
     {"WordOutsideJsonNoComma", {200, "<html>success remain\":77</html>"}, true, ""},
-    {"JsonWithoutCountKeepsWordRule", {200, R"({"success":"yes","remain":5})"}, true, "5"},
-    {"JsonArrayKeepsWordRule", {200, R"([{"success":0}])"}, true, ""},
+    {"CountAsStringIsNoSuccess", {200, R"({"success":"yes","remain":5})"}, false, ""},
+    {"ZeroAsStringIsNoSuccess", {200, R"({"remain":4999,"success":"0"})"}, false, ""},
+    {"CutOffAfterZero", {200, R"({"remain":4999,"success":0)"}, false, ""},
+    {"ZeroBesideAnOverflowingNumber", {200, R"({"remain":1e999,"success":0})"}, false, ""},
+    {"UnsuccessfulPage", {200, "<html><h1>Request unsuccessful</h1></html>"}, false, ""},
+    {"ServerErrorWithTheWord", {500, "success: internal error"}, false, ""},
+    {"ServerErrorWithACount", {500, R"({"remain":4999,"success":1})"}, false, ""},
+    {"DailyCountAccepts", {200, R"({"remain_daily":9,"success_daily":1})"}, true, ""},
+    {"ArrayIsPlainText", {200, R"(["success"])"}, true, ""},
     {"UpperCaseWordIsNoSuccess", {200, R"({"SUCCESS":1,"remain":5})"}, false, ""},
     {"GbkMessageQuotaLast", {200, "{\"success\":1,\"message\":\"成功\",\"remain\":4998}"}, true, "4998"},
     // The second byte of this GBK character is a backslash, which must not escape the quote.
@@ -149,8 +158,41 @@ TEST_F(SubmitterTest, FailuresAreListedInOrder) {
                                                         Status("4999", answers::kAccepted.body, before + 2)}));
 }
 
+// An interface that never finishes its answer, or answers without end, costs each line a failure
+// and nothing more: the run goes on to the next line.
+TEST_F(SubmitterTest, AnInterfaceThatNeverFinishesFailsEachLine) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{\"remain\":4999,\"success\":1";
+  struct Row {
+    const char* name;
+    testsupport::RawServer::Script script;
+  };
+  const Row rows[] = {
+      {"trickling", testsupport::scripts::Trickle(head, 50)},
+      {"silent", testsupport::scripts::Silent()},
+      {"endless", testsupport::scripts::Endless("HTTP/1.1 200 OK\r\n\r\n{\"success\":1,\"pad\":\"")},
+  };
+  SetLongestDeadlineForTesting(400);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testsupport::RawServer server(row.script);
+    MemoryForm form;
+    form.Put(names::编辑框9, server.Url("/urls?site=a&token=b"));
+    form.Put(names::编辑框8, "http://s/1.html\r\nhttp://s/2.html");
+    const int before = SubmittedTotal.load();
+
+    SubmitLinks(form, names::编辑框8, names::编辑框10);
+
+    EXPECT_EQ(form.TextOf(names::编辑框10), "推送失败http://s/1.html\r\n推送失败http://s/2.html\r\n");
+    EXPECT_EQ(SubmittedTotal.load(), before);
+    EXPECT_EQ(server.ConnectionCount(), 2);
+  }
+  SetLongestDeadlineForTesting(0);
+}
+
 TEST_F(SubmitterTest, UnusableInterfaceFailsEveryLine) {
-  const std::vector<Text> addresses = {"", "not an address", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/urls"};
+  const std::vector<Text> addresses = {"", "not an address", "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/urls",
+                                       // a pasted line break must not become a header line of the request
+                                       "x\r\nInjected: 1\r\n" + site_.InterfaceAddress()};
   for (const Text& address : addresses) {
     MemoryForm form;
     form.Put(names::编辑框9, address);
@@ -163,6 +205,7 @@ TEST_F(SubmitterTest, UnusableInterfaceFailsEveryLine) {
     EXPECT_EQ(SubmittedTotal.load(), before);
     EXPECT_TRUE(form.StatusHistory(1).empty());
   }
+  EXPECT_TRUE(site_.Submissions().empty());
 }
 
 // The list is read once at the start; the interface box before every request.

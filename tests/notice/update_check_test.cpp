@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,7 @@
 #include "runtime/run_directory.h"
 #include "runtime/text_ops.h"
 #include "tests/support/list_site.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/memory_form.h"
 
 namespace kestrin {
@@ -84,6 +86,15 @@ const NoticeCase kNoticeCases[] = {
     {"ServedInGbk", Source::kPage, "<p>版本：v1.1|</p><p>弹网：@|</p>", PageEncoding::kGbk, "", false, false},
     {"NoticePageMissing", Source::kMissingPage, "", PageEncoding::kUtf8, "", false, false},
     {"NoticeSiteUnreachable", Source::kUnreachable, "", PageEncoding::kUtf8, "", false, false},
+    {"LongestVersion", Source::kPage, "版本：v1.1-01234567890123456789012345678901234567890123456789012345678|弹网：@|",
+     PageEncoding::kUtf8, "v1.1-01234567890123456789012345678901234567890123456789012345678", true, true},
+    {"VersionTooLong", Source::kPage, "版本：v1.1-012345678901234567890123456789012345678901234567890123456789|弹网：@|",
+     PageEncoding::kUtf8, "", false, false},
+    // The euro sign is one byte in code page 936 and must not swallow the closing bar.
+    {"VersionEndingInEuro", Source::kPage, "版本：v1.1\x80|弹网：@|", PageEncoding::kUtf8, "v1.1\x80", true, true},
+    {"VersionWithLineBreak", Source::kPage, "版本：v1.1\r\n|弹网：@|", PageEncoding::kUtf8, "", false, false},
+    {"VersionWithTab", Source::kPage, "版本：\tv1.1|弹网：@|", PageEncoding::kUtf8, "", false, false},
+    {"VersionWithDelete", Source::kPage, "版本：v1.1\x7F|弹网：@|", PageEncoding::kUtf8, "", false, false},
     {"NewerWithoutPopup", Source::kPage, "<p>版本：v1.1|</p>", PageEncoding::kUtf8, "v1.1", true, false},
     {"NewerWithFilePopup", Source::kPage, "<p>版本：v1.1|</p><p>弹网：file:///etc/|</p>", PageEncoding::kUtf8, "v1.1",
      true, false},
@@ -142,6 +153,52 @@ TEST_F(UpdateCheckTest, ActsOnTheAnnouncedVersion) {
   }
   ExitCleanup();
   EXPECT_EQ(RemoteVersion(), "");
+}
+
+TEST_F(UpdateCheckTest, AVersionOfMegabytesIsNoVersion) {
+  site_.SetNoticeText("版本：v" + std::string(400'000, '9') + "|弹网：" + site_.PopupPrefix() + "|");
+  MemoryForm form;
+  CheckForUpdate(form);
+  EXPECT_EQ(form.Caption(), "Kestrin百度推送");
+  EXPECT_EQ(RemoteVersion(), "");
+  EXPECT_TRUE(form.Messages().empty());
+  EXPECT_TRUE(form.OpenedAddresses().empty());
+  EXPECT_FALSE(SettingsFile().has_value());
+}
+
+// The notice page is read on the window thread: a server that never finishes, in time or in
+// size, leaves the bare caption within the notice page's own limits.
+TEST(UpdateCheckServerTest, AServerThatNeverFinishesLeavesTheBareCaption) {
+  // A length under the page's cap, so that only time can end the trickle.
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<p>";
+  struct Row {
+    const char* name;
+    testsupport::RawServer::Script script;
+    std::int64_t longestMs;  // how long the whole check may take
+  };
+  const Row rows[] = {
+      // Two bytes a second, for ever, over the stall time-out's one byte a second.
+      {"trickling", testsupport::scripts::Trickle(head, 500), 4'000},
+      {"silent", testsupport::scripts::Silent(), 4'000},
+      // The page grows until its cap: a quick end, not the deadline.
+      {"endless", testsupport::scripts::Endless("HTTP/1.1 200 OK\r\n\r\n<p>"), 2'500},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testsupport::RawServer server(row.script);
+    SetNoticePageAddressForTesting(server.Url("/notice.html"));
+    MemoryForm form;
+    const auto start = std::chrono::steady_clock::now();
+    CheckForUpdate(form);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s notice server: the check ended after %lld ms\n", row.name, static_cast<long long>(elapsed));
+    EXPECT_LT(elapsed, row.longestMs);
+    EXPECT_EQ(form.Caption(), "Kestrin百度推送");
+    EXPECT_TRUE(form.Messages().empty());
+    EXPECT_EQ(server.ConnectionCount(), 1);
+    SetNoticePageAddressForTesting("");
+  }
 }
 
 TEST_F(UpdateCheckTest, PopupNumbersRunFromThreeToThirty) {

@@ -155,7 +155,7 @@ int WalkFind(const std::string& t, const std::string& s, std::size_t b, bool fol
       found = static_cast<int>(p + 1);
       if (!last) return found;
     }
-    if (static_cast<unsigned char>(t[p]) < 0x80) {
+    if (static_cast<unsigned char>(t[p]) <= 0x80) {
       ++p;
     } else if (p + 1 == t.size()) {
       break;
@@ -168,7 +168,7 @@ int WalkFind(const std::string& t, const std::string& s, std::size_t b, bool fol
 
 TEST(FindTextTest, AgreesWithUnitWalkOnRandomBytes) {
   std::mt19937 rng(20261207);
-  const char alphabet[] = {'a', 'A', 'b', '\xB0', '\xA1', '\xC4', ' '};
+  const char alphabet[] = {'a', 'A', 'b', '\xB0', '\xA1', '\xC4', '\x80', ' '};
   auto random = [&](std::size_t max) {
     std::string s(rng() % (max + 1), ' ');
     for (auto& ch : s) ch = alphabet[rng() % sizeof alphabet];
@@ -187,6 +187,21 @@ TEST(FindTextTest, AgreesWithUnitWalkOnRandomBytes) {
     const int backward = region.empty() ? -1 : WalkFind(region, sought, 0, fold, true);
     ASSERT_EQ(FindTextBackward(text, sought, start, fold), backward) << "round " << round;
   }
+}
+
+// Code page 936 writes the euro sign as the one byte 0x80: it must not swallow the byte after it.
+// As the second byte of a pair it stays part of that pair.
+TEST(EuroSignTest, IsAUnitOfItsOwn) {
+  EXPECT_EQ(FindText("v1.1\x80|", "|"), 6);
+  EXPECT_EQ(FindText("\x80\x80" "a", "a"), 3);
+  EXPECT_EQ(FindText("\x81\x80|", "\x80"), -1);
+  EXPECT_EQ(FindText("\x81\x80\x80|", "\x80|"), 3);
+  EXPECT_EQ(FindTextBackward("a|\x80|", "|"), 4);
+  EXPECT_EQ(SplitText("\x80,\x81,,", ",").Items(), (std::vector<Text>{"\x80", "\x81,"}));
+  EXPECT_EQ(ReplaceText("\x80" "A\x80", "a", "b", nullopt, nullopt, false), "\x80" "b\x80");
+  EXPECT_EQ(TrimBoth(" \x80 "), "\x80");
+  EXPECT_EQ(TrimTrailing("ab \x80"), "ab \x80");
+  EXPECT_EQ(ToLowerCase("\x80" "A\x81" "A"), "\x80" "a\x81" "A");
 }
 
 // A finder keeps what it learnt of the text between searches; the answers must not depend on
@@ -218,7 +233,7 @@ TEST(TextFinderTest, AnswersAsFindTextFromAnyStart) {
 TEST(TextFinderTest, AgreesWithUnitWalkOnRandomBytes) {
   std::mt19937 rng(7);
   // Capitals are rare, so that the scans for them run long.
-  const char alphabet[] = {'a', 'a', 'b', 'b', 'x', 'x', 'x', 'A', '\xB0', '\xA1', ' '};
+  const char alphabet[] = {'a', 'a', 'b', 'b', 'x', 'x', 'x', 'A', '\xB0', '\xA1', '\x80', ' '};
   for (int round = 0; round < 3000; ++round) {
     std::string text(rng() % 1500, ' ');
     for (auto& ch : text) ch = alphabet[rng() % sizeof alphabet];
@@ -295,7 +310,7 @@ std::string WalkReplace(const std::string& t, const std::string& f, const std::s
       p += f.size();
       continue;
     }
-    const std::size_t unit = static_cast<unsigned char>(t[p]) < 0x80 ? 1 : 2;
+    const std::size_t unit = static_cast<unsigned char>(t[p]) <= 0x80 ? 1 : 2;
     if (p + unit > t.size()) return out;
     out.append(t, p, unit);
     p += unit;
@@ -305,7 +320,7 @@ std::string WalkReplace(const std::string& t, const std::string& f, const std::s
 
 TEST(ReplaceTextTest, AgreesWithUnitWalkOnLongTextsInAnyCase) {
   std::mt19937 rng(11);
-  const char alphabet[] = {'h', 'h', 'r', 'e', 'f', 'F', 'x', 'x', '\xB0', '\xA1'};
+  const char alphabet[] = {'h', 'h', 'r', 'e', 'f', 'F', 'x', 'x', '\xB0', '\xA1', '\x80'};
   for (int round = 0; round < 400; ++round) {
     std::string text(rng() % 2000, ' ');
     for (auto& ch : text) ch = alphabet[rng() % sizeof alphabet];

@@ -121,6 +121,44 @@ std::string RawServer::Url(std::string_view path) const {
 
 int RawServer::ConnectionCount() const { return state_->connections; }
 
+namespace scripts {
+
+RawServer::Script Silent() {
+  return [](RawConnection& connection) {
+    connection.ReadHead();
+    connection.WaitUntilStopped();
+  };
+}
+
+RawServer::Script Trickle(std::string head, int intervalMs) {
+  return [head = std::move(head), intervalMs](RawConnection& connection) {
+    connection.ReadHead();
+    if (!connection.Send(head)) return;
+    while (!connection.Stopping() && connection.Send("x")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+    }
+  };
+}
+
+RawServer::Script Endless(std::string head) {
+  return [head = std::move(head)](RawConnection& connection) {
+    connection.ReadHead();
+    if (!connection.Send(head)) return;
+    const std::string piece(64 * 1024, 'x');
+    while (!connection.Stopping() && connection.Send(piece)) {
+    }
+  };
+}
+
+RawServer::Script Answer(std::string answer) {
+  return [answer = std::move(answer)](RawConnection& connection) {
+    connection.ReadHead();
+    connection.Send(answer);
+  };
+}
+
+}  // namespace scripts
+
 StalledListener::StalledListener() {
   listener_ = ListenOnLoopback(0, port_);
   EXPECT_GE(listener_, 0);

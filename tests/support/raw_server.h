@@ -61,6 +61,19 @@ class RawServer {
   std::unique_ptr<State> state_;
 };
 
+// Ready-made scripts for servers that misbehave in time or size.
+namespace scripts {
+// Reads the request and then answers nothing until the server stops.
+[[nodiscard]] RawServer::Script Silent();
+// Reads the request, sends `head`, then one byte of body every `intervalMs`, for ever: a server
+// that is never quite quiet enough for a stall time-out.
+[[nodiscard]] RawServer::Script Trickle(std::string head, int intervalMs);
+// Reads the request, sends `head`, then body bytes as fast as the peer takes them, for ever.
+[[nodiscard]] RawServer::Script Endless(std::string head);
+// Reads the request, sends `answer` byte for byte, whatever its head claims, and closes.
+[[nodiscard]] RawServer::Script Answer(std::string answer);
+}  // namespace scripts
+
 // A listening socket whose accept queue is full and never served: a connect to it hangs, as to a
 // host that drops packets, until the client's connect time-out ends it.
 class StalledListener {

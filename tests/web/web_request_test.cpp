@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -244,11 +245,13 @@ TEST(WebRequestFailure, NothingReachedGivesAnEmptyBody) {
     const char* name;
     std::string address;
     bool requestOpened;  // the header text is completed only once a request exists
+    TransferOutcome outcome;
   };
   const Row rows[] = {
-      {"connection refused", "http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/x", true},
-      {"no host", "http:///x", false},
-      {"port out of range", "http://127.0.0.1:70000/x", false},
+      {"connection refused", "http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/x", true,
+       TransferOutcome::kConnectFailed},
+      {"no host", "http:///x", false, TransferOutcome::kNotSent},
+      {"port out of range", "http://127.0.0.1:70000/x", false, TransferOutcome::kNotSent},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -257,6 +260,8 @@ TEST(WebRequestFailure, NothingReachedGivesAnEmptyBody) {
     options.headers = "X-A: 1";
     const WebResponse response = WebRequest(row.address, options, &cookies);
     EXPECT_TRUE(response.body.empty());
+    EXPECT_EQ(response.outcome, row.outcome);
+    EXPECT_EQ(response.status, 0);
     EXPECT_EQ(response.receivedCookies, "");
     if (row.requestOpened) {
       EXPECT_EQ(response.responseHeaders, std::string(5000, ' '));
@@ -369,6 +374,7 @@ TEST_F(WebRequestTest, ARedirectLoopEnds) {
   server_.Reply("/loop", {.status = 302, .headers = {{"Location", "/loop"}}, .body = "again"});
   const WebResponse response = WebRequest(server_.Url("/loop"));
   EXPECT_TRUE(response.body.empty());
+  EXPECT_EQ(response.outcome, TransferOutcome::kFailed);
   EXPECT_GT(server_.RequestCount(), 1u);
   EXPECT_LE(server_.RequestCount(), 21u);
 }
@@ -383,6 +389,7 @@ TEST_F(WebRequestTlsTest, ACertificateIsVerified) {
   origin_.Reply("/s", {.body = "secure"});
   const WebResponse untrusted = WebRequest(origin_.Url("/s"));
   EXPECT_TRUE(untrusted.body.empty());
+  EXPECT_EQ(untrusted.outcome, TransferOutcome::kTlsFailed);
   EXPECT_EQ(untrusted.responseHeaders, std::string(5000, ' '));
 
   SetExtraCaFileForTesting(origin_.CertificateFile());
@@ -434,6 +441,78 @@ TEST_F(WebRequestTlsTest, AProxyIsAskedInTheFormTheSchemeNeeds) {
     EXPECT_EQ(proxy.LastRequest().requestLine, row.proxyLine);
   }
   EXPECT_EQ(plainOrigin.RequestCount(), 0u);
+}
+
+// A pasted line break would end the Referer line and start header lines of the paster's choice.
+TEST(WebRequestAddress, ControlBytesAreRefusedBeforeAnythingIsSent) {
+  RawServer server(testsupport::scripts::Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+  const std::string good = server.Url("/urls?site=a&token=b");
+  const std::vector<std::string> addresses = {
+      good + "\r\nInjected: 1",
+      "x\r\nInjected: 1\r\n" + good,
+      good + "\n",
+      good + "\t",
+      good + "\x7F",
+      good + std::string(1, '\x01'),
+  };
+  for (const std::string& address : addresses) {
+    WebRequestOptions options;
+    options.method = 1;
+    options.textBody = "http://a/1.html";
+    const WebResponse response = WebRequest(address, options);
+    EXPECT_EQ(response.outcome, TransferOutcome::kNotSent) << address;
+    EXPECT_TRUE(response.body.empty());
+  }
+  EXPECT_EQ(server.ConnectionCount(), 0);
+  // The same server answers an address without them.
+  EXPECT_EQ(AsString(WebRequest(good).body), "ok");
+}
+
+TEST(WebRequestBodyCap, ABodyOverItsCapFailsWithoutItsBytes) {
+  constexpr std::int64_t kCap = 10'000;
+  const std::string withLength = "HTTP/1.1 200 OK\r\nContent-Length: ";
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string exact(kCap, 'e');
+  const auto chunk = [](const std::string& bytes) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+    return size + bytes + "\r\n";
+  };
+  struct Row {
+    const char* name;
+    RawServer::Script script;
+    std::size_t bodySize;
+    TransferOutcome outcome;
+  };
+  const Row rows[] = {
+      {"exactly the cap", testsupport::scripts::Answer(withLength + "10000\r\n\r\n" + exact), 10'000,
+       TransferOutcome::kComplete},
+      {"one byte over, announced", testsupport::scripts::Answer(withLength + "10001\r\n\r\n" + exact + "e"), 0,
+       TransferOutcome::kTooLarge},
+      {"one byte over, chunked", testsupport::scripts::Answer(chunked + chunk(exact) + chunk("e") + "0\r\n\r\n"), 0,
+       TransferOutcome::kTooLarge},
+      {"a length that lies about a huge body", testsupport::scripts::Answer(withLength + "1099511627776\r\n\r\nab"), 0,
+       TransferOutcome::kTooLarge},
+      {"a body that never ends", testsupport::scripts::Endless("HTTP/1.1 200 OK\r\n\r\n"), 0,
+       TransferOutcome::kTooLarge},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RawServer server(row.script);
+    WebRequestOptions options;
+    options.maxBodyBytes = kCap;
+    const WebResponse response = WebRequest(server.Url("/big"), options);
+    EXPECT_EQ(response.body.size(), row.bodySize);
+    EXPECT_EQ(response.outcome, row.outcome);
+    EXPECT_EQ(response.status, 200);
+  }
+}
+
+TEST(WebRequestBodyCap, TheDefaultCapEndsAnEndlessBody) {
+  RawServer server(testsupport::scripts::Endless("HTTP/1.1 200 OK\r\n\r\n"));
+  const WebResponse response = WebRequest(server.Url("/endless"));
+  EXPECT_TRUE(response.body.empty());
+  EXPECT_EQ(response.outcome, TransferOutcome::kTooLarge);
 }
 
 TEST(WebRequestConcurrent, CallsOnManyThreadsStayApart) {

@@ -59,6 +59,7 @@ void SetCallback(CURL* easy, CURLoption option, curl_write_callback value) {
 
 std::atomic<long> gConnectTimeoutMs{60'000};
 std::atomic<long> gIdleTimeoutSeconds{30};
+std::atomic<std::int64_t> gLongestDeadlineMs{0};
 std::mutex gExtraCaMutex;
 std::string gExtraCaFile;
 
@@ -129,6 +130,37 @@ curl_slist* HeaderList(const Text& headers) {
   return list;
 }
 
+TransferOutcome OutcomeOf(CURLcode code) {
+  switch (code) {
+    case CURLE_OK:
+      return TransferOutcome::kComplete;
+    case CURLE_OPERATION_TIMEDOUT:
+      return TransferOutcome::kTimedOut;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+      return TransferOutcome::kConnectFailed;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+      return TransferOutcome::kTlsFailed;
+    default:
+      return TransferOutcome::kFailed;
+  }
+}
+
 struct SessionSettings {
   Text agent;
   ProxyAccess access = ProxyAccess::kDirect;
@@ -159,7 +191,7 @@ class CurlRequest final : public TransportRequest {
   CurlRequest(const CurlRequest&) = delete;
   CurlRequest& operator=(const CurlRequest&) = delete;
 
-  void Send(const Text& headers, std::span<const std::uint8_t> body) override {
+  void Send(const Text& headers, std::span<const std::uint8_t> body, const RequestLimits& limits) override {
     if (added_) return;
     const bool secure = (flags_ & kFlagSecure) != 0;
     std::string url = secure ? "https://" : "http://";
@@ -199,6 +231,13 @@ class CurlRequest final : public TransportRequest {
     SetLong(easy, CURLOPT_CONNECTTIMEOUT_MS, gConnectTimeoutMs.load());
     SetLong(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     SetLong(easy, CURLOPT_LOW_SPEED_TIME, gIdleTimeoutSeconds.load());
+    // The stall time-out alone lets a server that trickles a byte now and then hold the request
+    // for ever; the deadline bounds the whole of it.
+    std::int64_t deadline = limits.deadlineMs;
+    if (const std::int64_t longest = gLongestDeadlineMs.load(); longest > 0 && (deadline <= 0 || deadline > longest)) {
+      deadline = longest;
+    }
+    if (deadline > 0) SetLong(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline));
     {
       std::lock_guard lock(gExtraCaMutex);
       if (!gExtraCaFile.empty()) SetText(easy, CURLOPT_CAINFO, gExtraCaFile.c_str());
@@ -238,6 +277,7 @@ class CurlRequest final : public TransportRequest {
     if (Curl<decltype(curl_multi_add_handle)>(gMultiAddHandle)(multi_, easy) == CURLM_OK) {
       added_ = true;
       done_ = false;
+      outcome_ = TransferOutcome::kFailed;  // until curl reports how the transfer ended
     }
   }
 
@@ -262,6 +302,17 @@ class CurlRequest final : public TransportRequest {
     }
     return length;
   }
+
+  int Status() override {
+    long status = 0;
+    if (!added_ ||
+        Curl<decltype(curl_easy_getinfo)>(gEasyGetinfo)(easy_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+      return 0;
+    }
+    return static_cast<int>(status);
+  }
+
+  TransferOutcome Outcome() override { return outcome_; }
 
   std::optional<Text> RawHeaders(int capacity) override {
     if (!headerComplete_ || headerOverflow_) return std::nullopt;
@@ -304,7 +355,10 @@ class CurlRequest final : public TransportRequest {
     if (line == "\r\n" || line == "\n") {
       request.headerComplete_ = true;
       const bool interim = request.headerBlock_.size() > 10 && request.headerBlock_.compare(8, 2, " 1") == 0;
-      if (request.endAtHeaders_ && !interim) return 0;
+      if (request.endAtHeaders_ && !interim) {
+        request.endedAtHeaders_ = true;
+        return 0;
+      }
     }
     return n;
   }
@@ -318,7 +372,12 @@ class CurlRequest final : public TransportRequest {
     }
     int queued = 0;
     while (CURLMsg* message = Curl<decltype(curl_multi_info_read)>(gMultiInfoRead)(multi_, &queued)) {
-      if (message->msg == CURLMSG_DONE) done_ = true;
+      if (message->msg != CURLMSG_DONE) continue;
+      done_ = true;
+      // Ending a hand-made HEAD at its header block is how that transfer is meant to end. curl
+      // takes a connection closed inside the header block for the end of the answer: it is not.
+      outcome_ = endedAtHeaders_ ? TransferOutcome::kComplete : OutcomeOf(message->data.result);
+      if (outcome_ == TransferOutcome::kComplete && !headerComplete_) outcome_ = TransferOutcome::kFailed;
     }
     if (running == 0) done_ = true;
     if (!done_ && pendingStart_ == pending_.size()) {
@@ -344,6 +403,8 @@ class CurlRequest final : public TransportRequest {
   bool headerComplete_ = false;
   bool headerOverflow_ = false;
   bool endAtHeaders_ = false;
+  bool endedAtHeaders_ = false;
+  TransferOutcome outcome_ = TransferOutcome::kNotSent;
 };
 
 class CurlConnection final : public TransportConnection {
@@ -420,6 +481,8 @@ void SetWebTimeoutsForTesting(std::int64_t connectMilliseconds, std::int64_t idl
   gConnectTimeoutMs = static_cast<long>(std::max<std::int64_t>(1, connectMilliseconds));
   gIdleTimeoutSeconds = static_cast<long>(std::max<std::int64_t>(1, (idleMilliseconds + 999) / 1000));
 }
+
+void SetLongestDeadlineForTesting(std::int64_t milliseconds) { gLongestDeadlineMs = std::max<std::int64_t>(0, milliseconds); }
 
 void SetExtraCaFileForTesting(const std::string& path) {
   std::lock_guard lock(gExtraCaMutex);

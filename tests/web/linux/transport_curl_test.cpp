@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -77,7 +78,7 @@ TEST(CurlTransport, ReadsOfAnySizeReassembleTheBody) {
     ASSERT_TRUE(connection);
     auto request = connection->OpenRequest("GET", row.path, "HTTP/1.1", kFlagReload | kFlagNoCookies);
     ASSERT_TRUE(request);
-    request->Send("Accept: */*", {});
+    request->Send("Accept: */*", {}, {});
     // A size that matches neither curl's pieces nor the server's.
     std::vector<std::uint8_t> buffer(1000);
     std::string received;
@@ -90,43 +91,51 @@ TEST(CurlTransport, ReadsOfAnySizeReassembleTheBody) {
     EXPECT_LE(largest, 1000);
     EXPECT_EQ(request->AnnouncedLength(), row.announced);
     EXPECT_TRUE(request->RawHeaders(5000).has_value());
+    EXPECT_EQ(request->Status(), 200);
+    EXPECT_EQ(request->Outcome(), TransferOutcome::kComplete);
   }
 }
 
-TEST(CurlTransport, BadAnswersGiveWhatArrivedAndNeverCrash) {
+// A body cut short is no body: a fragment of an answer must not pass for the whole of it.
+TEST(CurlTransport, BadAnswersFailWithoutABodyAndNeverCrash) {
   struct Row {
     const char* name;
     std::string answer;  // sent after the request head, then the connection closes
     std::string body;
     std::string headers;  // empty: the block is not captured
+    int status;
+    TransferOutcome outcome;
   };
   const std::string okHead = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";
   const std::string chunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   const Row rows[] = {
-      {"garbage instead of HTTP", "this is not HTTP at all\r\n\r\n<html>", "", ""},
-      {"nothing at all", "", "", ""},
-      {"closed inside the header block", "HTTP/1.1 200 OK\r\nContent-Len", "", ""},
-      {"closed in the middle of the body", okHead + "half", "half", okHead},
-      {"a chunk size that is not a number", chunkedHead + "5\r\nhello\r\nzz\r\nmore\r\n0\r\n\r\n", "hello", chunkedHead},
-      {"a chunk longer than what comes", chunkedHead + "FFFFFFFF\r\nabc", "abc", chunkedHead},
+      {"garbage instead of HTTP", "this is not HTTP at all\r\n\r\n<html>", "", "", 0, TransferOutcome::kFailed},
+      {"nothing at all", "", "", "", 0, TransferOutcome::kFailed},
+      {"closed inside the header block", "HTTP/1.1 200 OK\r\nContent-Len", "", "", 200, TransferOutcome::kFailed},
+      {"closed in the middle of the body", okHead + "half", "", okHead, 200, TransferOutcome::kFailed},
+      {"a chunk size that is not a number", chunkedHead + "5\r\nhello\r\nzz\r\nmore\r\n0\r\n\r\n", "",
+       chunkedHead, 200, TransferOutcome::kFailed},
+      {"a chunk longer than what comes", chunkedHead + "FFFFFFFF\r\nabc", "", chunkedHead, 200,
+       TransferOutcome::kFailed},
       {"an interim answer before the real one",
        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "ok",
-       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n"},
+       "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n", 200, TransferOutcome::kComplete},
+      {"an error status with a whole body is complete", "HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy", "busy",
+       "HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\n", 503, TransferOutcome::kComplete},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    RawServer server([&row](RawConnection& connection) {
-      connection.ReadHead();
-      connection.Send(row.answer);
-    });
+    RawServer server(testsupport::scripts::Answer(row.answer));
     const WebResponse response = WebRequest(server.Url("/bad"));
     EXPECT_EQ(AsString(response.body), row.body);
     EXPECT_EQ(response.responseHeaders, row.headers.empty() ? std::string(5000, ' ') : row.headers);
+    EXPECT_EQ(response.status, row.status);
+    EXPECT_EQ(response.outcome, row.outcome);
   }
 }
 
-TEST(CurlTransport, AVeryLargeBodyArrivesWhole) {
-  constexpr std::size_t kSize = 200u << 20;
+TEST(CurlTransport, ABodyAsLargeAsTheDefaultCapArrivesWhole) {
+  constexpr std::size_t kSize = kDefaultMaxBodyBytes;
   constexpr std::size_t kPiece = 64 << 10;
   const std::string piece = Pattern(kPiece);
   HttpServer server;
@@ -139,6 +148,7 @@ TEST(CurlTransport, AVeryLargeBodyArrivesWhole) {
   });
   const WebResponse response = WebRequest(server.Url("/huge"));
   ASSERT_EQ(response.body.size(), kSize);
+  EXPECT_EQ(response.outcome, TransferOutcome::kComplete);
   for (std::size_t at : {std::size_t{0}, kPiece - 1, kSize / 2 + 12345, kSize - 1}) {
     EXPECT_EQ(response.body[at], static_cast<std::uint8_t>(piece[at % kPiece])) << at;
   }
@@ -163,11 +173,10 @@ TEST_F(CurlTransportTimeoutTest, SilenceEndsTheCall) {
   struct Row {
     const char* name;
     std::string sent;
-    std::string body;
   };
   const Row rows[] = {
-      {"a server that never answers", "", ""},
-      {"a server that stops in the middle of the body", head + "part", "part"},
+      {"a server that never answers", ""},
+      {"a server that stops in the middle of the body", head + "part"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -179,8 +188,54 @@ TEST_F(CurlTransportTimeoutTest, SilenceEndsTheCall) {
     bool prompt = false;
     const WebResponse response = TimedRequest(server.Url("/quiet"), prompt);
     EXPECT_TRUE(prompt);
-    EXPECT_EQ(AsString(response.body), row.body);
+    EXPECT_TRUE(response.body.empty());
+    EXPECT_EQ(response.outcome, TransferOutcome::kTimedOut);
   }
+}
+
+// Time of one call in milliseconds.
+template <typename Call>
+std::int64_t MillisecondsOf(Call&& call) {
+  const auto start = std::chrono::steady_clock::now();
+  call();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A byte every 100 ms never looks stalled; only the deadline ends such a request. The stall
+// time-out is left at the program's own 30 s here, so that only the deadline can end the call.
+TEST(CurlTransportDeadline, EndsARequestThatNeverStalls) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+  struct Row {
+    const char* name;
+    RawServer::Script script;
+  };
+  const Row rows[] = {
+      {"a body that trickles", testsupport::scripts::Trickle(head, 100)},
+      {"a header block that trickles", testsupport::scripts::Trickle("HTTP/1.1 200 OK\r\nX-Slow: ", 100)},
+      {"a silent server", testsupport::scripts::Silent()},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RawServer server(row.script);
+    WebRequestOptions options;
+    options.timeoutMs = 700;
+    WebResponse response;
+    const std::int64_t elapsed = MillisecondsOf([&] { response = WebRequest(server.Url("/slow"), options); });
+    EXPECT_GE(elapsed, 600);
+    EXPECT_LT(elapsed, 2000);
+    EXPECT_EQ(response.outcome, TransferOutcome::kTimedOut);
+    EXPECT_TRUE(response.body.empty());
+  }
+}
+
+TEST(CurlTransportDeadline, CoversTheConnect) {
+  testsupport::StalledListener listener;
+  WebRequestOptions options;
+  options.timeoutMs = 500;
+  WebResponse response;
+  const std::int64_t elapsed = MillisecondsOf([&] { response = WebRequest(listener.Url("/"), options); });
+  EXPECT_LT(elapsed, 2000);
+  EXPECT_EQ(response.outcome, TransferOutcome::kTimedOut);
 }
 
 TEST_F(CurlTransportTimeoutTest, AConnectThatHangsEnds) {
@@ -189,6 +244,7 @@ TEST_F(CurlTransportTimeoutTest, AConnectThatHangsEnds) {
   const WebResponse response = TimedRequest(listener.Url("/"), prompt);
   EXPECT_TRUE(prompt);
   EXPECT_TRUE(response.body.empty());
+  EXPECT_EQ(response.outcome, TransferOutcome::kTimedOut);
   EXPECT_EQ(response.responseHeaders, std::string(5000, ' '));
 }
 
