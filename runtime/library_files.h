@@ -11,9 +11,10 @@ namespace kestrin {
 // Null when the file cannot be loaded or does not export the function.
 [[nodiscard]] void* FunctionFromLibraryFile(const Text& file, const char* function);
 
-// `function` from the first of the system's fixed list of libraries that exports it (on Windows
-// "Kernel32.dll", "Gdi32.dll", "User32.dll", "Advapi32.dll", "Mpr.dll", "Shell32.dll"; on Linux
-// the program with what it has loaded, then the C, maths and C++ libraries); null when none does.
+// `function` from the first of the system's fixed list of libraries that exports it, which stay
+// loaded (on Windows "Kernel32.dll", "Gdi32.dll", "User32.dll", "Advapi32.dll", "Mpr.dll",
+// "Shell32.dll"; on Linux the program with what it has loaded, then the C, maths and C++
+// libraries); null when none does.
 [[nodiscard]] void* FunctionFromSystemLibraries(const char* function);
 
 }  // namespace kestrin

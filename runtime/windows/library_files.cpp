@@ -39,9 +39,14 @@ void* FunctionFromLibraryFile(const Text& file, const char* function) {
   return TakeFunction(LoadQuietly(name, path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0), function);
 }
 
+// The system libraries stay loaded once loaded, whether or not they had the function: every
+// windowed program keeps them anyway, and unloading user32 or gdi32 is never worth its risk.
 void* FunctionFromSystemLibraries(const char* function) {
   for (const wchar_t* library : kSystemLibraries) {
-    if (void* address = TakeFunction(LoadQuietly(library, 0), function)) return address;
+    HMODULE module = ::GetModuleHandleW(library);
+    if (module == nullptr) module = LoadQuietly(library, 0);
+    if (module == nullptr) continue;
+    if (void* address = reinterpret_cast<void*>(::GetProcAddress(module, function))) return address;
   }
   return nullptr;
 }

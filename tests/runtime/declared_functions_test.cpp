@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <latch>
 #include <string>
 #include <thread>
 
 #include "runtime/run_directory.h"
 #include "tests/runtime/death_report.h"
+#include "tests/runtime/start_gate.h"
 #include "tests/runtime/library_cases.h"
 
 namespace kestrin {
@@ -58,9 +58,9 @@ TEST(ConcurrentDeclaredFunctionTest, TwoThreadsBindingOneEntryGetOneAddress) {
     const BindCase& c = round % 2 == 0 ? named : unnamed;
     DeclaredFunction entry{c.library, c.function};
     void* seen[2] = {nullptr, nullptr};
-    std::latch start(2);
+    StartGate start(2);
     auto bind = [&](int slot) {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       seen[slot] = BindDeclaredFunction(entry);
     };
     std::thread a(bind, 0);

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <latch>
 #include <new>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 #include "runtime/allocation.h"
 #include "runtime/text.h"
 #include "tests/runtime/death_report.h"
+#include "tests/runtime/start_gate.h"
 
 // A failed malloc must come back as null under the sanitizers too, so that the allocation
 // routines (and not the sanitizer) meet the failure.
@@ -89,13 +89,13 @@ TEST(RuntimeErrorDeathTest, AnInstalledHookShowsTheReport) {
 TEST(ConcurrentRuntimeErrorDeathTest, OnlyTheFirstOfTwoReportsIsShown) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   auto twoFailures = [] {
-    std::latch start(2);
+    StartGate start(2);
     std::thread a([&] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       ReportRuntimeError(0, "A");
     });
     std::thread b([&] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       ReportRuntimeError(0, "B");
     });
     a.join();
