@@ -1,7 +1,7 @@
 // The transport on WinINet, bound from "wininet.dll" through the table of declared library
 // functions. WinINet has no deadline of its own. Each call gets at most the time left as its
-// time-outs, and the deadline is checked between reads; on Windows a watch thread also closes the
-// request handle when it passes, which ends a call that ignores its time-out (a connect may).
+// time-outs, and the deadline is checked between reads; on Windows a timer also closes the request
+// handle when it passes, which ends a call that ignores its time-out (a connect may).
 // Wine's calls run on after their handle is closed: there the time-outs are what ends them.
 #include "runtime/windows/windows_api.h"
 
@@ -12,11 +12,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <condition_variable>
 #include <fstream>
 #include <iterator>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "runtime/declared_functions.h"
@@ -119,6 +117,11 @@ class WinInetRequest final : public TransportRequest {
     // A server that sends a byte now and then is never idle long enough for a time-out.
     if (DeadlinePassed()) {
       Finish(TransferOutcome::kTimedOut);
+      return 0;
+    }
+    // All that was announced has come: asking for more would wait on a connection kept open.
+    if (announced_ >= 0 && received_ >= announced_ && method_ != "HEAD") {
+      Finish(TransferOutcome::kComplete);
       return 0;
     }
     CapTimeouts();
@@ -233,23 +236,26 @@ class WinInetRequest final : public TransportRequest {
     }
     if (deadlineMs <= 0) return;
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-    watch_ = std::thread([this, deadlineMs] {
-      std::unique_lock lock(watchLock_);
-      if (watchWake_.wait_for(lock, std::chrono::milliseconds(deadlineMs), [this] { return watchStop_; })) return;
-      std::lock_guard handleLock(handleLock_);
-      deadlinePassed_ = true;
-      handleClosed_ = true;
-      CloseInternetHandle(request_);
-    });
+    // A timer of the system's pool: no thread of its own for every request.
+    const DWORD due = static_cast<DWORD>(std::min<std::int64_t>(deadlineMs, 0x7FFFFFFF));
+    if (!::CreateTimerQueueTimer(&watch_, nullptr, &DeadlinePassedNow, this, due, 0, WT_EXECUTEONLYONCE)) {
+      watch_ = nullptr;
+    }
   }
 
+  static void CALLBACK DeadlinePassedNow(void* self, BOOLEAN) {
+    auto& request = *static_cast<WinInetRequest*>(self);
+    std::lock_guard lock(request.handleLock_);
+    request.deadlinePassed_ = true;
+    request.handleClosed_ = true;
+    CloseInternetHandle(request.request_);
+  }
+
+  // Waits for a timer callback that is running; none starts afterwards.
   void StopWatch() {
-    {
-      std::lock_guard lock(watchLock_);
-      watchStop_ = true;
-    }
-    watchWake_.notify_all();
-    if (watch_.joinable()) watch_.join();
+    if (watch_ == nullptr) return;
+    ::DeleteTimerQueueTimer(nullptr, watch_, INVALID_HANDLE_VALUE);
+    watch_ = nullptr;
   }
 
   HINTERNET request_;
@@ -263,10 +269,7 @@ class WinInetRequest final : public TransportRequest {
   TransferOutcome outcome_ = TransferOutcome::kNotSent;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 
-  std::thread watch_;
-  std::mutex watchLock_;
-  std::condition_variable watchWake_;
-  bool watchStop_ = false;
+  HANDLE watch_ = nullptr;
   std::mutex handleLock_;
   bool handleClosed_ = false;
   std::atomic<bool> deadlinePassed_{false};
