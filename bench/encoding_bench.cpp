@@ -31,7 +31,7 @@ std::string DirectIcu(const std::string& utf8) {
   return out;
 }
 
-// Seconds on the monotonic clock (<chrono> cannot be included: one of its literals has no GBK form).
+// Seconds on the monotonic clock.
 double Now() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

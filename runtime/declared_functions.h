@@ -8,15 +8,15 @@
 namespace kestrin {
 
 struct DeclaredFunction {
-  const char* library;   // file name, or nullptr/"" to search the libraries already loaded
+  const char* library;   // file name, or nullptr/"" to search the fixed list of system libraries
   const char* function;  // exported symbol name
   std::atomic<void*> address{nullptr};
   std::once_flag bound{};
 };
 
 // The entry's address, binding it on first use: a named library is looked for in the program's
-// directory first, then through the system's search; an unnamed entry among the loaded
-// libraries, then in a fixed list. A function that cannot be found is a fatal runtime error.
+// directory first, then through the system's search; an unnamed entry in the system's fixed list
+// of libraries (runtime/library_files.h). A function that cannot be found is a fatal runtime error.
 // Safe when two threads make the first call together.
 void* BindDeclaredFunction(DeclaredFunction& entry);
 

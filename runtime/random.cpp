@@ -1,9 +1,8 @@
 #include "runtime/random.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -48,11 +47,9 @@ int RandomInRange(std::optional<int> low, std::optional<int> high) {
 }
 
 unsigned TickCount() {
-  // <chrono> cannot be compiled with a GBK execution character set (its "µs" suffix).
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<unsigned>(ms);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  return static_cast<unsigned>(static_cast<std::uint64_t>(ms.count()));
 }
 
 }  // namespace kestrin

@@ -1,6 +1,8 @@
 // Fatal error reporting: one message box captioned "错误", then exit code -1.
 #pragma once
 
+#include <cstddef>
+
 #include "runtime/text.h"
 
 namespace kestrin {
@@ -19,7 +21,14 @@ namespace kestrin {
 using ErrorBoxHook = void (*)(const Text& text);
 void SetErrorBoxHook(ErrorBoxHook hook);
 
-// Makes memory exhaustion a runtime error ("分配 %d 字节内存失败!").
+// Makes memory exhaustion a runtime error ("分配 %d 字节内存失败!"); see runtime/allocation.h.
 void InstallOutOfMemoryReport();
+
+// For the allocation functions: keeps back room for the box of an out-of-memory report.
+void KeepOutOfMemoryReserve();
+// For the allocation functions: reports that `size` bytes could not be had, building the report
+// without memory. When a box is installed it is shown from the reserve; when that fails too,
+// or there is no box, the report goes to standard error. Exits with -1.
+[[noreturn]] void ReportOutOfMemory(std::size_t size);
 
 }  // namespace kestrin

@@ -1,15 +1,11 @@
 #include "runtime/settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "runtime/settings_file.h"
 
 namespace kestrin {
 namespace {
@@ -18,7 +14,6 @@ constexpr std::size_t kMostValueBytes = 10239;
 
 // Writers in one process take turns, so that two read-modify-write rounds cannot lose an update.
 std::mutex g_writeLock;
-std::atomic<unsigned> g_temporaryCounter{0};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -123,71 +118,6 @@ std::string_view StripQuotes(std::string_view value) {
   return value;
 }
 
-enum class FileState { kRead, kMissing, kFailed };
-
-FileState ReadWholeFile(const std::string& path, std::string& content) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FileState::kMissing : FileState::kFailed;
-  content.clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return FileState::kFailed;
-    }
-    content.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return FileState::kRead;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Writes the new content beside the file and renames it over the old one, so that a failure at
-// any point leaves the old file whole.
-bool ReplaceFile(const std::string& path, std::string_view content) {
-  struct stat old {};
-  const bool hadOld = ::stat(path.c_str(), &old) == 0;
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(g_temporaryCounter++);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  if (hadOld) (void)::fchmod(fd, old.st_mode & 07777);
-  bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  int directory = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (directory >= 0) {
-    (void)::fsync(directory);
-    ::close(directory);
-  }
-  return true;
-}
-
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 }  // namespace
@@ -200,9 +130,9 @@ Text ReadSetting(const Text& file, const Text& section, const Text& key, const T
     return Text();
   }
 
-  std::string content;
-  if (ReadWholeFile(std::string(fileName), content) != FileState::kRead) return fallback;
-  const std::vector<Line> lines = ParseProfile(content);
+  const FileContent profile = ReadWholeFile(std::string(fileName));
+  if (profile.state != FileState::kRead) return fallback;
+  const std::vector<Line> lines = ParseProfile(profile.bytes);
   const std::size_t header = FindSection(lines, sectionName);
   if (header == lines.size()) return fallback;
   const std::size_t at = FindKey(lines, header, keyName);
@@ -218,10 +148,9 @@ bool WriteSetting(const Text& file, const Text& section, std::optional<Text> key
   if (HasLineBreak(section) || (key && HasLineBreak(*key)) || (value && HasLineBreak(*value))) return false;
 
   std::lock_guard lock(g_writeLock);
-  std::string content;
-  const FileState state = ReadWholeFile(file, content);
-  if (state == FileState::kFailed) return false;
-  const std::vector<Line> lines = ParseProfile(content);
+  const FileContent old = ReadWholeFile(file);
+  if (old.state == FileState::kFailed) return false;
+  const std::vector<Line> lines = ParseProfile(old.bytes);
   const std::string_view sectionName = Trim(section);
 
   std::vector<std::string> kept;
@@ -278,7 +207,7 @@ bool WriteSetting(const Text& file, const Text& section, std::optional<Text> key
     output += line;
     output += "\r\n";
   }
-  return ReplaceFile(file, output);
+  return ReplaceFileContent(file, output);
 }
 
 }  // namespace kestrin

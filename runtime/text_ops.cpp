@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/byte_search.h"
+
 namespace kestrin {
 namespace {
 
@@ -68,7 +70,8 @@ constexpr AnchorCosts kAnchorCosts = MakeAnchorCosts();
 // memchr on the sought byte least likely to occur (both cases of it when case is ignored) and
 // are then checked against the unit boundary. The checks look back only as far as the last known
 // unit start, so the boundary work stays linear in the text however the candidates fall. When the
-// chosen byte keeps turning up without a match, an exact search hands over to memmem.
+// chosen byte keeps turning up without a match, an exact search hands over to the
+// platform's byte search.
 class UnitSearch {
  public:
   UnitSearch(std::string_view text, std::string_view sought, bool ignoreCase)
@@ -111,7 +114,7 @@ class UnitSearch {
 
  private:
   static constexpr std::size_t kMissesToTrust = 64;
-  static constexpr std::size_t kMissSpacing = 32;  // bytes per false candidate below which memmem wins
+  static constexpr std::size_t kMissSpacing = 32;  // bytes per false candidate below which the byte search wins
 
   static constexpr std::size_t kFirstWindow = 256;
 
@@ -180,9 +183,9 @@ class UnitSearch {
 
   std::size_t NextByMemmem(std::size_t pos) {
     while (text_.size() - pos >= sought_.size()) {
-      const void* hit = memmem(text_.data() + pos, text_.size() - pos, sought_.data(), sought_.size());
+      const char* hit = FindBytes(text_.data() + pos, text_.size() - pos, sought_.data(), sought_.size());
       if (hit == nullptr) return kNone;
-      const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+      const std::size_t q = static_cast<std::size_t>(hit - text_.data());
       if (AtUnitStart(q)) return q;
       pos = q + 1;
     }

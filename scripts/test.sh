@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds with ASan+UBSan and runs every test; fuzzes every fuzz target for a short,
-# fixed time; then runs the threaded tests under TSan.
+# fixed time; then runs the threaded tests under TSan; then builds the core for Windows and runs
+# its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -25,3 +26,15 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=th
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:suppressions=$PWD/scripts/tsan.supp} \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 -R 'Concurrent|^Cli'
+
+# The core for Windows, cross-built and run under a Wine of its own (scripts/wine.sh).
+windows_start=$SECONDS
+cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Debug \
+  -DKESTRIN_BUILD_UI=OFF
+cmake --build build/windows -j "$jobs"
+. scripts/wine.sh
+trap wine_stop EXIT
+wine_start
+ctest --test-dir build/windows --output-on-failure -j "$jobs" --timeout 300
+wine_stop
+echo "Windows build and tests under Wine: $((SECONDS - windows_start)) s"

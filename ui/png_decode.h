@@ -1,4 +1,5 @@
-// Decoding the built-in PNG pictures with libpng.
+// Decoding the built-in PNG pictures: libpng (ui/png_decode.cpp) on Linux, the Windows Imaging
+// Component (ui/windows/png_decode.cpp) on Windows.
 #pragma once
 
 #include <cstdint>

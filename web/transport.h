@@ -92,18 +92,19 @@ class Transport {
                                                                       const Text& proxyText) = 0;
 };
 
-// The platform's transport: libcurl here. Thread-safe; requests on different threads are
-// independent apart from the process-wide cookie store.
+// The platform's transport: libcurl on Linux (web/linux/), WinINet on Windows (web/windows/).
+// Thread-safe; requests on different threads are independent apart from the process-wide cookie
+// store.
 [[nodiscard]] Transport& DefaultTransport();
 
 // The proxy of a proxy list that serves `scheme` ("http" or "https"): its "scheme=" entry, else
-// the first entry without a scheme; empty when none applies.
+// the first entry without a scheme; empty when none applies. The libcurl backend's reading of the
+// list; WinINet reads it itself.
 [[nodiscard]] Text ProxyForScheme(const Text& proxyText, std::string_view scheme);
 
 // Tests only: the connect time-out and how long a transfer may receive nothing before it ends
-// (rounded up to whole seconds), in milliseconds. The program keeps 60 s and 30 s; each request's
-// overall deadline (RequestLimits) bounds both.
-// (<chrono> cannot be compiled for GBK literals: it spells "µs" in a literal.)
+// (rounded up to whole seconds by libcurl), in milliseconds. The program keeps 60 s and 30 s;
+// each request's overall deadline (RequestLimits) bounds both.
 void SetWebTimeoutsForTesting(std::int64_t connectMilliseconds, std::int64_t idleMilliseconds);
 // Tests only: every request's deadline shortened to at most this many milliseconds, so that a
 // test of a caller's own limit need not wait for it; 0 drops the bound.

@@ -1,8 +1,8 @@
 #include "runtime/random.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <optional>
 #include <set>
@@ -75,7 +75,7 @@ TEST(RandomTest, ResultsStayInsideTheirRange) {
 
 TEST(RandomTest, TickCountCountsMilliseconds) {
   const unsigned before = TickCount();
-  ::usleep(60000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
   const unsigned elapsed = TickCount() - before;
   EXPECT_GE(elapsed, 59u);
   EXPECT_LT(elapsed, 5000u);

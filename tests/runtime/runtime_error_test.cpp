@@ -2,16 +2,18 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
-#include <latch>
 #include <new>
 #include <string>
 #include <thread>
 
+#include "runtime/allocation.h"
 #include "runtime/text.h"
+#include "tests/runtime/death_report.h"
+#include "tests/runtime/start_gate.h"
 
 // A failed malloc must come back as null under the sanitizers too, so that the allocation
 // routines (and not the sanitizer) meet the failure.
@@ -51,13 +53,23 @@ TEST(RuntimeErrorDeathTest, ReportsOnStandardErrorAndExitsMinusOne) {
        u8"错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n"},
   };
   for (const ReportCase& c : cases) {
-    EXPECT_EXIT(c.fail(), testing::ExitedWithCode(255), testing::EndsWith(Utf8(c.stderrText))) << c.name;
+    EXPECT_EXIT(c.fail(), testing::ExitedWithCode(kRuntimeErrorExitCode),
+                testing::EndsWith(AsDeathTestReads(Utf8(c.stderrText))))
+        << c.name;
   }
+}
+
+// The report's own bytes, which a death test on Windows reads with its CR LF made LF.
+TEST(RuntimeErrorTest, TheReportTextEndsItsLinesInCrLf) {
+  EXPECT_EQ(RuntimeErrorText(0, "M"), "运行时出错!\r\n\r\n错误信息：M\r\n");
+  EXPECT_EQ(RuntimeErrorText(1, "M"), "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：M\r\n");
+  EXPECT_EQ(RuntimeErrorText(7, ""), "运行时出错!\r\n\r\n错误代码：7\r\n\r\n");
 }
 
 void HookThatWritesMarker(const Text& text) {
   const std::string line = text == RuntimeErrorText(0, "boom") ? "hook saw the report\n" : "hook saw other text\n";
-  (void)!::write(STDERR_FILENO, line.data(), line.size());
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void HookThatFailsAgain(const Text&) { ReportRuntimeError(1); }
@@ -69,28 +81,28 @@ TEST(RuntimeErrorDeathTest, AnInstalledHookShowsTheReport) {
     SetErrorBoxHook(hook);
     ReportRuntimeError(0, "boom");
   };
-  EXPECT_EXIT(reportThrough(HookThatWritesMarker), testing::ExitedWithCode(255),
+  EXPECT_EXIT(reportThrough(HookThatWritesMarker), testing::ExitedWithCode(kRuntimeErrorExitCode),
               testing::AllOf(HasSubstr("hook saw the report"), testing::Not(HasSubstr(Utf8(u8"运行时出错!")))));
-  EXPECT_EXIT(reportThrough(HookThatFailsAgain), testing::ExitedWithCode(255), "");
+  EXPECT_EXIT(reportThrough(HookThatFailsAgain), testing::ExitedWithCode(kRuntimeErrorExitCode), "");
 }
 
 TEST(ConcurrentRuntimeErrorDeathTest, OnlyTheFirstOfTwoReportsIsShown) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   auto twoFailures = [] {
-    std::latch start(2);
+    StartGate start(2);
     std::thread a([&] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       ReportRuntimeError(0, "A");
     });
     std::thread b([&] {
-      start.arrive_and_wait();
+      start.ArriveAndWait();
       ReportRuntimeError(0, "B");
     });
     a.join();
     b.join();
   };
   for (int round = 0; round < 5; ++round) {
-    EXPECT_EXIT(twoFailures(), testing::ExitedWithCode(255), testing::Truly([](const std::string& err) {
+    EXPECT_EXIT(twoFailures(), testing::ExitedWithCode(kRuntimeErrorExitCode), testing::Truly([](const std::string& err) {
                   const std::string banner = Utf8(u8"运行时出错!");
                   const std::size_t first = err.find(banner);
                   return first != std::string::npos && err.find(banner, first + 1) == std::string::npos;
@@ -116,7 +128,8 @@ volatile std::size_t g_hugeRequest = SIZE_MAX / 4;
 TEST(RuntimeErrorDeathTest, ExhaustedMemoryReportsTheRequestedSize) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::size_t huge = g_hugeRequest;
-  const std::string expected = Utf8(u8"错误信息：分配 ") + std::to_string(huge) + Utf8(u8" 字节内存失败!\r\n");
+  const std::string expected =
+      AsDeathTestReads(Utf8(u8"错误信息：分配 ") + std::to_string(huge) + Utf8(u8" 字节内存失败!\r\n"));
   for (const AllocationCase& c : kAllocationCases) {
     EXPECT_EXIT(
         {
@@ -125,8 +138,33 @@ TEST(RuntimeErrorDeathTest, ExhaustedMemoryReportsTheRequestedSize) {
           std::fprintf(stderr, "returned %p\n", block);
           std::_Exit(0);
         },
-        testing::ExitedWithCode(255), HasSubstr(expected))
+        testing::ExitedWithCode(kRuntimeErrorExitCode), HasSubstr(expected))
         << c.name;
+  }
+}
+
+// When every allocation fails, the report is still made, without memory, and the process ends
+// with -1; it once built its text with strings and recursed until the stack overflowed.
+void ShowBoxCopy(const Text& text) {
+  const Text copy = text + " (shown)";
+  std::fputs(copy.c_str(), stderr);
+}
+
+TEST(RuntimeErrorDeathTest, TheReportNeedsNoMemoryWhenNoneIsLeft) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string expected = AsDeathTestReads(Utf8(u8"运行时出错!\r\n\r\n错误信息：分配 24 字节内存失败!\r\n"));
+  for (ErrorBoxHook box : {ErrorBoxHook{nullptr}, ErrorBoxHook{&ShowBoxCopy}}) {
+    EXPECT_EXIT(
+        {
+          SetErrorBoxHook(box);
+          InstallOutOfMemoryReport();
+          FailEveryAllocationForTesting();
+          void* block = ::operator new(24);
+          std::fprintf(stderr, "returned %p\n", block);
+          std::_Exit(0);
+        },
+        testing::ExitedWithCode(kRuntimeErrorExitCode), testing::EndsWith(expected))
+        << (box == nullptr ? "no box" : "a box that needs memory");
   }
 }
 

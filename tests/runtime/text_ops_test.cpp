@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/runtime/death_report.h"
+
 namespace kestrin {
 namespace {
 
@@ -368,8 +370,8 @@ TEST(SplitTextDeathTest, IndexOutsideTheArrayIsFatal) {
   EXPECT_EQ(parts.At(2), "b");
   // The report reaches standard error as UTF-8 when no message box is installed.
   auto report = [](const char8_t* utf8) { return reinterpret_cast<const char*>(utf8); };
-  EXPECT_EXIT((void)parts.At(0), testing::ExitedWithCode(255), report(u8"错误代码：4"));
-  EXPECT_EXIT((void)parts.At(3), testing::ExitedWithCode(255), report(u8"错误代码：1"));
+  EXPECT_EXIT((void)parts.At(0), testing::ExitedWithCode(kRuntimeErrorExitCode), report(u8"错误代码：4"));
+  EXPECT_EXIT((void)parts.At(3), testing::ExitedWithCode(kRuntimeErrorExitCode), report(u8"错误代码：1"));
 }
 
 struct TrimCase {

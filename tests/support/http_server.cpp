@@ -19,7 +19,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/support/socket_wait.h"
+#include "tests/support/sockets.h"
 #include "tests/support/tls_certificate.h"
 
 namespace kestrin::testsupport {
@@ -55,9 +55,9 @@ class RecordingStream final : public httplib::Stream {
 
   bool is_readable() const override {
     return start_ < buffer_.size() || (ssl_ != nullptr && SSL_pending(ssl_) > 0) ||
-           WaitForSocket(fd_, POLLIN, kReadTimeoutMs, stopping_);
+           WaitForSocket(fd_, false, kReadTimeoutMs, stopping_);
   }
-  bool is_writable() const override { return WaitForSocket(fd_, POLLOUT, kReadTimeoutMs, stopping_); }
+  bool is_writable() const override { return WaitForSocket(fd_, true, kReadTimeoutMs, stopping_); }
 
   ssize_t read(char* ptr, std::size_t size) override {
     if (start_ == buffer_.size() && !Fill(kReadTimeoutMs)) return -1;
@@ -149,7 +149,7 @@ class RecordingStream final : public httplib::Stream {
     }
     char chunk[16 * 1024];
     for (;;) {
-      if (!(ssl_ != nullptr && SSL_pending(ssl_) > 0) && !WaitForSocket(fd_, POLLIN, timeoutMs, stopping_)) return false;
+      if (!(ssl_ != nullptr && SSL_pending(ssl_) > 0) && !WaitForSocket(fd_, false, timeoutMs, stopping_)) return false;
       const int n = ssl_ != nullptr ? SSL_read(ssl_, chunk, sizeof chunk)
                                     : static_cast<int>(recv(fd_, chunk, sizeof chunk, 0));
       if (n > 0) {

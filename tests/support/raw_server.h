@@ -17,11 +17,13 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/sockets.h"
+
 namespace kestrin::testsupport {
 
 class RawConnection {
  public:
-  RawConnection(int fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
+  RawConnection(Socket socket, const std::atomic<bool>& stopping) : socket_(socket), stopping_(stopping) {}
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
 
@@ -37,7 +39,7 @@ class RawConnection {
   [[nodiscard]] bool Stopping() const { return stopping_; }
 
  private:
-  int fd_;
+  Socket socket_;
   const std::atomic<bool>& stopping_;
 };
 
@@ -88,8 +90,8 @@ class StalledListener {
   [[nodiscard]] std::string Url(std::string_view path) const;
 
  private:
-  int listener_ = -1;
-  int filler_ = -1;
+  Socket listener_ = kNoSocket;
+  Socket filler_ = kNoSocket;
   int port_ = -1;
 };
 

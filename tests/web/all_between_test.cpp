@@ -97,8 +97,7 @@ TEST(AllTextsBetween, LetsWindowEventsThroughOncePerRound) {
 }
 
 // Runs the search on a thread of its own; a search that never ends fails the test program
-// instead of hanging it. (<chrono> itself cannot be included: one of its literals has no GBK
-// form; <future> brings the durations.)
+// instead of hanging it.
 Pieces SearchWithWatchdog(const BetweenCase& c) {
   std::packaged_task<TextArray()> task([&c] { return AllTextsBetween(c.text, c.left, c.right, c.options); });
   std::future<TextArray> result = task.get_future();

@@ -7,6 +7,9 @@
 #include <string>
 
 namespace kestrin {
+
+const char kPathSeparator = '/';
+
 namespace {
 
 // The full path of the program file, or nothing when the system will not say.

@@ -1,0 +1,37 @@
+#include <dlfcn.h>
+
+#include "runtime/library_files.h"
+
+namespace kestrin {
+namespace {
+
+// Where an entry without a library is looked for once the loaded libraries lack it: the
+// system libraries that stand where the Windows program had its kernel, graphics and shell DLLs.
+constexpr const char* kSystemLibraries[] = {
+    "libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "libstdc++.so.6",
+};
+
+// The symbol from an open library; a library without it is released again.
+void* TakeSymbol(void* library, const char* function) {
+  if (library == nullptr) return nullptr;
+  dlerror();
+  void* address = dlsym(library, function);
+  if (address == nullptr) dlclose(library);
+  return address;
+}
+
+}  // namespace
+
+void* FunctionFromLibraryFile(const Text& file, const char* function) {
+  return TakeSymbol(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL), function);
+}
+
+void* FunctionFromSystemLibraries(const char* function) {
+  if (void* address = TakeSymbol(dlopen(nullptr, RTLD_NOW), function)) return address;
+  for (const char* library : kSystemLibraries) {
+    if (void* address = TakeSymbol(dlopen(library, RTLD_NOW | RTLD_LOCAL), function)) return address;
+  }
+  return nullptr;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,86 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "tests/support/sockets.h"
+
+namespace kestrin::testsupport {
+namespace {
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+Socket ListenOnLoopback(int backlog, int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kNoSocket;
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    return kNoSocket;
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+Socket AcceptConnection(Socket listener) {
+  const int fd = accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  return fd < 0 ? kNoSocket : fd;
+}
+
+Socket StartConnecting(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return kNoSocket;
+  const sockaddr_in address = Loopback(port);
+  connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  return fd;
+}
+
+long ReceiveSome(Socket socket, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = recv(static_cast<int>(socket), buffer, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+long SendSome(Socket socket, const char* bytes, std::size_t size) {
+  for (;;) {
+    const ssize_t n = send(static_cast<int>(socket), bytes, size, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+void ShutDownSocket(Socket socket) { shutdown(static_cast<int>(socket), SHUT_RDWR); }
+
+void CloseSocket(Socket socket) {
+  if (socket != kNoSocket) close(static_cast<int>(socket));
+}
+
+bool WaitForSocket(Socket socket, bool writable, int timeoutMs, const std::atomic<bool>& stopping) {
+  for (int waited = 0; waited < timeoutMs && !stopping; waited += 50) {
+    pollfd entry{static_cast<int>(socket), static_cast<short>(writable ? POLLOUT : POLLIN), 0};
+    const int ready = poll(&entry, 1, 50);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+  return false;
+}
+
+}  // namespace kestrin::testsupport
