@@ -151,14 +151,8 @@ std::string StalledListener::Url(std::string_view path) const {
 }
 
 int UnusedPort() {
-<<<<<<< HEAD
   int port = 0;
-  const int fd = ListenOnLoopback(1, port);
-  if (fd >= 0) close(fd);
-=======
-  int port = -1;
   CloseSocket(ListenOnLoopback(1, port));
->>>>>>> issue-10a
   return port;
 }
 

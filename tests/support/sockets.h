@@ -11,7 +11,8 @@ namespace kestrin::testsupport {
 using Socket = std::intptr_t;
 inline constexpr Socket kNoSocket = -1;
 
-// A socket listening on 127.0.0.1 and a free port, which goes to `port`; kNoSocket on failure.
+// A socket listening on 127.0.0.1 at `port`, or at a free port when `port` is 0 or less; the port
+// taken goes back to `port`. kNoSocket on failure.
 [[nodiscard]] Socket ListenOnLoopback(int backlog, int& port);
 // The next connection waiting on `listener`; kNoSocket when none could be taken.
 [[nodiscard]] Socket AcceptConnection(Socket listener);

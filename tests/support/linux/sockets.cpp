@@ -27,7 +27,7 @@ Socket ListenOnLoopback(int backlog, int& port) {
   if (fd < 0) return kNoSocket;
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = Loopback(port > 0 ? port : 0);
   socklen_t length = sizeof address;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {

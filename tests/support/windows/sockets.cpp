@@ -34,7 +34,7 @@ Socket ListenOnLoopback(int backlog, int& port) {
   // Windows would let a second listener share the port: never.
   const BOOL on = TRUE;
   setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
-  sockaddr_in address = Loopback(0);
+  sockaddr_in address = Loopback(port > 0 ? port : 0);
   int length = sizeof address;
   if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, backlog) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
