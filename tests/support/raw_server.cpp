@@ -37,6 +37,37 @@ bool RawConnection::Send(std::string_view bytes) {
   return true;
 }
 
+void RawConnection::RelayWith(Socket upstream, std::string_view early) {
+  const auto pass = [this](Socket from, Socket to) {
+    char chunk[16 * 1024];
+    while (WaitForSocket(from, false, 30'000, stopping_)) {
+      const long n = ReceiveSome(from, chunk, sizeof chunk);
+      if (n <= 0) break;
+      for (long sent = 0; sent < n;) {
+        const long more = SendSome(to, chunk + sent, static_cast<std::size_t>(n - sent));
+        if (more <= 0) return;
+        sent += more;
+      }
+    }
+  };
+  bool ok = true;
+  if (!early.empty()) ok = RawConnection(upstream, stopping_).Send(early);
+  if (ok) {
+    // One direction on a thread of its own; when either ends, both sockets are shut so that
+    // the other ends too.
+    std::thread back([&] {
+      pass(upstream, socket_);
+      ShutDownSocket(socket_);
+      ShutDownSocket(upstream);
+    });
+    pass(socket_, upstream);
+    ShutDownSocket(socket_);
+    ShutDownSocket(upstream);
+    back.join();
+  }
+  CloseSocket(upstream);
+}
+
 void RawConnection::WaitUntilStopped() const {
   while (!stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
