@@ -12,11 +12,22 @@ namespace kestrin::testsupport {
 
 std::string RawConnection::ReadHead(int timeoutMs) {
   std::string head;
-  char byte = 0;
-  // Byte by byte, so that nothing after the empty line is taken from the script.
+  char chunk[4096];
+  // What has arrived is looked at first and only the head is taken, so that nothing after the
+  // empty line is taken from the script. (Byte by byte it took milliseconds per head under Wine.)
   while (!head.ends_with("\r\n\r\n") && WaitForSocket(socket_, false, timeoutMs, stopping_)) {
-    if (ReceiveSome(socket_, &byte, 1) != 1) break;
-    head += byte;
+    const long seen = PeekSome(socket_, chunk, sizeof chunk);
+    if (seen <= 0) break;
+    const std::size_t before = head.size();
+    head.append(chunk, static_cast<std::size_t>(seen));
+    const std::size_t end = head.find("\r\n\r\n", before < 3 ? 0 : before - 3);
+    const std::size_t wanted = (end == std::string::npos ? head.size() : end + 4) - before;
+    head.resize(before);
+    while (head.size() - before < wanted) {
+      const long n = ReceiveSome(socket_, chunk, wanted - (head.size() - before));
+      if (n <= 0) return head;
+      head.append(chunk, static_cast<std::size_t>(n));
+    }
   }
   return head;
 }

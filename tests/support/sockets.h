@@ -23,6 +23,8 @@ inline constexpr Socket kNoSocket = -1;
 // Bytes received (0 when the peer closed, -1 on error) and sent (-1 on error); never a signal.
 [[nodiscard]] long ReceiveSome(Socket socket, char* buffer, std::size_t size);
 [[nodiscard]] long SendSome(Socket socket, const char* bytes, std::size_t size);
+// ReceiveSome that leaves the bytes waiting, for the next receive to take.
+[[nodiscard]] long PeekSome(Socket socket, char* buffer, std::size_t size);
 // Ends both directions, so that the peer sees the close at once.
 void ShutDownSocket(Socket socket);
 void CloseSocket(Socket socket);

@@ -257,8 +257,8 @@ class WinInetRequest final : public TransportRequest {
     target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     target.host = host;
     target.port = parts.nPort;
-    target.object = Text(path.data()) + extra.data();
-    if (target.object.empty() || target.object[0] != '/') target.object.insert(0, "/");
+    target.object = path[0] == '/' ? Text(path.data()) : Text("/") + path.data();
+    target.object += extra.data();
     return target;
   }
 

@@ -74,6 +74,14 @@ long ReceiveSome(Socket socket, char* buffer, std::size_t size) {
   }
 }
 
+long PeekSome(Socket socket, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = recv(static_cast<int>(socket), buffer, size, MSG_PEEK);
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
 long SendSome(Socket socket, const char* bytes, std::size_t size) {
   for (;;) {
     const ssize_t n = send(static_cast<int>(socket), bytes, size, MSG_NOSIGNAL);

@@ -81,6 +81,10 @@ long ReceiveSome(Socket socket, char* buffer, std::size_t size) {
   return recv(Native(socket), buffer, static_cast<int>(size), 0);
 }
 
+long PeekSome(Socket socket, char* buffer, std::size_t size) {
+  return recv(Native(socket), buffer, static_cast<int>(size), MSG_PEEK);
+}
+
 long SendSome(Socket socket, const char* bytes, std::size_t size) {
   return send(Native(socket), bytes, static_cast<int>(size), 0);
 }
