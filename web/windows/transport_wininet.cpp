@@ -279,6 +279,7 @@ class WinInetRequest final : public TransportRequest {
       CloseInternetHandle(redirectConnection_);
       redirectConnection_ = connection;
       request_ = request;
+      timeoutsHandle_ = nullptr;
       handleClosed_ = request == nullptr;
       // The deadline's timer has fired for the request before: this one closes here.
       if (deadlinePassed_ && request != nullptr) {
@@ -344,18 +345,25 @@ class WinInetRequest final : public TransportRequest {
 
   [[nodiscard]] bool DeadlinePassed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
 
-  // The request's time-outs, none longer than the time left.
+  // The request's time-outs, none longer than the time left. They are set on a new handle and
+  // again only when the time left cuts them shorter: the calls cost, and most reads change nothing.
   void CapTimeouts() {
     std::int64_t left = INT64_MAX;
     if (deadline_) {
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
       left = std::max<std::int64_t>(1, ms.count());
     }
+    const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
+    const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
     std::lock_guard lock(handleLock_);
     if (handleClosed_) return;
-    SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, std::min(gConnectTimeoutMs.load(), left));
-    SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, std::min(gIdleTimeoutMs.load(), left));
-    SetTimeout(request_, INTERNET_OPTION_RECEIVE_TIMEOUT, std::min(gIdleTimeoutMs.load(), left));
+    if (timeoutsHandle_ == request_ && connect >= timeoutsConnectMs_ && idle >= timeoutsIdleMs_) return;
+    SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, connect);
+    SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, idle);
+    SetTimeout(request_, INTERNET_OPTION_RECEIVE_TIMEOUT, idle);
+    timeoutsHandle_ = request_;
+    timeoutsConnectMs_ = connect;
+    timeoutsIdleMs_ = idle;
   }
 
   void StartWatch(std::int64_t deadlineMs) {
@@ -400,6 +408,10 @@ class WinInetRequest final : public TransportRequest {
   std::int64_t received_ = 0;
   TransferOutcome outcome_ = TransferOutcome::kNotSent;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+
+  HINTERNET timeoutsHandle_ = nullptr;  // the handle whose time-outs were set, and to what
+  std::int64_t timeoutsConnectMs_ = 0;
+  std::int64_t timeoutsIdleMs_ = 0;
 
   HANDLE watch_ = nullptr;
   std::mutex handleLock_;
