@@ -3,28 +3,39 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <future>
-#include <semaphore>
+#include <mutex>
 #include <thread>
 
 namespace kestrin {
 namespace {
 
-// Function-pointer routines report here: the sum of their parameters and one release each.
+// Function-pointer routines report here: the sum of their parameters and a count of those
+// finished. A mutex and condition variable rather than std::counting_semaphore, whose timed
+// wait in the mingw-w64 library can miss a release under Wine, as its std::latch does.
 std::atomic<int> g_parameterSum{0};
-std::counting_semaphore<1000> g_finished{0};
+std::mutex g_finishedLock;
+std::condition_variable g_finishedChanged;
+int g_finished = 0;
 
 void AddParameter(int parameter) {
   g_parameterSum += parameter;
-  g_finished.release();
+  std::lock_guard<std::mutex> lock(g_finishedLock);
+  ++g_finished;
+  g_finishedChanged.notify_all();
 }
 
-// Waits for `count` routines; false if they do not all finish within a generous time.
+// Waits for `count` routines, consuming them; false if they do not all finish within a
+// generous time.
 bool AwaitFinished(int count) {
-  for (int i = 0; i < count; ++i) {
-    if (!g_finished.try_acquire_for(std::chrono::seconds(30))) return false;
+  std::unique_lock<std::mutex> lock(g_finishedLock);
+  if (!g_finishedChanged.wait_for(lock, std::chrono::seconds(30),
+                                  [count] { return g_finished >= count; })) {
+    return false;
   }
+  g_finished -= count;
   return true;
 }
 
