@@ -11,8 +11,6 @@
 #include <limits>
 #include <numeric>
 
-#include "cli/retry.h"
-
 namespace kestrin::cli {
 namespace {
 
@@ -76,7 +74,7 @@ void SwitchToWal(sqlite3* db) {
     return 0;
   };
   const std::int64_t deadline = NowMs() + kBusyTimeoutMs;
-  for (std::int64_t pauseMs = 1;; pauseMs = std::min<std::int64_t>(pauseMs * 2, 50)) {
+  for (int pauseMs = 1;; pauseMs = std::min(pauseMs * 2, 50)) {
     std::string mode;
     const int status = sqlite3_exec(db, "PRAGMA journal_mode=WAL", keepMode, &mode, nullptr);
     if (status == SQLITE_OK) {
@@ -84,7 +82,7 @@ void SwitchToWal(sqlite3* db) {
       return;
     }
     if ((status & 0xff) != SQLITE_BUSY || NowMs() >= deadline) throw HistoryError(sqlite3_errmsg(db));
-    SleepMs(pauseMs);
+    sqlite3_sleep(pauseMs);
   }
 }
 
