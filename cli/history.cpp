@@ -16,6 +16,8 @@ namespace {
 
 // A claim covers one request: four attempts of at most a minute each and their waits.
 constexpr std::int64_t kClaimLifetimeMs = 3600LL * 1000;
+// How long a run waits for another run's lock before it gives up.
+constexpr int kBusyTimeoutMs = 60000;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS address (
@@ -63,6 +65,27 @@ void MakeFolders(const std::string& path) {
   }
 }
 
+// Puts the file in WAL mode. On a new file this upgrades a read lock to a write lock, and SQLite
+// answers "busy" at once rather than wait there (two waiting upgrades would deadlock): two runs
+// creating the history together meet exactly so. The loser tries again until the winner is done.
+void SwitchToWal(sqlite3* db) {
+  const auto keepMode = [](void* mode, int, char** values, char**) {
+    *static_cast<std::string*>(mode) = values[0] != nullptr ? values[0] : "";
+    return 0;
+  };
+  const std::int64_t deadline = NowMs() + kBusyTimeoutMs;
+  for (int pauseMs = 1;; pauseMs = std::min(pauseMs * 2, 50)) {
+    std::string mode;
+    const int status = sqlite3_exec(db, "PRAGMA journal_mode=WAL", keepMode, &mode, nullptr);
+    if (status == SQLITE_OK) {
+      if (mode != "wal") throw HistoryError("WAL mode refused");
+      return;
+    }
+    if ((status & 0xff) != SQLITE_BUSY || NowMs() >= deadline) throw HistoryError(sqlite3_errmsg(db));
+    sqlite3_sleep(pauseMs);
+  }
+}
+
 }  // namespace
 
 std::int64_t NowMs() {
@@ -106,11 +129,8 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
   }
   try {
     // Runs that start together wait for each other rather than fail.
-    sqlite3_busy_timeout(db_, 60000);
-    {
-      Statement wal(db_, "PRAGMA journal_mode=WAL");
-      if (!wal.Step() || wal.Text(0) != "wal") throw HistoryError("WAL mode refused");
-    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    SwitchToWal(db_);
     Execute(db_, "PRAGMA synchronous=NORMAL");
     Begin();
     Execute(db_, kSchema);

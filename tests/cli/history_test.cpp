@@ -208,6 +208,31 @@ TEST_F(HistoryTest, ClearForgetsWhatTheFilterSelectsAndNoClaim) {
   history.Release(held.id);
 }
 
+// Two runs creating the history at once: while one holds the write lock of the new file, still in
+// rollback mode, the other cannot turn it to WAL and must wait for it rather than give up.
+TEST_F(HistoryTest, ConcurrentFirstOpensOfANewFileWaitForEachOther) {
+  const std::string path = folder_.Path() + "/new.sqlite";
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread finish([other] {
+    usleep(300 * 1000);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  std::string error;
+  std::size_t claimed = 0;
+  try {
+    History history(path);
+    claimed = history.ClaimBatch(Request(Urls(3), 10)).urls.size();
+  } catch (const HistoryError& failure) {
+    error = failure.what();
+  }
+  finish.join();
+  sqlite3_close(other);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(claimed, 3u);
+}
+
 // Two runs, each with a connection of its own, claiming from the same candidates at once:
 // between them every address is claimed exactly once.
 TEST_F(HistoryTest, ConcurrentClaimsNeverShareAnAddress) {
