@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -20,6 +19,7 @@
 
 #include "ui/ahead_of_window.h"
 #include "ui/control_surface.h"
+#include "ui/picture_box.h"
 #include "ui/tool_bar.h"
 #include "ui/widget_access.h"
 #include "ui/window_registry.h"
@@ -223,12 +223,9 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
   return bar;
 }
 
-QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
-  auto* picture = new QLabel(parent);
-  picture->setScaledContents(true);
-  picture->setFrameShape(QFrame::NoFrame);
-  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture, QSize(row.width, row.height))));
-  return picture;
+PictureBox* MakePicture(const ControlLayout& row, QWidget* parent) {
+  if (row.picture == nullptr) return new PictureBox({}, parent);
+  return new PictureBox(PictureImageLater(row.picture, QSize(row.width, row.height)), parent);
 }
 
 }  // namespace

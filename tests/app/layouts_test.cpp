@@ -24,6 +24,7 @@
 #include "app/layouts.h"
 #include "resources/resources.h"
 #include "ui/control_surface.h"
+#include "ui/picture_box.h"
 #include "ui/tool_bar.h"
 #include "ui/window_font.h"
 #include "ui/widget_access.h"
@@ -50,9 +51,7 @@ std::optional<ControlKind> KindOf(QObject* object) {
   if (qobject_cast<QStatusBar*>(object)) return ControlKind::StatusBar;
   if (qobject_cast<QStackedWidget*>(object)) return ControlKind::PageContainer;
   if (qobject_cast<QTimer*>(object)) return ControlKind::Timer;
-  if (auto* picture = qobject_cast<QLabel*>(object); picture != nullptr && picture->hasScaledContents()) {
-    return ControlKind::PictureBox;
-  }
+  if (qobject_cast<ui::PictureBox*>(object)) return ControlKind::PictureBox;
   if (object != nullptr && object->isWidgetType()) return ControlKind::Browser;  // the tests' stand-in
   return std::nullopt;
 }
@@ -306,11 +305,17 @@ TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
 }
 
 TEST_F(LayoutsTest, PictureFillsItsBoxAndStatusBarHasItsParts) {
-  auto* picture = Widget<QLabel>(names::图片框1);
-  EXPECT_EQ(picture->pixmap().size(), picture->size()) << "the 630 x 255 picture, stretched to its box";
+  auto* picture = Widget<ui::PictureBox>(names::图片框1);
+  EXPECT_EQ(picture->image().size(), picture->size()) << "the 630 x 255 picture, stretched to its box";
   EXPECT_EQ(picture->size(), QSize(432, 152));
-  EXPECT_TRUE(picture->hasScaledContents());
-  EXPECT_EQ(picture->frameShape(), QFrame::NoFrame);
+  // No frame: the picture's own corners are what the box shows.
+  const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage& stored = picture->image();
+  for (const QPoint corner : {QPoint(0, 0), QPoint(431, 0), QPoint(0, 151), QPoint(431, 151), QPoint(216, 76)}) {
+    if (qAlpha(stored.pixel(corner)) == 255) {
+      EXPECT_EQ(shown.pixel(corner), stored.pixel(corner)) << corner.x() << "," << corner.y();
+    }
+  }
 
   auto* bar = Widget<QStatusBar>(names::状态条1);
   EXPECT_EQ(bar->geometry(), QRect(0, main_->height() - 20, main_->width(), 20));
