@@ -15,7 +15,7 @@ namespace {
 struct Prepared {
   PictureSource source;
   QSize size;
-  std::future<QImage> image;
+  std::shared_future<QImage> image;
 };
 
 // Window thread only; never freed, as the thread may still be at work when the process ends.
@@ -54,7 +54,7 @@ void PrepareAhead(const WindowLayout& layout) {
     if (row.picture != nullptr) jobs.push_back({row.picture, QSize(row.width, row.height), {}});
   }
   if (layout.icon != nullptr) jobs.push_back({layout.icon, {}, {}});
-  for (Job& job : jobs) Preparations().push_back({job.source, job.size, job.image.get_future()});
+  for (Job& job : jobs) Preparations().push_back({job.source, job.size, job.image.get_future().share()});
   std::thread([jobs = std::move(jobs)]() mutable {
     // Loading fontconfig's files is the slow half of the toolkit's first font; done here, the
     // window thread finds them loaded.
@@ -63,16 +63,18 @@ void PrepareAhead(const WindowLayout& layout) {
   }).detach();
 }
 
-QImage PictureImage(PictureSource source, QSize size) {
+QImage PictureImage(PictureSource source, QSize size) { return PictureImageLater(source, size).get(); }
+
+std::shared_future<QImage> PictureImageLater(PictureSource source, QSize size) {
   std::vector<Prepared>& preparations = Preparations();
   for (auto it = preparations.begin(); it != preparations.end(); ++it) {
     if (it->source == source && it->size == size) {
-      QImage image = it->image.get();
+      std::shared_future<QImage> image = std::move(it->image);
       preparations.erase(it);
       return image;
     }
   }
-  return Decode(source, size);
+  return std::async(std::launch::deferred, [source, size] { return Decode(source, size); }).share();
 }
 
 }  // namespace kestrin::ui

@@ -3,6 +3,8 @@
 // It runs on a thread of its own while the window thread connects to the display.
 #pragma once
 
+#include <future>
+
 #include <QImage>
 #include <QSize>
 
@@ -18,5 +20,8 @@ void PrepareAhead(const WindowLayout& layout);
 // null image when it cannot be decoded. Taken from the prepared pictures when one was prepared
 // for this source and size (each once), else decoded now. Window thread only.
 [[nodiscard]] QImage PictureImage(PictureSource source, QSize size = {});
+// As PictureImage, without waiting for the image: a picture that was not prepared is decoded when
+// the result is first waited for.
+[[nodiscard]] std::shared_future<QImage> PictureImageLater(PictureSource source, QSize size = {});
 
 }  // namespace kestrin::ui

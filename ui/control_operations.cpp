@@ -1,18 +1,17 @@
 // The operations on controls that the program's logic calls: the Controls interface the workers
 // use, tool-bar button states, pages and the browser's address.
 #include <QAbstractButton>
-#include <QAction>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QStackedWidget>
 #include <QThread>
-#include <QToolBar>
 #include <QUrl>
 
 #include <memory>
 #include <mutex>
 #include <optional>
 
+#include "ui/control_surface.h"
+#include "ui/tool_bar.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
 #include "ui/window_registry.h"
@@ -37,7 +36,7 @@ void CatchUp(std::string_view window) {
 Text ControlText(std::string_view window, std::string_view control) {
   CatchUp(window);
   const ControlEntry& entry = RequireControl(window, control);
-  if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
+  if (auto* label = qobject_cast<PaintedLabel*>(entry.object)) return FromQString(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
   if (entry.row->kind != ControlKind::EditBox) return Text();
   const Text shown = ShownEditText(entry);
@@ -78,7 +77,7 @@ class WindowControls final : public Controls {
     RunOnWindowThread([&] {
       CatchUp(window_);
       ControlEntry& entry = RequireControl(window_, control);
-      if (auto* label = qobject_cast<QLabel*>(entry.object)) {
+      if (auto* label = qobject_cast<PaintedLabel*>(entry.object)) {
         label->setText(ToQString(text));
       } else if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) {
         button->setText(ToQString(text));
@@ -141,15 +140,18 @@ class WindowControls final : public Controls {
   std::string window_;
 };
 
+ToolBar& RequireToolBar(std::string_view window, std::string_view toolBar) {
+  auto* bar = qobject_cast<ToolBar*>(RequireControl(window, toolBar).object);
+  if (bar == nullptr) ReportNotLoaded();
+  return *bar;
+}
+
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
   int result = -1;
   RunOnWindowThread([&] {
-    auto* bar = qobject_cast<QToolBar*>(RequireControl(window, toolBar).object);
-    if (bar == nullptr) ReportNotLoaded();
-    const QList<QAction*> actions = bar->actions();
-    if (index < 0 || index >= actions.size()) return;
-    QAction* action = actions[index];
-    int state = action->property(kButtonState).toInt();
+    ToolBar& bar = RequireToolBar(window, toolBar);
+    int state = bar.state(index);
+    if (state < 0) return;
     const int direct = bits & (kStateChecked | kStatePressed | kStateHidden | kStateIndeterminate);
     const bool disabled = (bits & 4) != 0;
     if (add) {
@@ -157,8 +159,7 @@ int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int
     } else {
       state = (state & ~direct) | (disabled ? kStateEnabled : 0);
     }
-    action->setProperty(kButtonState, state);
-    ShowButtonState(action);
+    bar.setState(index, state);
     result = index;
   });
   return result;
@@ -187,12 +188,7 @@ int RemoveToolButtonState(std::string_view window, std::string_view toolBar, int
 
 int ToolButtonState(std::string_view window, std::string_view toolBar, int index) {
   int state = -1;
-  RunOnWindowThread([&] {
-    auto* bar = qobject_cast<QToolBar*>(RequireControl(window, toolBar).object);
-    if (bar == nullptr) ReportNotLoaded();
-    const QList<QAction*> actions = bar->actions();
-    if (index >= 0 && index < actions.size()) state = actions[index]->property(kButtonState).toInt();
-  });
+  RunOnWindowThread([&] { state = RequireToolBar(window, toolBar).state(index); });
   return state;
 }
 

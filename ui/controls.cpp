@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <map>
 
-#include <QAction>
 #include <QCheckBox>
 #include <QImage>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -18,9 +16,11 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
 
 #include "ui/ahead_of_window.h"
+#include "ui/control_surface.h"
+#include "ui/picture_box.h"
+#include "ui/tool_bar.h"
 #include "ui/widget_access.h"
 #include "ui/window_registry.h"
 
@@ -76,14 +76,19 @@ int PixelSizeForCell(const QFont& base, int cell) {
   return size;
 }
 
-void ApplyFont(QWidget* widget, unsigned properties) {
-  if (!(properties & (kLargeFont | kBoldFont))) return;
-  QFont font = widget->font();
+// The font a row asks for on top of `base`, the font of what it lies on.
+QFont RowFont(const QFont& base, unsigned properties) {
+  if (!(properties & (kLargeFont | kBoldFont))) return base;
+  QFont font = base;
   font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
   // A character height of 20 is the height of the font's cell, not the size of its em; a bold
   // face drawn from the regular one has the regular one's cell.
-  font.setPixelSize(PixelSizeForCell(widget->font(), 20));
-  widget->setFont(font);
+  font.setPixelSize(PixelSizeForCell(base, 20));
+  return font;
+}
+
+void ApplyFont(QWidget* widget, unsigned properties) {
+  if (properties & (kLargeFont | kBoldFont)) widget->setFont(RowFont(widget->font(), properties));
 }
 
 // How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
@@ -117,13 +122,11 @@ int InkWidth(const QFont& font, const QString& text) {
 // of one line's height never shows half of a second line. Only boxes of two lines need their
 // text measured to tell, and not even those when every character as wide as the widest would
 // fit: laying out text is what the first paint waits for.
-void WrapIfNeeded(QLabel* label, const ControlLayout& row) {
-  const QFontMetrics metrics(label->font());
-  if (row.height < 2 * metrics.lineSpacing()) return;
-  const QString text = label->text();
-  const bool fits = text.size() * metrics.maxWidth() <= row.width || metrics.horizontalAdvance(text) <= row.width ||
-                    InkWidth(label->font(), text) <= row.width;
-  label->setWordWrap(!fits);
+bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row) {
+  const QFontMetrics metrics(font);
+  if (row.height < 2 * metrics.lineSpacing()) return false;
+  return text.size() * metrics.maxWidth() > row.width && metrics.horizontalAdvance(text) > row.width &&
+         InkWidth(font, text) > row.width;
 }
 
 // The desktop the layouts come from leaves about 3 pixels between a check or radio box and its
@@ -174,33 +177,29 @@ void WatchReleases(QWidget* widget, const std::string& window, const std::string
   }
 }
 
-QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
-                      const std::string& control) {
-  auto* bar = new QToolBar(parent);
-  bar->setMovable(false);
-  bar->setFloatable(false);
-  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  ApplyFont(bar, row.properties);
-  int index = 0;
-  for (std::string_view caption : Lines(row.text)) {
-    QAction* action = bar->addAction(ToQString(caption));
-    action->setCheckable(true);  // the checked look is the pressed look
-    action->setProperty(kButtonState, kStateEnabled);
-    action->setData(index++);
+ToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
+                     const std::string& control) {
+  std::vector<QString> captions;
+  for (std::string_view caption : Lines(row.text)) captions.push_back(ToQString(caption));
+  return new ToolBar(captions, [window, control](int index) {
+    Dispatch(window, control, Event::ToolButtonClicked, index);
+  }, parent);
+}
+
+PaintedLabel* MakeLabel(const ControlLayout& row, QWidget* parent, const std::string& window,
+                        const std::string& control) {
+  auto* surface = qobject_cast<ControlSurface*>(parent);
+  if (surface == nullptr) return nullptr;
+  auto* label = new PaintedLabel(QRect(row.left, row.top, row.width, row.height), surface);
+  label->setFont(RowFont(surface->font(), row.properties));
+  label->setColour(TextColour(row.properties));
+  const QString text = ToQString(row.text);
+  label->setWordWrap(NeedsWrap(label->font(), text, row));
+  label->setText(text);
+  if (IsBound(window, control, Event::LeftButtonReleased)) {
+    label->setReleaseHandler([window, control] { Dispatch(window, control, Event::LeftButtonReleased, 0); });
   }
-  // The buttons share the bar's width, so that each is as easy to hit as the bar allows
-  // (less room for the bar's own margins and spacing, which would otherwise push one into the
-  // overflow menu).
-  const int share = row.width / std::max(index, 1) - 16;
-  for (QAction* action : bar->actions()) {
-    if (QWidget* button = bar->widgetForAction(action)) button->setMinimumWidth(share);
-  }
-  QObject::connect(bar, &QToolBar::actionTriggered, bar, [window, control](QAction* action) {
-    // A click toggles a checkable action by itself; only the state operations change the look.
-    ShowButtonState(action);
-    Dispatch(window, control, Event::ToolButtonClicked, action->data().toInt());
-  });
-  return bar;
+  return label;
 }
 
 QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow& live) {
@@ -224,12 +223,9 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
   return bar;
 }
 
-QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
-  auto* picture = new QLabel(parent);
-  picture->setScaledContents(true);
-  picture->setFrameShape(QFrame::NoFrame);
-  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(PictureImage(row.picture, QSize(row.width, row.height))));
-  return picture;
+PictureBox* MakePicture(const ControlLayout& row, QWidget* parent) {
+  if (row.picture == nullptr) return new PictureBox({}, parent);
+  return new PictureBox(PictureImageLater(row.picture, QSize(row.width, row.height)), parent);
 }
 
 }  // namespace
@@ -240,17 +236,9 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   QObject* object = nullptr;
   QWidget* widget = nullptr;
   switch (row.kind) {
-    case ControlKind::Label: {
-      auto* label = new QLabel(parent);
-      label->setTextFormat(Qt::PlainText);
-      label->setText(ToQString(row.text));
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      QPalette palette = label->palette();
-      palette.setColor(QPalette::WindowText, TextColour(row.properties));
-      label->setPalette(palette);
-      widget = label;
+    case ControlKind::Label:
+      object = MakeLabel(row, parent, windowName, controlName);
       break;
-    }
     case ControlKind::EditBox:
       widget = MakeEditBox(row, parent, windowName, controlName);
       break;
@@ -286,7 +274,7 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
     case ControlKind::PageContainer: {
       auto* pages = new QStackedWidget(parent);
       for (std::string_view name : Lines(row.text)) {
-        auto* page = new QWidget;
+        auto* page = new ControlSurface;
         page->setObjectName(ToQString(name));
         pages->addWidget(page);
       }
@@ -313,12 +301,10 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   if (widget != nullptr) {
     widget->setGeometry(row.left, row.top, row.width, row.height);
     ApplyFont(widget, row.properties);
-    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && row.kind == ControlKind::Label) {
-      WrapIfNeeded(label, row);
-    }
     if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
+  if (object == nullptr) return;  // a label on a widget that draws none
   object->setObjectName(ToQString(row.name));
 
   ControlEntry& entry = live.controls[controlName];
@@ -328,13 +314,6 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
     live.state->AddEditBox(controlName, Text(row.text));
     ShowEditText(entry, Text(row.text));
   }
-}
-
-void ShowButtonState(QAction* action) {
-  const int state = action->property(kButtonState).toInt();
-  action->setChecked((state & (kStateChecked | kStatePressed)) != 0);
-  action->setEnabled((state & kStateEnabled) && !(state & kStateIndeterminate));
-  action->setVisible(!(state & kStateHidden));
 }
 
 }  // namespace kestrin::ui

@@ -15,7 +15,6 @@
 #include "ui/form_state.h"
 #include "ui/layout.h"
 
-class QAction;
 class QImage;
 class QLabel;
 class QObject;
@@ -53,16 +52,12 @@ struct Registry {
   std::map<std::string, QProcess*, std::less<>> helpers;  // windows shown by running helpers
 };
 
-// Tool-bar button state in the Windows encoding, kept on each QAction under this property.
-inline constexpr char kButtonState[] = "kestrinState";
+// Tool-bar button state in the Windows encoding.
 inline constexpr int kStateChecked = 1;
 inline constexpr int kStatePressed = 2;
 inline constexpr int kStateEnabled = 4;  // the "disabled" bit of the operations, inverted
 inline constexpr int kStateHidden = 8;
 inline constexpr int kStateIndeterminate = 16;
-
-// Makes a tool-bar button look as its state says.
-void ShowButtonState(QAction* action);
 
 // Never freed: workers may still call in while the process ends.
 [[nodiscard]] Registry& Windows();

@@ -19,9 +19,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "runtime/runtime_error.h"
 #include "ui/ahead_of_window.h"
+#include "ui/control_surface.h"
 #include "ui/widget_access.h"
 #include "ui/window_font.h"
 #include "ui/window_framework.h"
@@ -40,11 +42,11 @@ const WindowLayout* FindLayout(std::string_view window) {
 // A top-level window of fixed outer size. Its client area is what is left inside the frame, so the
 // client size follows the frame the window manager draws; without one (offscreen, bare X servers)
 // the client area is the whole outer size.
-class FormWindow final : public QWidget {
+class FormWindow final : public ControlSurface {
  public:
   FormWindow(std::string name, QSize outer, QWidget* owner)
-      : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      : ControlSurface(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
         name_(std::move(name)),
         outer_(outer) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -113,11 +115,12 @@ void SetIcon(QWidget* widget, PictureSource icon) {
 
 // Hands the start window's created event over once the window has been painted, so that the
 // window is on the screen while the start-up routine blocks; a second later at the latest. The
-// icon waits until then too: the title bar's picture is not worth a later first paint.
+// icon and the controls of the pages not shown wait until then too: neither is in the first frame.
 class CreatedAfterPaint final : public QObject {
  public:
-  CreatedAfterPaint(QWidget* window, const WindowLayout& layout)
-      : QObject(window), name_(layout.name), icon_(layout.icon) {
+  // `finish` completes the window before its created event.
+  CreatedAfterPaint(QWidget* window, const WindowLayout& layout, std::function<void()> finish)
+      : QObject(window), name_(layout.name), icon_(layout.icon), finish_(std::move(finish)) {
     window->installEventFilter(this);
     QTimer::singleShot(1000, this, [this] { Fire(); });
   }
@@ -138,16 +141,36 @@ class CreatedAfterPaint final : public QObject {
     // so it goes to the display, and is drawn there, before.
     QGuiApplication::sync();
     SetIcon(window, icon_);
+    finish_();
     Dispatch(name_, {}, Event::Created, 0);
     TrimHeap();
   }
 
   std::string name_;
   PictureSource icon_;
+  std::function<void()> finish_;
   bool fired_ = false;
 };
 
 enum class CreatedEvent { BeforeShow, AfterPaint };
+
+// Creates the controls that lie on the pages of the window's page container, on the pages that
+// `wanted` names.
+void CreatePageControls(LiveWindow& live, const std::function<bool(int page)>& wanted) {
+  QStackedWidget* pages = nullptr;
+  for (const ControlLayout& row : live.layout.controls) {
+    if (row.kind != ControlKind::PageContainer || row.page != kOnWindow) continue;
+    if (const ControlEntry* entry = FindControl(live.layout.name, row.name)) {
+      pages = qobject_cast<QStackedWidget*>(entry->object);
+    }
+    break;
+  }
+  if (pages == nullptr) return;
+  for (const ControlLayout& row : live.layout.controls) {
+    if (row.page == kOnWindow || row.page >= pages->count() || !wanted(row.page)) continue;
+    CreateControl(row, pages->widget(row.page), live.widget, live);
+  }
+}
 
 bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
   const WindowLayout* layout = FindLayout(window);
@@ -176,17 +199,13 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   widget->setFont(WindowFont());
   if (created != CreatedEvent::AfterPaint) SetIcon(widget, layout->icon);
 
-  // Window controls first: page controls go onto the pages of the container.
-  QStackedWidget* pages = nullptr;
+  // Window controls first: page controls go onto the pages of the container. The start window
+  // is painted before the controls of the pages it does not show, all but the first, are made.
   for (const ControlLayout& row : layout->controls) {
-    if (row.page != kOnWindow) continue;
-    CreateControl(row, widget, widget, live);
-    if (pages == nullptr) pages = qobject_cast<QStackedWidget*>(live.controls[std::string(row.name)].object);
+    if (row.page == kOnWindow) CreateControl(row, widget, widget, live);
   }
-  for (const ControlLayout& row : layout->controls) {
-    if (row.page == kOnWindow || pages == nullptr || row.page >= pages->count()) continue;
-    CreateControl(row, pages->widget(row.page), widget, live);
-  }
+  const bool allPages = created != CreatedEvent::AfterPaint;
+  CreatePageControls(live, [allPages](int page) { return allPages || page == 0; });
 
   PublishFormState(name, live.state);
 
@@ -197,7 +216,11 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (created == CreatedEvent::BeforeShow) Dispatch(window, {}, Event::Created, 0);
   if (guard.isNull()) return true;
   if (layout->visible) widget->show();
-  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, *layout);
+  if (created == CreatedEvent::AfterPaint) {
+    new CreatedAfterPaint(widget, *layout, [name] {
+      if (LiveWindow* loaded = FindWindow(name)) CreatePageControls(*loaded, [](int page) { return page != 0; });
+    });
+  }
   if (modal) {
     QEventLoop loop;
     QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);

@@ -9,7 +9,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <filesystem>
@@ -27,6 +27,8 @@
 #include "runtime/threads.h"
 #include "tests/support/list_site.h"
 #include "tests/ui/gui_helpers.h"
+#include "ui/control_surface.h"
+#include "ui/tool_bar.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
 
@@ -44,9 +46,18 @@ T* Widget(std::string_view control, std::string_view window = kMainWindow) {
   return qobject_cast<T*>(ui::ControlObject(window, control));
 }
 
-QWidget* ToolButton(int index) {
-  auto* bar = Widget<QToolBar>(names::工具条1);
-  return bar->widgetForAction(bar->actions().at(index));
+QToolButton* ToolButton(int index) { return Widget<ui::ToolBar>(names::工具条1)->button(index); }
+
+// A left click in the middle of a label, on the window or page that draws it.
+void ClickLabel(ControlName control) {
+  auto* label = Widget<ui::PaintedLabel>(control);
+  QTest::mouseClick(label->surface(), Qt::LeftButton, {}, label->geometry().center());
+}
+
+// Whether the control shows in `window`: a label shows with the window or page that draws it.
+bool ShownIn(ControlName control, QWidget* window) {
+  if (auto* label = Widget<ui::PaintedLabel>(control)) return label->surface()->isVisibleTo(window);
+  return Widget<QWidget>(control)->isVisibleTo(window);
 }
 
 QString StatusText() { return Widget<QStatusBar>(names::状态条1)->findChildren<QLabel*>().at(1)->text(); }
@@ -103,7 +114,7 @@ class StartedProgramTest : public testing::Test {
 TEST_F(StartedProgramTest, StartUpPressesThePageButtonChecksTheVersionThenOpensTheNotice) {
   Start();
   EXPECT_EQ(ui::ToolButtonState(kMainWindow, names::工具条1, 0), 4 | 2);
-  EXPECT_TRUE(Widget<QToolBar>(names::工具条1)->actions()[0]->isChecked());
+  EXPECT_TRUE(ToolButton(0)->isChecked());
   // The caption already carried the notice's version when the notice window was made.
   EXPECT_EQ(steps_, std::vector<std::string>{"notice window, caption Kestrin百度推送v1.0"});
   EXPECT_TRUE(opened_.empty());
@@ -170,10 +181,10 @@ TEST_F(StartedProgramTest, ToolBarSwitchesPagesAndMovesThePressedLook) {
     EXPECT_EQ(ui::CurrentPage(kMainWindow, names::选择夹1), c.page);
     EXPECT_EQ(ui::ToolButtonState(kMainWindow, names::工具条1, 0) & 2, c.pressed0 ? 2 : 0);
     EXPECT_EQ(ui::ToolButtonState(kMainWindow, names::工具条1, 1) & 2, c.pressed1 ? 2 : 0);
-    EXPECT_EQ(Widget<QToolBar>(names::工具条1)->actions()[1]->isChecked(), c.pressed1);
-    for (ControlName name : page0) EXPECT_EQ(Widget<QWidget>(name)->isVisibleTo(main), c.page == 0);
-    for (ControlName name : page1) EXPECT_EQ(Widget<QWidget>(name)->isVisibleTo(main), c.page == 1);
-    for (ControlName name : always) EXPECT_TRUE(Widget<QWidget>(name)->isVisibleTo(main));
+    EXPECT_EQ(ToolButton(1)->isChecked(), c.pressed1);
+    for (ControlName name : page0) EXPECT_EQ(ShownIn(name, main), c.page == 0);
+    for (ControlName name : page1) EXPECT_EQ(ShownIn(name, main), c.page == 1);
+    for (ControlName name : always) EXPECT_TRUE(ShownIn(name, main));
   }
 }
 
@@ -203,13 +214,13 @@ TEST_F(StartedProgramTest, InterfaceBoxIsEmptiedOnEveryLeftButtonRelease) {
 
 TEST_F(StartedProgramTest, SiteLinkOpensThePopupAddressWhenThereIsOne) {
   Start();
-  QTest::mouseClick(Widget<QLabel>(names::标签16), Qt::LeftButton);
+  ClickLabel(names::标签16);
   ASSERT_EQ(opened_.size(), 1u);
   EXPECT_EQ(opened_[0].rfind(site_.PopupPrefix(), 0), 0u) << opened_[0];
 
   site_.SetNoticeText("版本：v1.0|");  // no pop-up entry
   opened_.clear();
-  QTest::mouseClick(Widget<QLabel>(names::标签16), Qt::LeftButton);
+  ClickLabel(names::标签16);
   EXPECT_TRUE(opened_.empty());
 }
 

@@ -2,7 +2,6 @@
 // the user sees before anything has run.
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QImage>
@@ -21,10 +20,12 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTimer>
-#include <QToolBar>
 
 #include "app/layouts.h"
 #include "resources/resources.h"
+#include "ui/control_surface.h"
+#include "ui/picture_box.h"
+#include "ui/tool_bar.h"
 #include "ui/window_font.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
@@ -45,13 +46,12 @@ std::optional<ControlKind> KindOf(QObject* object) {
   if (qobject_cast<QPushButton*>(object)) return ControlKind::Button;
   if (qobject_cast<QCheckBox*>(object)) return ControlKind::CheckBox;
   if (qobject_cast<QRadioButton*>(object)) return ControlKind::RadioButton;
-  if (qobject_cast<QToolBar*>(object)) return ControlKind::ToolBar;
+  if (qobject_cast<ui::ToolBar*>(object)) return ControlKind::ToolBar;
+  if (qobject_cast<ui::PaintedLabel*>(object)) return ControlKind::Label;
   if (qobject_cast<QStatusBar*>(object)) return ControlKind::StatusBar;
   if (qobject_cast<QStackedWidget*>(object)) return ControlKind::PageContainer;
   if (qobject_cast<QTimer*>(object)) return ControlKind::Timer;
-  if (auto* label = qobject_cast<QLabel*>(object)) {
-    return label->hasScaledContents() ? ControlKind::PictureBox : ControlKind::Label;
-  }
+  if (qobject_cast<ui::PictureBox*>(object)) return ControlKind::PictureBox;
   if (object != nullptr && object->isWidgetType()) return ControlKind::Browser;  // the tests' stand-in
   return std::nullopt;
 }
@@ -59,7 +59,7 @@ std::optional<ControlKind> KindOf(QObject* object) {
 // The text a control shows, for the kinds that show one.
 std::optional<Text> ShownText(const ui::ControlLayout& row, QObject* object) {
   if (row.kind == ControlKind::EditBox) return ui::FormControls(kMainWindow).ReadText(row.name);
-  if (auto* label = qobject_cast<QLabel*>(object)) return ui::FromQString(label->text());
+  if (auto* label = qobject_cast<ui::PaintedLabel*>(object)) return ui::FromQString(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(object)) return ui::FromQString(button->text());
   return std::nullopt;
 }
@@ -90,9 +90,16 @@ TEST_F(LayoutsTest, EveryControlStandsWhereItsRowSays) {
       EXPECT_EQ(*text, row.text);
     }
     if (row.kind == ControlKind::StatusBar || row.kind == ControlKind::Timer) continue;
+    QWidget* onto = row.page == ui::kOnWindow ? main_ : pages->widget(row.page);
+    const QRect place(row.left, row.top, row.width, row.height);
+    if (auto* label = qobject_cast<ui::PaintedLabel*>(object)) {
+      EXPECT_EQ(label->geometry(), place);
+      EXPECT_EQ(label->surface(), onto);
+      continue;
+    }
     auto* widget = qobject_cast<QWidget*>(object);
-    EXPECT_EQ(widget->geometry(), QRect(row.left, row.top, row.width, row.height));
-    EXPECT_EQ(widget->parentWidget(), row.page == ui::kOnWindow ? main_ : pages->widget(row.page));
+    EXPECT_EQ(widget->geometry(), place);
+    EXPECT_EQ(widget->parentWidget(), onto);
   }
 }
 
@@ -141,25 +148,28 @@ TEST_F(LayoutsTest, ExampleAddressesHaveTheirForms) {
 
   EXPECT_TRUE(Widget<QLineEdit>(names::编辑框13)->isReadOnly());
   EXPECT_TRUE(ui::ToQString(form.ReadText(names::编辑框13)).startsWith(u"https://"_qs));
-  EXPECT_TRUE(Widget<QLabel>(names::标签16)->text().startsWith(u"官网："_qs));
+  EXPECT_TRUE(Widget<ui::PaintedLabel>(names::标签16)->text().startsWith(u"官网："_qs));
 }
 
 TEST_F(LayoutsTest, ColoursAndFonts) {
   struct Case {
     ControlName control;
-    QPalette::ColorRole role;
     QColor colour;
   };
   const Case cases[] = {
-      {names::编辑框9, QPalette::Text, QColor(128, 128, 128)},
-      {names::编辑框1, QPalette::Text, QColor(0, 0, 0)},
-      {"标签2", QPalette::WindowText, QColor(255, 0, 0)},
-      {names::标签16, QPalette::WindowText, QColor(255, 0, 0)},
-      {"标签1", QPalette::WindowText, QColor(0, 0, 0)},
+      {names::编辑框9, QColor(128, 128, 128)},
+      {names::编辑框1, QColor(0, 0, 0)},
+      {"标签2", QColor(255, 0, 0)},
+      {names::标签16, QColor(255, 0, 0)},
+      {"标签1", QColor(0, 0, 0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(ui::ToQString(c.control).toStdString());
-    EXPECT_EQ(Widget<QWidget>(c.control)->palette().color(c.role), c.colour);
+    if (auto* label = Widget<ui::PaintedLabel>(c.control)) {
+      EXPECT_EQ(label->colour(), c.colour);
+    } else {
+      EXPECT_EQ(Widget<QWidget>(c.control)->palette().color(QPalette::Text), c.colour);
+    }
   }
   // A character height of 20 is the font's cell: the largest size whose cell fits in 20 pixels.
   const auto cellIsTwenty = [](QFont font) {
@@ -167,10 +177,10 @@ TEST_F(LayoutsTest, ColoursAndFonts) {
     font.setPixelSize(font.pixelSize() + 1);
     return QFontMetrics(font).height() > 20;
   };
-  const QFont site = Widget<QLabel>(names::标签16)->font();
+  const QFont site = Widget<ui::PaintedLabel>(names::标签16)->font();
   EXPECT_TRUE(cellIsTwenty(site));
   EXPECT_EQ(site.weight(), QFont::Normal);
-  const QFont tools = Widget<QToolBar>(names::工具条1)->font();
+  const QFont tools = Widget<ui::ToolBar>(names::工具条1)->button(0)->font();
   EXPECT_TRUE(cellIsTwenty(tools));
   EXPECT_EQ(tools.weight(), QFont::Bold);
 }
@@ -210,8 +220,8 @@ Fit InkFit(const QFont& font, const QString& text, const QRect& room) {
 }
 
 std::optional<Fit> CaptionFit(const ui::ControlLayout& row, QObject* object) {
-  if (auto* label = qobject_cast<QLabel*>(object); label != nullptr && row.kind == ControlKind::Label) {
-    if (!label->wordWrap()) return InkFit(label->font(), label->text(), label->rect());
+  if (auto* label = qobject_cast<ui::PaintedLabel*>(object)) {
+    if (!label->wordWrap()) return InkFit(label->font(), label->text(), QRect(QPoint(), label->geometry().size()));
     const QRect lines = QFontMetrics(label->font())
                             .boundingRect(QRect(0, 0, row.width, 1000), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                                           label->text());
@@ -268,9 +278,10 @@ TEST_F(LayoutsTest, EveryCaptionFitsItsBox) {
       fits.emplace_back(ui::ToQString(row.text), *fit);
     }
   }
-  for (QAction* action : Widget<QToolBar>(names::工具条1)->actions()) {
-    QWidget* button = Widget<QToolBar>(names::工具条1)->widgetForAction(action);
-    fits.emplace_back(action->text(), InkFit(button->font(), action->text(), button->contentsRect()));
+  const auto* bar = Widget<ui::ToolBar>(names::工具条1);
+  for (int i = 0; i < bar->count(); ++i) {
+    const QToolButton* button = bar->button(i);
+    fits.emplace_back(button->text(), InkFit(button->font(), button->text(), button->contentsRect()));
   }
   const QLabel* fixedPart = Widget<QStatusBar>(names::状态条1)->findChildren<QLabel*>().at(0);
   fits.emplace_back(fixedPart->text(), InkFit(fixedPart->font(), fixedPart->text(), fixedPart->rect()));
@@ -294,11 +305,17 @@ TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {
 }
 
 TEST_F(LayoutsTest, PictureFillsItsBoxAndStatusBarHasItsParts) {
-  auto* picture = Widget<QLabel>(names::图片框1);
-  EXPECT_EQ(picture->pixmap().size(), picture->size()) << "the 630 x 255 picture, stretched to its box";
+  auto* picture = Widget<ui::PictureBox>(names::图片框1);
+  EXPECT_EQ(picture->image().size(), picture->size()) << "the 630 x 255 picture, stretched to its box";
   EXPECT_EQ(picture->size(), QSize(432, 152));
-  EXPECT_TRUE(picture->hasScaledContents());
-  EXPECT_EQ(picture->frameShape(), QFrame::NoFrame);
+  // No frame: the picture's own corners are what the box shows.
+  const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage& stored = picture->image();
+  for (const QPoint corner : {QPoint(0, 0), QPoint(431, 0), QPoint(0, 151), QPoint(431, 151), QPoint(216, 76)}) {
+    if (qAlpha(stored.pixel(corner)) == 255) {
+      EXPECT_EQ(shown.pixel(corner), stored.pixel(corner)) << corner.x() << "," << corner.y();
+    }
+  }
 
   auto* bar = Widget<QStatusBar>(names::状态条1);
   EXPECT_EQ(bar->geometry(), QRect(0, main_->height() - 20, main_->width(), 20));

@@ -21,8 +21,8 @@ constexpr ControlLayout kControls[] = {
 const WindowLayout kWindow{"main", "", 757, 665, kControls, &WindowIconPng};
 
 // What the thread prepared is what the window thread would have decoded itself, at the box's
-// size, and each preparation is handed out once; a picture that does not decode is a null image
-// either way.
+// size, now or when first waited for, and each preparation is handed out once; a picture that
+// does not decode is a null image every way.
 TEST(AheadOfWindowTest, PreparedPicturesEqualThoseDecodedOnTheSpot) {
   PrepareAhead(kWindow);
   struct Case {
@@ -40,8 +40,10 @@ TEST(AheadOfWindowTest, PreparedPicturesEqualThoseDecodedOnTheSpot) {
     SCOPED_TRACE(c.name);
     const QImage prepared = PictureImage(c.source, c.size);
     const QImage onTheSpot = PictureImage(c.source, c.size);
+    const std::shared_future<QImage> later = PictureImageLater(c.source, c.size);
     EXPECT_EQ(prepared.size(), c.expected);
     EXPECT_EQ(prepared, onTheSpot);
+    EXPECT_EQ(later.get(), onTheSpot);
     if (!prepared.isNull()) {
       EXPECT_EQ(prepared.format(), QImage::Format_ARGB32_Premultiplied);
     }

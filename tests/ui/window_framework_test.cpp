@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,7 +12,7 @@
 #include <QThread>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QToolBar>
+#include <QToolButton>
 
 #include <array>
 #include <optional>
@@ -23,6 +22,8 @@
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
 #include "tests/ui/gui_helpers.h"
+#include "ui/control_surface.h"
+#include "ui/tool_bar.h"
 #include "ui/widget_access.h"
 #include "ui/window_framework.h"
 
@@ -48,6 +49,7 @@ constexpr ControlLayout kFormControls[] = {
     {"状态条1", ControlKind::StatusBar, "状态提示：\n", 0, 0, 0, 20, 0, kOnWindow, 60},
     {"时钟1", ControlKind::Timer, "", 0, 0, 0, 0},
     {"编辑框4", ControlKind::EditBox, "第一页", 5, 5, 100, 24, 0, 0},
+    {"标签2", ControlKind::Label, "页上标签", 120, 5, 80, 24, 0, 0},
     {"按钮2", ControlKind::Button, "第二页", 5, 5, 80, 24, 0, 1},
 };
 constexpr ControlLayout kChildControls[] = {
@@ -73,6 +75,7 @@ const Binding kBindings[] = {
     {kForm, "工具条1", Event::ToolButtonClicked, [](int index) { Record("tool " + std::to_string(index)); }},
     {kForm, "编辑框1", Event::LeftButtonReleased, [](int) { Record("released 1"); }},
     {kForm, "编辑框3", Event::LeftButtonReleased, [](int) { Record("released 3"); }},
+    {kForm, "标签2", Event::LeftButtonReleased, [](int) { Record("released label 2"); }},
 };
 
 template <typename T>
@@ -80,9 +83,13 @@ T* Widget(std::string_view control, std::string_view window = kForm) {
   return qobject_cast<T*>(ControlObject(window, control));
 }
 
-QWidget* ToolButton(int index) {
-  QToolBar* bar = Widget<QToolBar>("工具条1");
-  return bar->widgetForAction(bar->actions().at(index));
+QToolButton* ToolButton(int index) { return Widget<ToolBar>("工具条1")->button(index); }
+
+// Presses and releases the left button over a label, `offset` from its centre, on the surface
+// that draws it.
+void ClickLabel(std::string_view control, QPoint offset = {}) {
+  auto* label = Widget<PaintedLabel>(control);
+  QTest::mouseClick(label->surface(), Qt::LeftButton, {}, label->geometry().center() + offset);
 }
 
 QList<QLabel*> StatusParts() { return Widget<QStatusBar>("状态条1")->findChildren<QLabel*>(); }
@@ -242,12 +249,11 @@ TEST_F(WindowFrameworkTest, ToolButtonStatesKeepTheWindowsMirror) {
                                 : RemoveToolButtonState(kForm, "工具条1", op.index, op.bits);
       EXPECT_EQ(result, op.result);
     }
-    const QList<QAction*> actions = Widget<QToolBar>("工具条1")->actions();
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(ToolButtonState(kForm, "工具条1", i), c.mirror[i]) << "button " << i;
-      EXPECT_EQ(actions[i]->isChecked(), c.looksPressed[i]) << "button " << i;
-      EXPECT_EQ(actions[i]->isEnabled(), c.enabled[i]) << "button " << i;
-      EXPECT_EQ(actions[i]->isVisible(), c.visible[i]) << "button " << i;
+      EXPECT_EQ(ToolButton(i)->isChecked(), c.looksPressed[i]) << "button " << i;
+      EXPECT_EQ(ToolButton(i)->isEnabled(), c.enabled[i]) << "button " << i;
+      EXPECT_EQ(!ToolButton(i)->isHidden(), c.visible[i]) << "button " << i;
     }
   }
   EXPECT_EQ(ToolButtonState(kForm, "工具条1", 3), -1);
@@ -267,7 +273,9 @@ TEST_F(WindowFrameworkTest, EventsReachTheirBoundHandlersOnly) {
       {"left release over a multi-line box",
        [] { QTest::mouseClick(Widget<QPlainTextEdit>("编辑框3")->viewport(), Qt::LeftButton); }, {"released 3"}},
       {"right button", [] { QTest::mouseClick(Widget<QWidget>("编辑框1"), Qt::RightButton); }, {}},
-      {"release over an unbound label", [] { QTest::mouseClick(Widget<QWidget>("标签1"), Qt::LeftButton); }, {}},
+      {"release over an unbound label", [] { ClickLabel("标签1"); }, {}},
+      {"left release over a label on a page", [] { ClickLabel("标签2"); }, {"released label 2"}},
+      {"left release beside that label", [] { ClickLabel("标签2", QPoint(45, 0)); }, {}},
       {"click on an unbound button", [] { QTest::mouseClick(Widget<QPushButton>("按钮2"), Qt::LeftButton); }, {}},
   };
   for (const Case& c : cases) {
@@ -280,10 +288,40 @@ TEST_F(WindowFrameworkTest, EventsReachTheirBoundHandlersOnly) {
 
 TEST_F(WindowFrameworkTest, ClickingAToolButtonLeavesItsLookToTheStateOperations) {
   QTest::mouseClick(ToolButton(2), Qt::LeftButton);
-  EXPECT_FALSE(Widget<QToolBar>("工具条1")->actions()[2]->isChecked());
+  EXPECT_FALSE(ToolButton(2)->isChecked());
   AddToolButtonState(kForm, "工具条1", 2, 2);
   QTest::mouseClick(ToolButton(2), Qt::LeftButton);
-  EXPECT_TRUE(Widget<QToolBar>("工具条1")->actions()[2]->isChecked());
+  EXPECT_TRUE(ToolButton(2)->isChecked());
+}
+
+// As on the desktop the layouts come from, the buttons after a hidden one close up.
+TEST_F(WindowFrameworkTest, AHiddenToolButtonLeavesItsRoomToTheNextOnes) {
+  const QRect first = ToolButton(0)->geometry();
+  const QRect second = ToolButton(1)->geometry();
+  EXPECT_EQ(first.size(), second.size());
+  EXPECT_GT(second.left(), first.right());
+  AddToolButtonState(kForm, "工具条1", 0, 8);
+  EXPECT_EQ(ToolButton(1)->geometry(), first);
+  RemoveToolButtonState(kForm, "工具条1", 0, 8);
+  EXPECT_EQ(ToolButton(0)->geometry(), first);
+  EXPECT_EQ(ToolButton(1)->geometry(), second);
+}
+
+TEST_F(WindowFrameworkTest, LabelsReadBackAndShowWhatTheProgramSets) {
+  auto* label = Widget<PaintedLabel>("标签1");
+  EXPECT_EQ(form_.ReadText("标签1"), "标签");
+  RunWorker([this] { form_.SetText("标签1", "新的标签"); });
+  EXPECT_EQ(form_.ReadText("标签1"), "新的标签");
+  EXPECT_EQ(label->text(), u"新的标签"_qs);
+
+  // Drawn in black on the window, at its place.
+  QWidget* window = WindowWidget(kForm);
+  const QImage shown = window->grab(label->geometry()).toImage();
+  int ink = 0;
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) ink += qGray(shown.pixel(x, y)) < 64 ? 1 : 0;
+  }
+  EXPECT_GT(ink, 20);
 }
 
 TEST_F(WindowFrameworkTest, LoadWindowCreatesOwnedWindowsOnce) {

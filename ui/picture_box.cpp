@@ -1,0 +1,26 @@
+#include "ui/picture_box.h"
+
+#include <QPainter>
+
+namespace kestrin::ui {
+
+PictureBox::PictureBox(std::shared_future<QImage> image, QWidget* parent)
+    : QWidget(parent), pending_(std::move(image)) {}
+
+const QImage& PictureBox::image() const {
+  if (pending_.valid()) {
+    image_ = pending_.get();
+    pending_ = {};
+  }
+  return image_;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+  const QImage& picture = image();
+  if (picture.isNull()) return;
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);  // only when the box is not the picture's size
+  painter.drawImage(rect(), picture);
+}
+
+}  // namespace kestrin::ui
