@@ -1,0 +1,1 @@
+# The end-to-end run of kestrin.exe under Wine (filled in below).
