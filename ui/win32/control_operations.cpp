@@ -188,9 +188,15 @@ void SetCurrentPage(std::string_view window, std::string_view container, int pag
     for (ControlEntry* entry : live.pages[static_cast<std::size_t>(page)]) {
       if (entry->hwnd != nullptr) ::ShowWindow(entry->hwnd, SW_SHOWNA);
     }
+    const HWND focus = ::GetFocus();
+    bool focusHidden = false;
     for (ControlEntry* entry : live.pages[static_cast<std::size_t>(live.currentPage)]) {
-      if (entry->hwnd != nullptr) ::ShowWindow(entry->hwnd, SW_HIDE);
+      if (entry->hwnd == nullptr) continue;
+      focusHidden |= entry->hwnd == focus;
+      ::ShowWindow(entry->hwnd, SW_HIDE);
     }
+    // Keys must not go on into a box the user can no longer see.
+    if (focusHidden) ::SetFocus(live.hwnd);
     live.currentPage = page;
   });
 }

@@ -68,6 +68,7 @@ struct LiveWindow {
   bool closing = false;
   bool createdPending = false;  // the created event waits for the first paint
   bool lastWasRadio = false;    // radio buttons made in a row form one group
+  HWND lastFocus = nullptr;     // the control that had the keyboard when the window was left
   HBRUSH background = nullptr;  // not owned
   std::vector<HGDIOBJ> owned;   // bitmaps, icons and brushes that go with the window
   std::vector<HICON> icons;

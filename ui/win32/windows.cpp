@@ -104,6 +104,18 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case kUnloadMessage:
       ::DestroyWindow(hwnd);
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the control that had the keyboard has it again when the window is
+      // activated again (after the notice window or a message box).
+      if (live != nullptr && LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = ::GetFocus();
+        live->lastFocus = focus != nullptr && ::IsChild(hwnd, focus) ? focus : nullptr;
+      } else if (live != nullptr && live->lastFocus != nullptr && ::IsWindow(live->lastFocus) &&
+                 ::IsWindowVisible(live->lastFocus)) {
+        ::SetFocus(live->lastFocus);
+        return 0;
+      }
+      break;
     case WM_NCDESTROY:
       Forget(hwnd);
       break;

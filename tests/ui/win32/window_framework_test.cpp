@@ -339,8 +339,10 @@ TEST_F(WindowFrameworkTest, PagesShowOneAtATime) {
   EXPECT_EQ(CurrentPage(kForm, "选择夹1"), 0);
   EXPECT_TRUE(shown("编辑框4"));
   EXPECT_FALSE(shown("按钮2"));
+  ::SetFocus(Control("编辑框4"));
   SetCurrentPage(kForm, "选择夹1", 1);
   EXPECT_FALSE(shown("编辑框4"));
+  EXPECT_NE(::GetFocus(), Control("编辑框4")) << "keys go on into a hidden box";
   EXPECT_TRUE(shown("按钮2"));
   EXPECT_TRUE(shown("编辑框1")) << "controls on the window itself stay";
   SetCurrentPage(kForm, "选择夹1", 2);
@@ -372,6 +374,18 @@ TEST_F(WindowFrameworkTest, LoadWindowCreatesOwnedWindowsOnce) {
   EXPECT_TRUE(LoadWindow(kChild, kForm, false));
   EXPECT_EQ(g_events.size(), 1u) << "a loaded window is not created again";
   EXPECT_EQ(WindowHandle(kChild), child);
+}
+
+TEST_F(WindowFrameworkTest, TheKeyboardReturnsToItsControlWhenTheWindowIsActiveAgain) {
+  ::SetActiveWindow(WindowHandle(kForm));
+  ::SetFocus(Control("编辑框3"));
+  ASSERT_TRUE(LoadWindow(kChild, kForm, false));
+  ::SetActiveWindow(WindowHandle(kChild));
+  Pump();
+  EXPECT_NE(::GetFocus(), Control("编辑框3"));
+  ::SetActiveWindow(WindowHandle(kForm));
+  Pump();
+  EXPECT_EQ(::GetFocus(), Control("编辑框3"));
 }
 
 TEST_F(WindowFrameworkTest, OwnedWindowsGoWhenUnloadedClosedOrWithTheirOwner) {
