@@ -65,13 +65,12 @@ struct LiveWindow {
   std::shared_ptr<FormState> state = std::make_shared<FormState>();
   std::chrono::steady_clock::time_point lastShown;
   bool showScheduled = false;
-  bool closing = false;
   bool createdPending = false;  // the created event waits for the first paint
   bool lastWasRadio = false;    // radio buttons made in a row form one group
   HWND lastFocus = nullptr;     // the control that had the keyboard when the window was left
   HBRUSH background = nullptr;  // not owned
-  std::vector<HGDIOBJ> owned;   // bitmaps, icons and brushes that go with the window
-  std::vector<HICON> icons;
+  std::vector<HGDIOBJ> owned;   // bitmaps that go with the window
+  std::vector<HICON> icons;     // its title bar's icons, which go with it too
 };
 
 struct Registry {

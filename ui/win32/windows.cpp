@@ -338,7 +338,6 @@ void UnloadWindow(std::string_view window) {
   RunOnWindowThread([&] {
     LiveWindow* live = FindWindow(window);
     if (live == nullptr) ReportNotLoaded();
-    live->closing = true;
     ::PostMessageW(live->hwnd, kUnloadMessage, 0, 0);
   });
 }
