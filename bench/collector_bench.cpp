@@ -9,9 +9,9 @@
 
 #include "bench/interleaved.h"
 #include "links/collector.h"
-#include "links/page_fetch.h"
 #include "tests/support/list_site.h"
 #include "tests/support/memory_form.h"
+#include "web/page_fetch.h"
 
 namespace kestrin {
 namespace {

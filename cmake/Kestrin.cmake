@@ -36,11 +36,12 @@ else()
   set(KESTRIN_DISCOVERY_MODE POST_BUILD)
 endif()
 
-# kestrin_test_suite(NAME DEPS ... [LINUX_DEPS ...] [LINUX_ONLY file ...]): one GoogleTest program from
-# every *_test.cpp in a folder and every .cpp in its subfolder for this platform. LINUX_ONLY names
-# test files of the folder that need what is not built for Windows yet (the test servers).
+# kestrin_test_suite(NAME DEPS ... [LINUX_DEPS ...] [LINUX_ONLY file ...] [PROPERTIES ...]): one
+# GoogleTest program from every *_test.cpp in a folder and every .cpp in its subfolder for this
+# platform. LINUX_ONLY names test files of the folder that need what is not built for Windows;
+# PROPERTIES go to every test of the program.
 function(kestrin_test_suite name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LINUX_DEPS;LINUX_ONLY" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LINUX_DEPS;LINUX_ONLY;PROPERTIES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
        ${CMAKE_CURRENT_SOURCE_DIR}/${KESTRIN_PLATFORM}/*.cpp)
   if(KESTRIN_PLATFORM STREQUAL "linux")
@@ -54,5 +55,6 @@ function(kestrin_test_suite name)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${KESTRIN_DISCOVERY_MODE} PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${KESTRIN_DISCOVERY_MODE}
+                       PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "links/page_fetch.h"
 #include "links/resolve_link.h"
+#include "links/site_root.h"
 #include "runtime/text_ops.h"
 #include "web/all_between.h"
 #include "web/between.h"
 #include "web/encoding.h"
+#include "web/page_fetch.h"
 
 namespace kestrin {
 

@@ -4,13 +4,13 @@
 #include <mutex>
 #include <string_view>
 
-#include "links/page_fetch.h"
 #include "runtime/random.h"
 #include "runtime/run_directory.h"
 #include "runtime/settings.h"
 #include "runtime/text_ops.h"
 #include "web/between.h"
 #include "web/encoding.h"
+#include "web/page_fetch.h"
 
 namespace kestrin {
 namespace {
@@ -56,12 +56,6 @@ Text NoticePageAddress() {
 void SetNoticePageAddressForTesting(const Text& address) {
   const std::lock_guard lock(g_noticeAddressMutex);
   g_noticeAddressOverride = address;
-}
-
-bool IsOpenableAddress(const Text& address) {
-  if (!StartsWithText(address, "http://", true) && !StartsWithText(address, "https://", true)) return false;
-  // A line break or other control byte has no business in an address handed to the shell.
-  return !HoldsControlByte(address);
 }
 
 void CheckForUpdate(Controls& form) {

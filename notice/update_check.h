@@ -2,6 +2,7 @@
 #pragma once
 
 #include "runtime/controls.h"
+#include "web/address.h"  // IsOpenableAddress, which every caller of OpenAddress asks first
 
 namespace kestrin {
 
@@ -17,11 +18,6 @@ void ExitCleanup();
 [[nodiscard]] Text NoticePageAddress();
 // Points NoticePageAddress at a local test server; an empty text restores the built-in address.
 void SetNoticePageAddressForTesting(const Text& address);
-
-// Whether an address may be handed to the desktop's default handler: it must begin with
-// "http://" or "https://" (any case) and hold no control characters. Every caller of
-// OpenAddress asks this first, since the addresses come from a remote page.
-[[nodiscard]] bool IsOpenableAddress(const Text& address);
 
 // Reads the notice page, puts the latest version in the caption and, when it is a different
 // version, notes it in bb.ini, says so and opens the pop-up address. A page that cannot be read

@@ -12,8 +12,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
   # The Windows build: cross compiler, GoogleTest's sources to build with it, Wine to run the
-  # tests, a zh_CN locale for Wine's code page 936 and GnuTLS for its HTTPS.
-  g++-mingw-w64-x86-64-posix googletest wine64 locales libgnutls30
+  # tests, a zh_CN locale for Wine's code page 936, GnuTLS for its HTTPS and Python (with the
+  # openssl command above) for the TLS relay of its tests.
+  g++-mingw-w64-x86-64-posix googletest wine64 locales libgnutls30 python3
 )
 
 missing=()

@@ -12,13 +12,23 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
+# How long each part takes, for keeping the whole run within its budget.
+phase_start=$SECONDS
+phase() {
+  echo "== $1: $((SECONDS - phase_start)) s"
+  phase_start=$SECONDS
+}
+
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=address
 cmake --build build/asan -j "$jobs"
+phase "ASan build"
 ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 600
+phase "ASan tests"
 
 # Every change is fuzzed a little: the readers of remote input, 20 s each, the text engine 10 s.
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" all_between resolve_link settings submit_answer
 bash scripts/fuzz.sh "${FUZZ_TEXT_SECONDS:-10}" text
+phase "fuzzing"
 
 # Overlapping runs share counters and controls: their tests run again under TSan. The build has no
 # window, so kestrin-cli's tests (names starting "Cli") also show that it stands without Qt.
@@ -26,6 +36,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIN_SANITIZE=th
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:suppressions=$PWD/scripts/tsan.supp} \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 -R 'Concurrent|^Cli'
+phase "TSan build and tests"
 
 # The program for Windows, cross-built and run under a Wine of its own (scripts/wine.sh) on a
 # virtual screen; the end-to-end run of kestrin.exe is driven by the ASan build's driver.
@@ -39,3 +50,4 @@ wine_start
 ctest --test-dir build/windows --output-on-failure -j "$jobs" --timeout 300
 wine_stop
 echo "Windows build and tests under Wine: $((SECONDS - windows_start)) s"
+echo "== whole run: $SECONDS s"

@@ -65,8 +65,4 @@ TextArray AllTextsBetween(const Text& text, const Text& left, const Text& right,
   return pieces;
 }
 
-Text SiteRootOfListAddress(const Text& listAddress) {
-  return JoinTexts("http://", TextBetween(listAddress, "http://", "/"));
-}
-
 }  // namespace kestrin

@@ -1,4 +1,4 @@
-// Cutting every text that lies between two markers, and the site root for relative addresses.
+// Cutting every text that lies between two markers.
 #pragma once
 
 #include "runtime/text.h"
@@ -23,9 +23,5 @@ struct AllTextsOptions {
 // returns. Lets pending window events through once per round.
 [[nodiscard]] TextArray AllTextsBetween(const Text& text, const Text& left, const Text& right,
                                         const AllTextsOptions& options = {});
-
-// "http://" followed by the text between "http://" and the next "/" of the list-page address;
-// "http://" alone when either is missing (an address beginning "https://" included).
-[[nodiscard]] Text SiteRootOfListAddress(const Text& listAddress);
 
 }  // namespace kestrin

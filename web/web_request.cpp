@@ -114,7 +114,8 @@ WebResponse WebRequest(const Text& address, const WebRequestOptions& options, Te
 
   const int method = options.method < 0 || options.method > 2 ? 0 : options.method;
   const Text methodText = kMethodTexts[method];
-  const bool secure = IsSecureAddress(address);
+  const AddressParts parts = SplitAddress(address);
+  const bool secure = parts.secure;
   const Text agent = AgentOf(options.headers);
 
   ProxyAccess access = ProxyAccess::kDirect;
@@ -132,9 +133,9 @@ WebResponse WebRequest(const Text& address, const WebRequestOptions& options, Te
   // Handles close newest first on every path, as the unique_ptrs unwind in reverse order.
   auto session = DefaultTransport().OpenSession(agent, access, proxyText);
   if (!session) return response;
-  auto connection = session->Connect(HostOfAddress(address), PortOfAddress(address));
+  auto connection = session->Connect(parts.host, parts.port);
   if (!connection) return response;
-  auto request = connection->OpenRequest(methodText, PathOfAddress(address), "HTTP/1.1", flags);
+  auto request = connection->OpenRequest(methodText, parts.path, "HTTP/1.1", flags);
   if (!request) return response;
 
   response.requestHeaders = CompleteHeaders(options.headers, address, cookies != nullptr ? *cookies : Text());

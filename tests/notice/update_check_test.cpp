@@ -237,33 +237,5 @@ TEST_F(UpdateCheckTest, PopupAddressNeedsAPrefix) {
   }
 }
 
-struct OpenableCase {
-  const char* address;
-  bool openable;
-};
-
-const OpenableCase kOpenableCases[] = {
-    {"http://www.example.com/pop/17.html", true},
-    {"HTTPS://www.example.com/", true},
-    {"hTtP://x", true},
-    {"17.html", false},
-    {"", false},
-    {"file:///etc/passwd", false},
-    {"javascript:alert(1)", false},
-    {"ftp://www.example.com/", false},
-    {" http://www.example.com/", false},
-    {"http:/www.example.com/", false},
-    {"httpx://www.example.com/", false},
-    {"http://www.example.com/\r\nx", false},
-    {"http://www.example.com/\tx", false},
-    {"http://www.example.com/中文.html", true},
-};
-
-TEST(OpenableAddressTest, OnlyWebAddressesGoToTheShell) {
-  for (const OpenableCase& row : kOpenableCases) {
-    EXPECT_EQ(IsOpenableAddress(row.address), row.openable) << row.address;
-  }
-}
-
 }  // namespace
 }  // namespace kestrin

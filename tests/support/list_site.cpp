@@ -1,15 +1,13 @@
 #include "tests/support/list_site.h"
 
-#include <httplib.h>
-
 #include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
-#include <thread>  // also brings std::chrono::milliseconds; <chrono> itself cannot be built for GBK
 
 #include "runtime/codepage.h"
+#include "tests/support/http_server.h"
 
 namespace kestrin::testsupport {
 namespace {
@@ -51,9 +49,6 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 struct ListSite::State {
-  httplib::Server server;
-  std::thread thread;
-  int port = -1;
 
   mutable std::mutex mutex;
   std::map<std::string, Page> pages;
@@ -65,21 +60,29 @@ struct ListSite::State {
   InterfaceAnswer defaultAnswer = answers::kAccepted;
   std::vector<Submission> submissions;
 
-  void ServeGet(const httplib::Request& request, httplib::Response& response) {
+  ScriptedReply Serve(const RecordedRequest& request) {
+    const std::string method = request.Method();
+    if (method == "GET" || method == "HEAD") return ServeGet(request.Target());
+    if (method == "POST") return ServePost(request.Target(), request.body);
+    return {.status = 404, .body = "<html><body>Not Found</body></html>"};
+  }
+
+  ScriptedReply ServeGet(const std::string& target) {
+    const std::string path = LookupPath(target);
     std::optional<Page> page;
     {
       const std::lock_guard lock(mutex);
-      fetched.push_back(request.target);
-      if (request.path == "/notice.html") {
+      fetched.push_back(target);
+      if (path == "/notice.html") {
         ++noticeFetches;
         page = notice;
-      } else if (const auto full = pages.find(request.target); full != pages.end()) {
+      } else if (const auto full = pages.find(target); full != pages.end()) {
         page = full->second;
-      } else if (const auto bare = pages.find(request.path); bare != pages.end()) {
+      } else if (const auto bare = pages.find(path); bare != pages.end()) {
         page = bare->second;
       }
     }
-    if (!page && request.path.rfind("/pop/", 0) == 0) {
+    if (!page && path.rfind("/pop/", 0) == 0) {
       page = Page{GbkToUtf8("<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>公告</title></head>"
                             "<body><p>站长工具公告</p></body></html>\r\n"),
                   200, "text/html; charset=utf-8"};
@@ -89,21 +92,18 @@ struct ListSite::State {
                   "<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>\r\n",
                   404, "text/html; charset=iso-8859-1"};
     }
-    response.status = page->status;
-    response.set_content(page->body, page->contentType.c_str());
+    return {.status = page->status, .body = std::move(page->body), .contentType = std::move(page->contentType)};
   }
 
-  void ServePost(const httplib::Request& request, httplib::Response& response) {
-    if (request.path.rfind("/urls", 0) != 0) {
-      response.status = 404;
-      response.set_content(R"({"error":404,"message":"not found"})", "application/json");
-      return;
+  ScriptedReply ServePost(const std::string& target, const std::string& body) {
+    if (LookupPath(target).rfind("/urls", 0) != 0) {
+      return {.status = 404, .body = R"({"error":404,"message":"not found"})", .contentType = "application/json"};
     }
     InterfaceAnswer answer;
     {
       const std::lock_guard lock(mutex);
-      submissions.push_back({request.target, request.body});
-      if (const auto it = answerFor.find(request.body); it != answerFor.end()) {
+      submissions.push_back({target, body});
+      if (const auto it = answerFor.find(body); it != answerFor.end()) {
         answer = it->second;
       } else if (!queued.empty()) {
         answer = queued.front();
@@ -112,29 +112,26 @@ struct ListSite::State {
         answer = defaultAnswer;
       }
     }
-    response.status = answer.status;
-    response.set_content(answer.body, "application/json");
+    return {.status = answer.status, .body = std::move(answer.body), .contentType = "application/json"};
   }
+
+  // Last, so that it stops serving before the records above go.
+  HttpServer server;
 };
 
 ListSite::ListSite() : state_(std::make_unique<State>()) {
   State& state = *state_;
-  state.server.Get(".*", [&state](const httplib::Request& rq, httplib::Response& rs) { state.ServeGet(rq, rs); });
-  state.server.Post(".*", [&state](const httplib::Request& rq, httplib::Response& rs) { state.ServePost(rq, rs); });
-  state.port = state.server.bind_to_any_port("127.0.0.1");
-  if (state.port <= 0) throw std::runtime_error("the list site found no free port on 127.0.0.1");
-  state.thread = std::thread([&state] { state.server.listen_after_bind(); });
-  while (!state.server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!state.server.Available()) throw std::runtime_error("the list site found no free port on 127.0.0.1");
+  // The site is a stand-in for long runs: it keeps its own records, and the server keeps none.
+  state.server.KeepNoRecords();
+  state.server.Answer("/*", [&state](const RecordedRequest& request) { return state.Serve(request); });
 }
 
-ListSite::~ListSite() {
-  state_->server.stop();
-  state_->thread.join();
-}
+ListSite::~ListSite() = default;
 
-int ListSite::Port() const { return state_->port; }
+int ListSite::Port() const { return state_->server.Port(); }
 
-Text ListSite::Origin() const { return "http://127.0.0.1:" + std::to_string(state_->port); }
+Text ListSite::Origin() const { return state_->server.Origin(); }
 
 Text ListSite::Address(std::string_view path) const { return Origin() + std::string(path); }
 
@@ -167,7 +164,7 @@ void ListSite::SetListPage(const std::string& path, const std::vector<ListLink>&
 std::vector<Text> ListSite::AddNumberedListPages(const std::string& pattern, int from, int to, int perPage,
                                                  PageEncoding encoding, LinkForm form) {
   std::vector<Text> expected;
-  const std::string host = "127.0.0.1:" + std::to_string(state_->port);
+  const std::string host = state_->server.Authority();
   for (long long page = from; page <= to; ++page) {  // to may be INT_MAX
     const std::string path = ReplaceDollars(pattern, page);
     std::vector<ListLink> links;

@@ -1,6 +1,6 @@
 // A small web site on 127.0.0.1 that stands in for the outside world in tests: a webmaster's
 // paginated article lists, the search engine's link-submission interface and the publisher's
-// notice page, on one cpp-httplib server on a free port. The constructor starts it, the
+// notice page, on one HttpServer on a free port. The constructor starts it, the
 // destructor stops it; every method may be called while requests are being served.
 //
 // What it serves:

@@ -34,6 +34,9 @@ class RawConnection {
   std::string ReadSome(int timeoutMs = 5000);
   // Sends all of `bytes`; false once the peer is gone.
   bool Send(std::string_view bytes);
+  // Passes bytes both ways between this connection and `upstream`, after sending it `early`,
+  // until either side closes, both are silent for 30 s, or the server stops; closes `upstream`.
+  void RelayWith(Socket upstream, std::string_view early);
   // Holds the connection open, answering nothing, until the server stops.
   void WaitUntilStopped() const;
   [[nodiscard]] bool Stopping() const { return stopping_; }

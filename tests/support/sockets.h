@@ -18,9 +18,13 @@ inline constexpr Socket kNoSocket = -1;
 [[nodiscard]] Socket AcceptConnection(Socket listener);
 // A connection to 127.0.0.1:`port`, started and not waited for.
 [[nodiscard]] Socket StartConnecting(int port);
+// A connection to 127.0.0.1:`port`, made and blocking; kNoSocket when refused or not made in time.
+[[nodiscard]] Socket ConnectToLoopback(int port, int timeoutMs);
 // Bytes received (0 when the peer closed, -1 on error) and sent (-1 on error); never a signal.
 [[nodiscard]] long ReceiveSome(Socket socket, char* buffer, std::size_t size);
 [[nodiscard]] long SendSome(Socket socket, const char* bytes, std::size_t size);
+// ReceiveSome that leaves the bytes waiting, for the next receive to take.
+[[nodiscard]] long PeekSome(Socket socket, char* buffer, std::size_t size);
 // Ends both directions, so that the peer sees the close at once.
 void ShutDownSocket(Socket socket);
 void CloseSocket(Socket socket);

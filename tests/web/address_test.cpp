@@ -47,6 +47,39 @@ TEST(Address, SplitsIntoHostPortAndPath) {
     EXPECT_EQ(HostOfAddress(c.address, true), c.hostWithPort) << c.address;
     EXPECT_EQ(PortOfAddress(c.address), c.port) << c.address;
     EXPECT_EQ(PathOfAddress(c.address), c.path) << c.address;
+    // The one split a request makes gives the same pieces.
+    const AddressParts parts = SplitAddress(c.address);
+    EXPECT_EQ(parts.host, c.host) << c.address;
+    EXPECT_EQ(parts.port, c.port) << c.address;
+    EXPECT_EQ(parts.path, c.path) << c.address;
+  }
+}
+
+struct OpenableCase {
+  const char* address;
+  bool openable;
+};
+
+const OpenableCase kOpenableCases[] = {
+    {"http://www.example.com/pop/17.html", true},
+    {"HTTPS://www.example.com/", true},
+    {"hTtP://x", true},
+    {"17.html", false},
+    {"", false},
+    {"file:///etc/passwd", false},
+    {"javascript:alert(1)", false},
+    {"ftp://www.example.com/", false},
+    {" http://www.example.com/", false},
+    {"http:/www.example.com/", false},
+    {"httpx://www.example.com/", false},
+    {"http://www.example.com/\r\nx", false},
+    {"http://www.example.com/\tx", false},
+    {"http://www.example.com/中文.html", true},
+};
+
+TEST(OpenableAddressTest, OnlyWebAddressesGoToTheShell) {
+  for (const OpenableCase& row : kOpenableCases) {
+    EXPECT_EQ(IsOpenableAddress(row.address), row.openable) << row.address;
   }
 }
 

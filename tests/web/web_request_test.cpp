@@ -22,6 +22,14 @@ using testsupport::RecordedRequest;
 
 constexpr const char* kDefaultAgentLine = "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
+// The transport underneath: WinINet on Windows (run under Wine), libcurl on Linux. Where the two
+// put different bytes on the wire, the row says so.
+#if defined(_WIN32)
+constexpr bool kWinInet = true;
+#else
+constexpr bool kWinInet = false;
+#endif
+
 std::string AsString(const ByteBuffer& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // Every "%A" in `pattern` replaced by `address`.
@@ -87,14 +95,18 @@ TEST_F(WebRequestTest, CallerHeaderLinesAreCompletedCaseSensitively) {
     const char* headers;
     const char* completed;           // %A: the address
     std::vector<std::string> lines;  // as sent after the Host line; %A: the address
+    std::optional<std::vector<std::string>> winInetLines{};  // when WinINet sends other lines
   };
   const std::string ct = "Content-Type: application/x-www-form-urlencoded";
   const Row rows[] = {
+      // WinINet keeps one line per header name in any case: the later value takes the earlier
+      // line's place, and the caller's line is not sent.
       {"lower-case accept does not count",
        "accept: text/html",
        "accept: text/html\r\nAccept: */*\r\nReferer: %A\r\nAccept-Language: zh-cn\r\n"
        "Content-Type: application/x-www-form-urlencoded",
-       {kDefaultAgentLine, "accept: text/html", "Accept: */*", "Referer: %A", "Accept-Language: zh-cn", ct}},
+       {kDefaultAgentLine, "accept: text/html", "Accept: */*", "Referer: %A", "Accept-Language: zh-cn", ct},
+       std::vector<std::string>{kDefaultAgentLine, "Accept: */*", "Referer: %A", "Accept-Language: zh-cn", ct}},
       {"Accept-Language is not Accept",
        "Accept-Language: en",
        "Accept-Language: en\r\nAccept: */*\r\nReferer: %A\r\nContent-Type: application/x-www-form-urlencoded",
@@ -119,11 +131,14 @@ TEST_F(WebRequestTest, CallerHeaderLinesAreCompletedCaseSensitively) {
        "Accept: a/b\r\nX-Client-User-Agent: Foo\r\nReferer: %A\r\nAccept-Language: zh-cn\r\n"
        "Content-Type: application/x-www-form-urlencoded",
        {"User-Agent: Foo", "Accept: a/b", "X-Client-User-Agent: Foo", "Referer: %A", "Accept-Language: zh-cn", ct}},
+      // Wine's WinINet writes every caller line as name, colon, one space and value.
       {"a line with an empty value is still sent",
        "X-Empty:",
        "X-Empty:\r\nAccept: */*\r\nReferer: %A\r\nAccept-Language: zh-cn\r\n"
        "Content-Type: application/x-www-form-urlencoded",
-       {kDefaultAgentLine, "X-Empty:", "Accept: */*", "Referer: %A", "Accept-Language: zh-cn", ct}},
+       {kDefaultAgentLine, "X-Empty:", "Accept: */*", "Referer: %A", "Accept-Language: zh-cn", ct},
+       std::vector<std::string>{kDefaultAgentLine, "X-Empty: ", "Accept: */*", "Referer: %A", "Accept-Language: zh-cn",
+                                ct}},
   };
   server_.Reply("/h", {.body = "ok"});
   const std::string address = server_.Url("/h");
@@ -134,7 +149,8 @@ TEST_F(WebRequestTest, CallerHeaderLinesAreCompletedCaseSensitively) {
     const WebResponse response = WebRequest(address, options);
     EXPECT_EQ(response.requestHeaders, WithAddress(row.completed, address));
     std::vector<std::string> expected = {"Host: 127.0.0.1:" + std::to_string(server_.Port())};
-    for (const std::string& line : WithAddress(row.lines, address)) expected.push_back(line);
+    const std::vector<std::string>& lines = kWinInet && row.winInetLines ? *row.winInetLines : row.lines;
+    for (const std::string& line : WithAddress(lines, address)) expected.push_back(line);
     EXPECT_EQ(server_.LastRequest().headerLines, expected);
   }
 }
@@ -154,7 +170,8 @@ TEST_F(WebRequestTest, BodiesFollowTheMethod) {
       {"POST sends the text body's bytes", 1, "http://site/a.html", {}, "http://site/a.html", "18"},
       {"POST prefers the byte body, NULs and all", 1, "unused", {'x', 0, 'y'}, std::string("x\0y", 3), "3"},
       {"HEAD sends a given body", 2, "q=1", {}, "q=1", "3"},
-      {"HEAD without a body sends none", 2, "", {}, "", std::nullopt},
+      // Wine's WinINet announces the empty body of a HEAD.
+      {"HEAD without a body sends none", 2, "", {}, "", kWinInet ? std::optional<std::string>("0") : std::nullopt},
   };
   server_.Reply("/b", {.body = "answer"});
   for (const Row& row : rows) {
@@ -176,8 +193,8 @@ TEST_F(WebRequestTest, BodiesFollowTheMethod) {
 }
 
 TEST_F(WebRequestTest, LargePostGoesOutWithoutWaitingForContinue) {
-  server_.Handle("/size", [](const httplib::Request& request, httplib::Response& response) {
-    response.set_content(std::to_string(request.body.size()), "text/plain");
+  server_.Answer("/size", [](const RecordedRequest& request) {
+    return testsupport::ScriptedReply{.body = std::to_string(request.body.size()), .contentType = "text/plain"};
   });
   WebRequestOptions options;
   options.method = 1;
@@ -381,18 +398,26 @@ TEST_F(WebRequestTest, ARedirectLoopEnds) {
 
 class WebRequestTlsTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    if (std::string why; !origin_.Available(&why)) GTEST_SKIP() << why;
+  }
   void TearDown() override { SetExtraCaFileForTesting(""); }
   HttpServer origin_{HttpServer::Tls::kOn};
 };
 
+// The origin's certificate is trusted before any TLS connection: under Wine a process reads the
+// trusted certificates once, at its first TLS connection, and misses those added later.
 TEST_F(WebRequestTlsTest, ACertificateIsVerified) {
-  origin_.Reply("/s", {.body = "secure"});
-  const WebResponse untrusted = WebRequest(origin_.Url("/s"));
+  SetExtraCaFileForTesting(origin_.CertificateFile());
+  HttpServer stranger(HttpServer::Tls::kUntrusted);
+  stranger.Reply("/s", {.body = "secure"});
+  const WebResponse untrusted = WebRequest(stranger.Url("/s"));
   EXPECT_TRUE(untrusted.body.empty());
   EXPECT_EQ(untrusted.outcome, TransferOutcome::kTlsFailed);
   EXPECT_EQ(untrusted.responseHeaders, std::string(5000, ' '));
+  EXPECT_EQ(stranger.RequestCount(), 0u);
 
-  SetExtraCaFileForTesting(origin_.CertificateFile());
+  origin_.Reply("/s", {.body = "secure"});
   const WebResponse trusted = WebRequest(origin_.Url("/s"));
   EXPECT_EQ(AsString(trusted.body), "secure");
   EXPECT_EQ(origin_.LastRequest().requestLine, "GET /s HTTP/1.1");
@@ -422,13 +447,12 @@ TEST_F(WebRequestTlsTest, AProxyIsAskedInTheFormTheSchemeNeeds) {
     std::string proxyLine;
     const char* body;
   };
-  const std::string securePort = std::to_string(origin_.Port());
+  const std::string connectLine = "CONNECT " + origin_.Authority() + " HTTP/1.1";
   const Row rows[] = {
       {"http goes to the proxy with the whole address", plainOrigin.Url("/p"),
        "GET " + plainOrigin.Url("/p") + " HTTP/1.1", "answered by the proxy"},
-      {"https is tunnelled", origin_.Url("/s"), "CONNECT 127.0.0.1:" + securePort + " HTTP/1.1", "secure origin"},
-      {"HTTPS in capitals is tunnelled too", "HTTPS://127.0.0.1:" + securePort + "/s",
-       "CONNECT 127.0.0.1:" + securePort + " HTTP/1.1", "secure origin"},
+      {"https is tunnelled", origin_.Url("/s"), connectLine, "secure origin"},
+      {"HTTPS in capitals is tunnelled too", "HTTPS" + origin_.Url("/s").substr(5), connectLine, "secure origin"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -517,9 +541,11 @@ TEST(WebRequestBodyCap, TheDefaultCapEndsAnEndlessBody) {
 
 TEST(WebRequestConcurrent, CallsOnManyThreadsStayApart) {
   HttpServer server;
-  server.Handle("/echo", [](const httplib::Request& request, httplib::Response& response) {
-    response.set_header("Set-Cookie", "echo=" + request.body.substr(0, request.body.find('|')) + "; Path=/echo");
-    response.set_content(request.body, "text/plain");
+  server.Answer("/echo", [](const RecordedRequest& request) {
+    return testsupport::ScriptedReply{
+        .headers = {{"Set-Cookie", "echo=" + request.body.substr(0, request.body.find('|')) + "; Path=/echo"}},
+        .body = request.body,
+        .contentType = "text/plain"};
   });
   constexpr int kThreads = 6;
   constexpr int kCalls = 15;

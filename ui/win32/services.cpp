@@ -9,12 +9,12 @@
 #include <atomic>
 #include <mutex>
 
-#include "notice/update_check.h"
 #include "runtime/codepage.h"
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
+#include "web/address.h"
 
 namespace kestrin::ui {
 namespace {

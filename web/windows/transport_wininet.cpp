@@ -3,6 +3,8 @@
 // time-outs, and the deadline is checked between reads; on Windows a timer also closes the request
 // handle when it passes, which ends a call that ignores its time-out (a connect may).
 // Wine's calls run on after their handle is closed: there the time-outs are what ends them.
+// Redirects are followed here rather than by WinINet: Wine's follows a loop for ever and sends a
+// 307 after a POST again without its body. Both platforms then do what libcurl does on Linux.
 #include "runtime/windows/windows_api.h"
 
 #include <wincrypt.h>
@@ -34,6 +36,12 @@ DeclaredFunction gInternetReadFile{kWinInet, "InternetReadFile", {}, {}};
 DeclaredFunction gInternetQueryDataAvailable{kWinInet, "InternetQueryDataAvailable", {}, {}};
 DeclaredFunction gHttpQueryInfo{kWinInet, "HttpQueryInfoA", {}, {}};
 DeclaredFunction gInternetSetOption{kWinInet, "InternetSetOptionA", {}, {}};
+DeclaredFunction gInternetQueryOption{kWinInet, "InternetQueryOptionA", {}, {}};
+DeclaredFunction gInternetCombineUrl{kWinInet, "InternetCombineUrlA", {}, {}};
+DeclaredFunction gInternetCrackUrl{kWinInet, "InternetCrackUrlA", {}, {}};
+
+// As many as libcurl follows; one more ends the request as failed.
+constexpr int kMostRedirects = 20;
 
 template <typename Fn>
 Fn* WinInet(DeclaredFunction& entry) {
@@ -77,13 +85,25 @@ TransferOutcome OutcomeOf(DWORD error) {
   }
 }
 
+// Where a redirect points: the address cracked into what a new connection and request need.
+struct RedirectTarget {
+  bool secure = false;
+  Text host;
+  int port = 0;
+  Text object;  // path and query
+};
+
 class WinInetRequest final : public TransportRequest {
  public:
-  WinInetRequest(HINTERNET request, Text method) : request_(request), method_(std::move(method)) {}
+  // `session` outlives the request; with `follow`, the request follows redirects itself, on
+  // connections of its own made from the session.
+  WinInetRequest(HINTERNET session, HINTERNET request, Text method, std::uint32_t flags, bool follow)
+      : session_(session), request_(request), method_(std::move(method)), flags_(flags), follow_(follow) {}
   ~WinInetRequest() override {
     StopWatch();
     std::lock_guard lock(handleLock_);
     if (!handleClosed_) CloseInternetHandle(request_);
+    CloseInternetHandle(redirectConnection_);
   }
   WinInetRequest(const WinInetRequest&) = delete;
   WinInetRequest& operator=(const WinInetRequest&) = delete;
@@ -93,21 +113,18 @@ class WinInetRequest final : public TransportRequest {
     sent_ = true;
     StartWatch(limits.deadlineMs);
     CapTimeouts();
-    void* bytes = nullptr;
-    DWORD size = 0;
-    // GET never sends a body; POST always does, of length 0 when empty; HEAD only a non-empty one.
-    if (method_ != "GET" && !(method_ == "HEAD" && body.empty())) {
-      bytes = const_cast<std::uint8_t*>(body.data());
-      size = static_cast<DWORD>(body.size());
+    if (!SendOnce(headers, body)) return;
+    for (int redirects = 0; follow_ && IsRedirect(status_); ++redirects) {
+      const std::optional<RedirectTarget> target = RedirectTargetOf(QueryLocation());
+      if (!target) break;  // an answer that points nowhere we can go is the answer
+      if (redirects == kMostRedirects || DeadlinePassed()) {
+        Finish(TransferOutcome::kFailed);  // a passed deadline makes it a time-out
+        return;
+      }
+      // 301, 302 and 303 turn a POST into a GET without body; 307 and 308 keep both.
+      if (method_ == "POST" && status_ != 307 && status_ != 308) method_ = "GET";
+      if (!Reopen(*target) || !SendOnce(headers, body)) return;
     }
-    const BOOL sent = WinInet<decltype(::HttpSendRequestA)>(gHttpSendRequest)(
-        request_, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()), bytes, size);
-    if (!sent) {
-      const DWORD error = ::GetLastError();
-      Finish(OutcomeOf(error));
-      return;
-    }
-    status_ = QueryStatus();
     headerBlock_ = QueryRawHeaders();
     announced_ = QueryContentLength();
   }
@@ -167,6 +184,118 @@ class WinInetRequest final : public TransportRequest {
   // Longer header blocks are only known as too long.
   static constexpr DWORD kKeptHeaderBytes = 64 * 1024;
 
+  // Sends the current request; false (and finished) when it fails.
+  bool SendOnce(const Text& headers, std::span<const std::uint8_t> body) {
+    void* bytes = nullptr;
+    DWORD size = 0;
+    // GET never sends a body; POST always does, of length 0 when empty; HEAD only a non-empty one.
+    if (method_ != "GET" && !(method_ == "HEAD" && body.empty())) {
+      bytes = const_cast<std::uint8_t*>(body.data());
+      size = static_cast<DWORD>(body.size());
+    }
+    const BOOL sent = WinInet<decltype(::HttpSendRequestA)>(gHttpSendRequest)(
+        request_, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()), bytes, size);
+    if (!sent) {
+      Finish(OutcomeOf(::GetLastError()));
+      return false;
+    }
+    status_ = QueryStatus();
+    return true;
+  }
+
+  static bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+  }
+
+  Text QueryLocation() {
+    std::vector<char> location(2048);
+    for (;;) {
+      DWORD size = static_cast<DWORD>(location.size());
+      if (WinInet<decltype(::HttpQueryInfoA)>(gHttpQueryInfo)(request_, HTTP_QUERY_LOCATION, location.data(), &size,
+                                                              nullptr)) {
+        return Text(location.data(), std::min<std::size_t>(size, location.size()));
+      }
+      if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kKeptHeaderBytes || size <= location.size()) {
+        return {};
+      }
+      location.resize(size);
+    }
+  }
+
+  // The Location of the current answer, read against the current request's address; nothing for
+  // an empty one or one that is not http(s).
+  std::optional<RedirectTarget> RedirectTargetOf(const Text& location) {
+    if (location.empty()) return std::nullopt;
+    char current[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD currentSize = sizeof current;
+    if (!WinInet<decltype(::InternetQueryOptionA)>(gInternetQueryOption)(request_, INTERNET_OPTION_URL, current,
+                                                                         &currentSize)) {
+      return std::nullopt;
+    }
+    std::vector<char> combined(INTERNET_MAX_URL_LENGTH + location.size());
+    DWORD combinedSize = static_cast<DWORD>(combined.size());
+    if (!WinInet<decltype(::InternetCombineUrlA)>(gInternetCombineUrl)(current, location.c_str(), combined.data(),
+                                                                       &combinedSize, ICU_NO_ENCODE)) {
+      return std::nullopt;
+    }
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
+    std::vector<char> path(combinedSize + 1);
+    std::vector<char> extra(combinedSize + 1);
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!WinInet<decltype(::InternetCrackUrlA)>(gInternetCrackUrl)(combined.data(), combinedSize, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || host[0] == '\0') {
+      return std::nullopt;
+    }
+    RedirectTarget target;
+    target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    target.host = host;
+    target.port = parts.nPort;
+    target.object = path[0] == '/' ? Text(path.data()) : Text("/") + path.data();
+    target.object += extra.data();
+    return target;
+  }
+
+  // Replaces the current request by one for `target` on a connection of its own.
+  bool Reopen(const RedirectTarget& target) {
+    HINTERNET connection = WinInet<decltype(::InternetConnectA)>(gInternetConnect)(
+        session_, target.host.c_str(), static_cast<INTERNET_PORT>(target.port), "", "", INTERNET_SERVICE_HTTP, 0, 0);
+    std::uint32_t flags = (flags_ & ~(kFlagSecure | kFlagIgnoreRedirectToHttps)) | kFlagNoAutoRedirect;
+    flags |= target.secure ? kFlagSecure : kFlagIgnoreRedirectToHttps;
+    HINTERNET request = connection == nullptr ? nullptr
+                                              : WinInet<decltype(::HttpOpenRequestA)>(gHttpOpenRequest)(
+                                                    connection, method_.c_str(), target.object.c_str(), "HTTP/1.1",
+                                                    nullptr, nullptr, flags, 0);
+    bool open = false;
+    {
+      std::lock_guard lock(handleLock_);
+      if (!handleClosed_) CloseInternetHandle(request_);
+      CloseInternetHandle(redirectConnection_);
+      redirectConnection_ = connection;
+      request_ = request;
+      timeoutsHandle_ = nullptr;
+      handleClosed_ = request == nullptr;
+      // The deadline's timer has fired for the request before: this one closes here.
+      if (deadlinePassed_ && request != nullptr) {
+        CloseInternetHandle(request);
+        handleClosed_ = true;
+      }
+      open = !handleClosed_;
+    }
+    if (!open) {
+      Finish(TransferOutcome::kFailed);
+      return false;
+    }
+    CapTimeouts();
+    return true;
+  }
+
   int QueryStatus() {
     DWORD status = 0;
     DWORD size = sizeof status;
@@ -216,18 +345,25 @@ class WinInetRequest final : public TransportRequest {
 
   [[nodiscard]] bool DeadlinePassed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
 
-  // The request's time-outs, none longer than the time left.
+  // The request's time-outs, none longer than the time left. They are set on a new handle and
+  // again only when the time left cuts them shorter: the calls cost, and most reads change nothing.
   void CapTimeouts() {
     std::int64_t left = INT64_MAX;
     if (deadline_) {
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
       left = std::max<std::int64_t>(1, ms.count());
     }
+    const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
+    const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
     std::lock_guard lock(handleLock_);
     if (handleClosed_) return;
-    SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, std::min(gConnectTimeoutMs.load(), left));
-    SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, std::min(gIdleTimeoutMs.load(), left));
-    SetTimeout(request_, INTERNET_OPTION_RECEIVE_TIMEOUT, std::min(gIdleTimeoutMs.load(), left));
+    if (timeoutsHandle_ == request_ && connect >= timeoutsConnectMs_ && idle >= timeoutsIdleMs_) return;
+    SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, connect);
+    SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, idle);
+    SetTimeout(request_, INTERNET_OPTION_RECEIVE_TIMEOUT, idle);
+    timeoutsHandle_ = request_;
+    timeoutsConnectMs_ = connect;
+    timeoutsIdleMs_ = idle;
   }
 
   void StartWatch(std::int64_t deadlineMs) {
@@ -258,8 +394,12 @@ class WinInetRequest final : public TransportRequest {
     watch_ = nullptr;
   }
 
+  HINTERNET session_;
   HINTERNET request_;
+  HINTERNET redirectConnection_ = nullptr;  // the connection of a followed redirect
   Text method_;
+  std::uint32_t flags_;
+  bool follow_;
   bool sent_ = false;
   bool finished_ = false;
   int status_ = 0;
@@ -269,6 +409,10 @@ class WinInetRequest final : public TransportRequest {
   TransferOutcome outcome_ = TransferOutcome::kNotSent;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 
+  HINTERNET timeoutsHandle_ = nullptr;  // the handle whose time-outs were set, and to what
+  std::int64_t timeoutsConnectMs_ = 0;
+  std::int64_t timeoutsIdleMs_ = 0;
+
   HANDLE watch_ = nullptr;
   std::mutex handleLock_;
   bool handleClosed_ = false;
@@ -277,20 +421,22 @@ class WinInetRequest final : public TransportRequest {
 
 class WinInetConnection final : public TransportConnection {
  public:
-  explicit WinInetConnection(HINTERNET connection) : connection_(connection) {}
+  WinInetConnection(HINTERNET session, HINTERNET connection) : session_(session), connection_(connection) {}
   ~WinInetConnection() override { CloseInternetHandle(connection_); }
   WinInetConnection(const WinInetConnection&) = delete;
   WinInetConnection& operator=(const WinInetConnection&) = delete;
 
   std::unique_ptr<TransportRequest> OpenRequest(const Text& method, const Text& object, const Text& version,
                                                 std::uint32_t flags) override {
+    const bool follow = (flags & kFlagNoAutoRedirect) == 0;
     HINTERNET request = WinInet<decltype(::HttpOpenRequestA)>(gHttpOpenRequest)(
-        connection_, method.c_str(), object.c_str(), version.c_str(), nullptr, nullptr, flags, 0);
+        connection_, method.c_str(), object.c_str(), version.c_str(), nullptr, nullptr, flags | kFlagNoAutoRedirect, 0);
     if (request == nullptr) return nullptr;
-    return std::make_unique<WinInetRequest>(request, method);
+    return std::make_unique<WinInetRequest>(session_, request, method, flags, follow);
   }
 
  private:
+  HINTERNET session_;
   HINTERNET connection_;
 };
 
@@ -306,7 +452,7 @@ class WinInetSession final : public TransportSession {
     HINTERNET connection = WinInet<decltype(::InternetConnectA)>(gInternetConnect)(
         session_, host.c_str(), static_cast<INTERNET_PORT>(port), "", "", INTERNET_SERVICE_HTTP, 0, 0);
     if (connection == nullptr) return nullptr;
-    return std::make_unique<WinInetConnection>(connection);
+    return std::make_unique<WinInetConnection>(session_, connection);
   }
 
  private:

@@ -51,9 +51,32 @@ Socket StartConnecting(int port) {
   return fd;
 }
 
+Socket ConnectToLoopback(int port, int timeoutMs) {
+  const Socket fd = StartConnecting(port);
+  if (fd == kNoSocket) return kNoSocket;
+  const std::atomic<bool> never{false};
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (!WaitForSocket(fd, true, timeoutMs, never) ||
+      getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+    CloseSocket(fd);
+    return kNoSocket;
+  }
+  fcntl(static_cast<int>(fd), F_SETFL, fcntl(static_cast<int>(fd), F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 long ReceiveSome(Socket socket, char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = recv(static_cast<int>(socket), buffer, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+long PeekSome(Socket socket, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = recv(static_cast<int>(socket), buffer, size, MSG_PEEK);
     if (n < 0 && errno == EINTR) continue;
     return static_cast<long>(n);
   }

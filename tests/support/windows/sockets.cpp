@@ -61,8 +61,28 @@ Socket StartConnecting(int port) {
   return static_cast<Socket>(s);
 }
 
+Socket ConnectToLoopback(int port, int timeoutMs) {
+  const Socket s = StartConnecting(port);
+  if (s == kNoSocket) return kNoSocket;
+  const std::atomic<bool> never{false};
+  int error = 0;
+  int length = sizeof error;
+  if (!WaitForSocket(s, true, timeoutMs, never) ||
+      getsockopt(Native(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0) {
+    CloseSocket(s);
+    return kNoSocket;
+  }
+  u_long blocking = 0;
+  ioctlsocket(Native(s), FIONBIO, &blocking);
+  return s;
+}
+
 long ReceiveSome(Socket socket, char* buffer, std::size_t size) {
   return recv(Native(socket), buffer, static_cast<int>(size), 0);
+}
+
+long PeekSome(Socket socket, char* buffer, std::size_t size) {
+  return recv(Native(socket), buffer, static_cast<int>(size), MSG_PEEK);
 }
 
 long SendSome(Socket socket, const char* bytes, std::size_t size) {

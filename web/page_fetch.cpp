@@ -1,4 +1,4 @@
-#include "links/page_fetch.h"
+#include "web/page_fetch.h"
 
 #include "runtime/text_ops.h"
 

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "tests/support/sockets.h"
-#include "tests/support/tls_certificate.h"
+#include "tests/support/linux/tls_certificate.h"
 
 namespace kestrin::testsupport {
 namespace {
@@ -226,25 +226,6 @@ class ReplayStream final : public httplib::Stream {
   std::size_t at_ = 0;
 };
 
-RecordedRequest ParseHead(const std::string& head) {
-  RecordedRequest record;
-  std::size_t at = 0;
-  bool first = true;
-  while (at < head.size()) {
-    const std::size_t end = head.find("\r\n", at);
-    if (end == std::string::npos || end == at) break;
-    std::string line = head.substr(at, end - at);
-    if (first) {
-      record.requestLine = std::move(line);
-      first = false;
-    } else {
-      record.headerLines.push_back(std::move(line));
-    }
-    at = end + 2;
-  }
-  return record;
-}
-
 // The head as cpp-httplib is to see it once the body is taken out: no Transfer-Encoding, and
 // Content-Length 0 (without one, a POST would be read up to the end of the connection).
 std::string HeadWithoutBody(const RecordedRequest& record) {
@@ -257,18 +238,6 @@ std::string HeadWithoutBody(const RecordedRequest& record) {
     head += line + "\r\n";
   }
   return head + "Content-Length: 0\r\n\r\n";
-}
-
-// The path a handler is looked up by: the target without query or fragment, and without the
-// scheme and authority of an absolute target.
-std::string LookupPath(std::string target) {
-  for (std::string_view scheme : {"http://", "https://"}) {
-    if (target.starts_with(scheme)) {
-      const std::size_t slash = target.find('/', scheme.size());
-      target = slash == std::string::npos ? "/" : target.substr(slash);
-    }
-  }
-  return target.substr(0, target.find_first_of("?#"));
 }
 
 int ConnectLoopback(int port) {
@@ -302,11 +271,11 @@ struct HttpServer::State {
   std::map<std::string, Handler> handlers;
   std::vector<RecordedRequest> requests;
   bool proxy = false;
+  bool recording = true;
 
-  std::size_t Record(RecordedRequest record) {
+  void Record(RecordedRequest record) {
     std::lock_guard lock(mutex);
-    requests.push_back(std::move(record));
-    return requests.size() - 1;
+    if (recording) requests.push_back(std::move(record));
   }
   std::optional<Handler> Find(const std::string& path) const {
     std::lock_guard lock(mutex);
@@ -328,6 +297,7 @@ namespace {
 
 // The request being served on this thread, for its handler.
 struct CurrentRequest {
+  RecordedRequest record;
   std::string target;
   std::string body;
   std::optional<std::size_t> length;
@@ -421,7 +391,7 @@ class RecordingServer final : public httplib::Server {
     for (int count = 0; count < kKeepAliveRequests && served; ++count) {
       std::string head;
       if (!stream.PeekHead(head, count == 0 ? kReadTimeoutMs : kKeepAliveMs)) break;
-      RecordedRequest record = ParseHead(head);
+      RecordedRequest record = ParseRequestHead(head);
       const std::string method = record.Method();
       tCurrent.target = record.Target();
       const std::optional<std::string> length = record.Header("Content-Length");
@@ -447,6 +417,7 @@ class RecordingServer final : public httplib::Server {
       }
       if (length || chunked) stream.ReplaceHead(head.size(), HeadWithoutBody(record));
       record.body = body;
+      tCurrent.record = record;
       state_.Record(std::move(record));
       tCurrent.body = std::move(body);
       tCurrent.length = bodyLength;
@@ -482,34 +453,10 @@ class RecordingServer final : public httplib::Server {
   HttpServer::State& state_;
 };
 
-std::string RecordedRequest::Method() const { return requestLine.substr(0, requestLine.find(' ')); }
-
-std::string RecordedRequest::Target() const {
-  const std::size_t start = requestLine.find(' ');
-  if (start == std::string::npos) return {};
-  const std::size_t end = requestLine.find(' ', start + 1);
-  return requestLine.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-}
-
-std::optional<std::string> RecordedRequest::Header(std::string_view name) const {
-  for (const std::string& line : headerLines) {
-    if (auto parts = SplitHeaderLine(line); parts && EqualsIgnoringCase(parts->first, name)) {
-      return std::string(parts->second);
-    }
-  }
-  return std::nullopt;
-}
-
-int RecordedRequest::HeaderCount(std::string_view name) const {
-  return static_cast<int>(std::count_if(headerLines.begin(), headerLines.end(), [name](const std::string& line) {
-    auto parts = SplitHeaderLine(line);
-    return parts && EqualsIgnoringCase(parts->first, name);
-  }));
-}
-
 HttpServer::HttpServer(Tls tls) : state_(std::make_unique<State>()) {
   std::signal(SIGPIPE, SIG_IGN);  // TLS writes to a peer that left must fail, not end the tests
-  state_->tls = tls == Tls::kOn;
+  // Every server has a certificate of its own, trusted only once a test names its file.
+  state_->tls = tls != Tls::kOff;
   if (state_->tls) {
     state_->certificate = std::make_unique<TestCertificate>();
     state_->sslContext = SSL_CTX_new(TLS_server_method());
@@ -536,11 +483,13 @@ HttpServer::~HttpServer() {
   SSL_CTX_free(state_->sslContext);
 }
 
+bool HttpServer::Available(std::string*) const { return state_->port > 0; }
+
 int HttpServer::Port() const { return state_->port; }
 
-std::string HttpServer::Origin() const {
-  return std::string(state_->tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(state_->port);
-}
+std::string HttpServer::Authority() const { return "127.0.0.1:" + std::to_string(state_->port); }
+
+std::string HttpServer::Origin() const { return std::string(state_->tls ? "https://" : "http://") + Authority(); }
 
 std::string HttpServer::Url(std::string_view path) const { return Origin() + std::string(path); }
 
@@ -550,11 +499,21 @@ void HttpServer::Handle(const std::string& path, Handler handler) {
 }
 
 void HttpServer::Reply(const std::string& path, ScriptedReply reply) {
-  Handle(path, [reply = std::move(reply)](const httplib::Request&, httplib::Response& response) {
+  Answer(path, [reply = std::move(reply)](const RecordedRequest&) { return reply; });
+}
+
+void HttpServer::Answer(const std::string& path, Responder responder) {
+  Handle(path, [responder = std::move(responder)](const httplib::Request&, httplib::Response& response) {
+    const ScriptedReply reply = responder(tCurrent.record);
     response.status = reply.status;
     for (const auto& [name, value] : reply.headers) response.headers.emplace(name, value);
     response.set_content(reply.body, reply.contentType.c_str());
   });
+}
+
+void HttpServer::KeepNoRecords() {
+  std::lock_guard lock(state_->mutex);
+  state_->recording = false;
 }
 
 void HttpServer::ActAsForwardProxy() {

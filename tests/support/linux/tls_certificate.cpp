@@ -1,4 +1,4 @@
-#include "tests/support/tls_certificate.h"
+#include "tests/support/linux/tls_certificate.h"
 
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
