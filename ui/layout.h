@@ -64,7 +64,8 @@ struct WindowLayout {
   PictureSource icon = nullptr;
   bool visible = true;  // shown as soon as it is loaded
   // A program beside this one that shows the window in a process of its own, so that what the
-  // window needs (a web engine) never loads into this one. Empty: shown in this process.
+  // window needs (a web engine) never loads into this one. Empty: shown in this process. The
+  // Win32 backend shows every window in this process: its browser control is the system's.
   std::string_view helper = {};
 };
 

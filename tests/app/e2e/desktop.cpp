@@ -185,6 +185,11 @@ VirtualScreen::VirtualScreen(int width, int height) {
   display_ = XOpenDisplay(name_.c_str());
 }
 
+VirtualScreen::VirtualScreen(const std::string& display) : name_(display) {
+  XSetErrorHandler(IgnoreXError);
+  display_ = XOpenDisplay(name_.c_str());
+}
+
 VirtualScreen::~VirtualScreen() {
   if (display_ != nullptr) XCloseDisplay(display_);
 }
@@ -372,7 +377,10 @@ bool PortIsFree(int port) {
   const int probe = socket(AF_INET, SOCK_STREAM, 0);
   if (probe < 0) return false;
   const int yes = 1;
+  // As the test servers bind (cpp-httplib asks for SO_REUSEPORT): the connections they closed
+  // themselves, waiting out TIME_WAIT on this port, do not keep them from listening again.
   setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  setsockopt(probe, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));

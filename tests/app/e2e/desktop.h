@@ -70,6 +70,9 @@ struct Capture {
 class VirtualScreen {
  public:
   explicit VirtualScreen(int width = 1920, int height = 1080);
+  // A screen that is already there (":7"), which outlives the object: the one a Wine session
+  // shows its windows on.
+  explicit VirtualScreen(const std::string& display);
   ~VirtualScreen();
   VirtualScreen(const VirtualScreen&) = delete;
   VirtualScreen& operator=(const VirtualScreen&) = delete;

@@ -10,12 +10,12 @@
 
 namespace kestrin::e2e {
 
-// Names the program's own version, so no message box interrupts a run, and sends the pop-up to
-// `popupPrefix` (a ListSite's, which records the browser's request).
+// Names `version` (by default the program's own, so that no message box interrupts a run) and
+// sends the pop-up to `popupPrefix` (a ListSite's, which records the browser's request).
 class NoticeServer {
  public:
-  NoticeServer(int port, const std::string& popupPrefix) {
-    page_ = "<html><body><p>" + Utf8(u8"版本：v1.0|") + "</p><p>" + Utf8(u8"弹网：") + popupPrefix +
+  NoticeServer(int port, const std::string& popupPrefix, const std::string& version = "v1.0") {
+    page_ = "<html><body><p>" + Utf8(u8"版本：") + version + "|</p><p>" + Utf8(u8"弹网：") + popupPrefix +
             "|</p></body></html>";
     server_.Get("/notice.html", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(page_, "text/html; charset=utf-8");

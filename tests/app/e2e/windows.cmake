@@ -1,0 +1,52 @@
+# The end-to-end run of kestrin.exe under Wine: the program built once more as kestrin_e2e.exe
+# with its notice page on a local port, a program that tells where Wine puts a window's client
+# area, and the Linux driver that clicks and types (KESTRIN_WINE_DRIVER, from a Linux build).
+
+# The program reads no arguments and no environment, so the notice address is compiled in; the
+# port is one that nothing listened on when the build was configured, kept in the cache.
+if(NOT KESTRIN_WINE_E2E_NOTICE_PORT)
+  string(RANDOM LENGTH 4 ALPHABET 0123456789 _seed)
+  foreach(_attempt RANGE 0 19)
+    math(EXPR _port "20000 + (1${_seed} + ${_attempt} * 397) % 12000")
+    file(DOWNLOAD "http://127.0.0.1:${_port}/" "${CMAKE_CURRENT_BINARY_DIR}/port_probe"
+         STATUS _status TIMEOUT 2 INACTIVITY_TIMEOUT 2)
+    file(REMOVE "${CMAKE_CURRENT_BINARY_DIR}/port_probe")
+    list(GET _status 0 _code)
+    if(_code EQUAL 7)  # curl: could not connect, so nobody listens there
+      set(KESTRIN_WINE_E2E_NOTICE_PORT ${_port} CACHE STRING "Local port of kestrin_e2e.exe's notice page")
+      break()
+    endif()
+  endforeach()
+  if(NOT KESTRIN_WINE_E2E_NOTICE_PORT)
+    message(FATAL_ERROR "no free local port found for kestrin_e2e.exe's notice page")
+  endif()
+endif()
+
+# The notice module once more with the local address; its objects go straight into the program,
+# so the linker never takes the members of kestrin_notice that the program's libraries name.
+file(GLOB _notice_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/notice/*.cpp ${PROJECT_SOURCE_DIR}/notice/windows/*.cpp)
+add_library(kestrin_notice_e2e OBJECT ${_notice_sources})
+target_link_libraries(kestrin_notice_e2e PUBLIC kestrin_links)
+target_include_directories(kestrin_notice_e2e PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(kestrin_notice_e2e PRIVATE
+                           KESTRIN_NOTICE_URL="http://127.0.0.1:${KESTRIN_WINE_E2E_NOTICE_PORT}/notice.html")
+get_target_property(_resources kestrin SOURCES)
+list(FILTER _resources INCLUDE REGEX "\\.rc$")
+add_executable(kestrin_e2e ${PROJECT_SOURCE_DIR}/app/main.cpp ${_resources})
+target_link_libraries(kestrin_e2e PRIVATE kestrin_notice_e2e kestrin_app)
+set_target_properties(kestrin_e2e PROPERTIES WIN32_EXECUTABLE ON)
+
+add_executable(kestrin_frame_metrics windows/frame_metrics.cpp)
+target_link_libraries(kestrin_frame_metrics PRIVATE kestrin_ui)
+
+set(KESTRIN_WINE_DRIVER "" CACHE FILEPATH
+    "kestrin_wine_e2e_test of a Linux build: runs kestrin_e2e.exe under the Wine session (scripts/test.sh sets it)")
+if(KESTRIN_WINE_DRIVER)
+  add_test(NAME KestrinExeUnderWine.EndToEnd
+           COMMAND ${KESTRIN_WINE_DRIVER} --program=$<TARGET_FILE:kestrin_e2e>
+                   --frame=$<TARGET_FILE:kestrin_frame_metrics> --port=${KESTRIN_WINE_E2E_NOTICE_PORT}
+                   --artifacts=${CMAKE_CURRENT_BINARY_DIR}/artifacts)
+  # The screen is shared with the window tests, and the 25-s countdown is waited for once.
+  set_tests_properties(KestrinExeUnderWine.EndToEnd PROPERTIES TIMEOUT 400 RESOURCE_LOCK kestrin_wine_screen
+                       LABELS e2e)
+endif()
