@@ -5,7 +5,7 @@
 #include "app/layouts.h"
 #include "runtime/run_directory.h"
 #include "runtime/runtime_error.h"
-#include "ui/engine/browser_engine.h"
+#include "ui/qt/engine/browser_engine.h"
 #include "ui/window_framework.h"
 
 int main(int argc, char** argv) {

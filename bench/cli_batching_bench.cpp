@@ -32,7 +32,7 @@
 #include "app/layouts.h"
 #include "notice/update_check.h"
 #include "tests/support/list_site.h"
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 #endif
 

@@ -26,7 +26,7 @@
 #include "tests/app/e2e/desktop.h"
 #include "tests/support/list_site.h"
 #include "tests/support/memory_form.h"
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 
 namespace kestrin {

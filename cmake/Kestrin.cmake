@@ -1,10 +1,14 @@
 # The one place where the platform is chosen. A folder keeps the code that differs per platform in
 # subfolders named after the platforms (runtime/linux/, runtime/windows/, ...), each file beside
 # its twin; kestrin_library compiles the folder's own files and those of this platform's subfolder.
+# The window framework's backend is chosen with it: ui/win32/ (Windows' own controls) on Windows,
+# ui/qt/ on Linux.
 if(WIN32)
   set(KESTRIN_PLATFORM windows)
+  set(KESTRIN_UI_BACKEND win32)
 else()
   set(KESTRIN_PLATFORM linux)
+  set(KESTRIN_UI_BACKEND qt)
 endif()
 
 # kestrin_library(NAME DEPS ... [LINUX_DEPS ...] [WINDOWS_DEPS ...]): one static library from every

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_registry.h"
 
 namespace kestrin::ui {

@@ -22,10 +22,10 @@
 #include <functional>
 
 #include "runtime/runtime_error.h"
-#include "ui/ahead_of_window.h"
-#include "ui/control_surface.h"
-#include "ui/widget_access.h"
-#include "ui/window_font.h"
+#include "ui/qt/ahead_of_window.h"
+#include "ui/qt/control_surface.h"
+#include "ui/qt/widget_access.h"
+#include "ui/qt/window_font.h"
 #include "ui/window_framework.h"
 #include "ui/window_registry.h"
 

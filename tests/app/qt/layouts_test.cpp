@@ -23,11 +23,11 @@
 
 #include "app/layouts.h"
 #include "resources/resources.h"
-#include "ui/control_surface.h"
-#include "ui/picture_box.h"
-#include "ui/tool_bar.h"
-#include "ui/window_font.h"
-#include "ui/widget_access.h"
+#include "ui/qt/control_surface.h"
+#include "ui/qt/picture_box.h"
+#include "ui/qt/tool_bar.h"
+#include "ui/qt/window_font.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 
 namespace kestrin::app {

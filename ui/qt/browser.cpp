@@ -3,7 +3,7 @@
 // program that shows pages installs the web engine's factory (ui/browser_engine.h).
 #include <QWidget>
 
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 
 namespace kestrin::ui {
 namespace {

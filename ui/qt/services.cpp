@@ -12,7 +12,7 @@
 #include "runtime/codepage.h"
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 
 namespace kestrin::ui {

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <optional>
 
-#include "ui/control_surface.h"
-#include "ui/tool_bar.h"
-#include "ui/widget_access.h"
+#include "ui/qt/control_surface.h"
+#include "ui/qt/tool_bar.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 #include "ui/window_registry.h"
 

@@ -17,11 +17,11 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "ui/ahead_of_window.h"
-#include "ui/control_surface.h"
-#include "ui/picture_box.h"
-#include "ui/tool_bar.h"
-#include "ui/widget_access.h"
+#include "ui/qt/ahead_of_window.h"
+#include "ui/qt/control_surface.h"
+#include "ui/qt/picture_box.h"
+#include "ui/qt/tool_bar.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_registry.h"
 
 namespace kestrin::ui {

@@ -1,4 +1,4 @@
-#include "ui/tool_bar.h"
+#include "ui/qt/tool_bar.h"
 
 #include <QPainter>
 #include <QStyle>

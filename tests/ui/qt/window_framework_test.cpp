@@ -21,10 +21,10 @@
 
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
-#include "tests/ui/gui_helpers.h"
-#include "ui/control_surface.h"
-#include "ui/tool_bar.h"
-#include "ui/widget_access.h"
+#include "tests/ui/qt/gui_helpers.h"
+#include "ui/qt/control_surface.h"
+#include "ui/qt/tool_bar.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 
 namespace kestrin::ui {

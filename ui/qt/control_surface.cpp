@@ -1,4 +1,4 @@
-#include "ui/control_surface.h"
+#include "ui/qt/control_surface.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

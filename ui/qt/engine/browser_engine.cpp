@@ -1,4 +1,4 @@
-#include "ui/engine/browser_engine.h"
+#include "ui/qt/engine/browser_engine.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 
 namespace kestrin::ui {
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "runtime/codepage.h"
-#include "ui/widget_access.h"
+#include "ui/qt/widget_access.h"
 #include "ui/window_registry.h"
 
 namespace kestrin::ui {

@@ -1,4 +1,4 @@
-#include "ui/ahead_of_window.h"
+#include "ui/qt/ahead_of_window.h"
 
 #include <gtest/gtest.h>
 
