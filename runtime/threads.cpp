@@ -3,27 +3,19 @@
 #include <system_error>
 #include <utility>
 
+#include "runtime/detached_thread.h"
+
 namespace kestrin {
 
 bool StartThread(std::function<void()> routine) {
   // An empty routine would end the process from inside the new thread.
   if (!routine) return false;
-  try {
-    std::thread(std::move(routine)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
+  return StartDetachedThread(std::move(routine));
 }
 
 bool StartThread(void (*routine)(int), int parameter) {
   if (routine == nullptr) return false;
-  try {
-    std::thread(routine, parameter).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
+  return StartDetachedThread([routine, parameter] { routine(parameter); });
 }
 
 bool StartThread(void (*routine)(int), int parameter, std::thread& handle) {
