@@ -20,6 +20,9 @@ namespace {
 constexpr PageFetchLimits kNoticeLimits{.timeoutMs = 3'000, .maxBodyBytes = 512 * 1024};
 // Longer than any version the publisher writes; a longer text would go into the window caption.
 constexpr std::size_t kLongestVersion = 64;
+// Longer than any address a browser takes; the pop-up address goes to the notice window's
+// browser and to the desktop's.
+constexpr std::size_t kLongestPopupPrefix = 2000;
 
 Text g_remoteVersion;
 
@@ -73,7 +76,7 @@ void CheckForUpdate(Controls& form) {
 
 Text GetPopupAddress() {
   const Text prefix = TextBetween(NoticePageText(), "弹网：", "|");
-  if (prefix.empty()) return {};
+  if (prefix.empty() || prefix.size() > kLongestPopupPrefix || HoldsControlByte(prefix)) return {};
   SeedRandom();
   return JoinTexts(prefix, ToText(RandomInRange(3, 30)), ".html");
 }

@@ -26,7 +26,7 @@ void SetNoticePageAddressForTesting(const Text& address);
 void CheckForUpdate(Controls& form);
 
 // The pop-up prefix from the notice page followed by a number 3..30 and ".html"; empty when the
-// page names no prefix.
+// page names no prefix, or one longer than 2000 bytes or holding a control byte.
 [[nodiscard]] Text GetPopupAddress();
 
 }  // namespace kestrin

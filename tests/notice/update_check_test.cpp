@@ -224,14 +224,23 @@ const PopupCase kPopupCases[] = {
     {"NoEntry", "版本：v1.1|", false},
     {"EntryWithoutBar", "弹网：@", false},
     {"EmptyPrefix", "弹网：|", false},
+    {"PrefixOfABrowsersLength", "弹网：@#|", true},
+    {"PrefixTooLongForABrowser", "弹网：@##|", false},
+    {"PrefixWithALineBreak", "弹网：@\r\nSet-Cookie: a=b/|", false},
+    {"PrefixWithATab", "弹网：@\t/|", false},
 };
 
 TEST_F(UpdateCheckTest, PopupAddressNeedsAPrefix) {
   for (const PopupCase& row : kPopupCases) {
-    site_.SetNoticeText(ReplaceText(row.text, "@", site_.PopupPrefix()));
+    // "#" stands for 1000 bytes of path: one keeps the prefix within a browser's length, two not.
+    const Text page = ReplaceText(ReplaceText(row.text, "@", site_.PopupPrefix()), "#", Text(1000, 'p'));
+    site_.SetNoticeText(page);
     const Text address = GetPopupAddress();
-    EXPECT_EQ(IsPopupAddress(address, site_.PopupPrefix()), row.address) << row.name << ": " << address;
-    if (!row.address) {
+    if (row.address) {
+      const std::size_t from = page.find("弹网：") + Text("弹网：").size();
+      EXPECT_TRUE(IsPopupAddress(address, page.substr(from, page.find('|', from) - from)))
+          << row.name << ": " << address.substr(0, 80);
+    } else {
       EXPECT_EQ(address, "") << row.name;
     }
   }
