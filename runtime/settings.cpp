@@ -31,11 +31,11 @@ std::string_view SkipLeadingControls(std::string_view s) {
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // ASCII letters match in any case; both bytes of a two-byte character must match exactly, since
-// its second byte may look like a letter.
+// its second byte may look like a letter. 0x80 (the euro sign) is a character of one byte.
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (static_cast<unsigned char>(a[i]) >= 0x80) {
+    if (static_cast<unsigned char>(a[i]) >= 0x81) {
       if (a[i] != b[i]) return false;
       if (++i < a.size() && a[i] != b[i]) return false;
     } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {

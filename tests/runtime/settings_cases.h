@@ -19,6 +19,7 @@ inline const char kProfile[] =
     "Empty=\r\n"
     "Equals=a=b\r\n"
     "\x81\x41=two-byte name\r\n"
+    "\x80" "euro=one-byte euro sign\r\n"
     "\r\n"
     "[版]\r\n"
     "本=v1.1\r\n";
@@ -44,6 +45,7 @@ inline const ReadCase kReadCases[] = {
     {"GBK section and key, blanks around", " 版 ", "本", "", "v1.1"},
     {"two-byte name matches itself", "General", "\x81\x41", "d", "two-byte name"},
     {"second byte of a two-byte name is not a letter", "General", "\x81\x61", "d", "d"},
+    {"the euro sign is one byte: the letter after it folds", "General", "\x80" "Euro", "d", "one-byte euro sign"},
 };
 
 struct WriteCase {
