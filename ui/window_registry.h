@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,6 +12,7 @@
 
 #include "runtime/text.h"
 #include "ui/form_state.h"
+#include "ui/form_states.h"
 #include "ui/layout.h"
 
 class QImage;
@@ -85,13 +85,6 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 // Creates the widget (or timer) of one layout row under `parent` and records it in `live`.
 // `window` is the top-level widget, which owns timers and the status bar.
 void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, LiveWindow& live);
-
-// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
-[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
-// Changes whenever a form state is published or withdrawn, so that callers may keep one.
-[[nodiscard]] std::uint64_t FormStatesGeneration();
-void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
-void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 
 // Shows the window's pending changes now.
 void ShowPendingChanges(LiveWindow& live);

@@ -29,10 +29,6 @@ void RunOnWindowThread(const std::function<void()>& work);
 // A control of a loaded window: its widget, or the QTimer of a timer; nullptr when absent.
 [[nodiscard]] QObject* ControlObject(std::string_view window, std::string_view control);
 
-// Whether changes made off the window thread still wait to be shown in `window`; they are shown
-// at the window's next frame.
-[[nodiscard]] bool HasChangesToShow(std::string_view window);
-
 // How web-browser controls are made. The default embeds QtWebEngine; tests put a plain widget in
 // its place. The control's address is written to its "url" property (a QUrl). An empty function
 // restores the default.

@@ -15,6 +15,7 @@
 
 #include "runtime/text.h"
 #include "ui/form_state.h"
+#include "ui/form_states.h"
 #include "ui/layout.h"
 #include "ui/win32/win32_access.h"
 
@@ -130,12 +131,6 @@ void ShowAppended(const ControlEntry& entry, const Text& text);
 // user's.
 [[nodiscard]] bool ProgramIsEditing();
 
-// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
-[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
-// Changes whenever a form state is published or withdrawn, so that callers may keep one.
-[[nodiscard]] std::uint64_t FormStatesGeneration();
-void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
-void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 // Shows the window's pending changes now.
 void ShowPendingChanges(LiveWindow& live);
 // From any thread: the window thread shows the window's pending changes at its next frame, at
