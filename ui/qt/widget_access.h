@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "runtime/text.h"
+#include "ui/window_thread.h"
 
 class QObject;
 class QWidget;
@@ -19,10 +20,6 @@ namespace kestrin::ui {
 // GBK <-> Qt's UTF-16.
 [[nodiscard]] QString ToQString(std::string_view gbk);
 [[nodiscard]] Text FromQString(const QString& text);
-
-// Runs `work` on the window thread and waits until it is done; runs it directly when called there
-// or when no application object exists.
-void RunOnWindowThread(const std::function<void()>& work);
 
 // The top-level widget of a loaded window, or nullptr.
 [[nodiscard]] QWidget* WindowWidget(std::string_view window);

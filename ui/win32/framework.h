@@ -17,6 +17,7 @@
 #include "ui/form_state.h"
 #include "ui/form_states.h"
 #include "ui/layout.h"
+#include "ui/window_thread.h"
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
@@ -97,12 +98,9 @@ struct Registry {
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument);
 [[nodiscard]] bool IsBound(std::string_view window, std::string_view control, Event event);
 
-// The thread that runs the windows: the first that installed the services, loaded a window or
-// ran the program. True on it, and anywhere before it is known. Any thread.
-[[nodiscard]] bool OnWindowThread();
-// Runs `work` on the window thread, the caller waiting for it (a sent message, which the window
-// thread also serves inside message boxes); runs it directly on the window thread. Any thread.
-void RunOnWindowThread(const std::function<void()>& work);
+// OnWindowThread and RunOnWindowThread (ui/window_thread.h): the window thread is the first that
+// installed the services, loaded a window or ran the program, and work reaches it as a sent
+// message, which it also serves inside message boxes.
 // The window that carries other threads' calls and wake-ups; nullptr before BecomeWindowThread.
 [[nodiscard]] HWND CallWindow();
 
