@@ -14,6 +14,7 @@
 #include "ui/form_state.h"
 #include "ui/form_states.h"
 #include "ui/layout.h"
+#include "ui/window_lookup.h"
 
 class QImage;
 class QLabel;
@@ -67,8 +68,7 @@ inline constexpr int kStateIndeterminate = 16;
 [[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
 // As FindControl, but a missing window or control is the fatal runtime error of the framework.
 [[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
-[[noreturn]] void ReportNotLoaded();
+// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
 
 // Starts the helper that shows `layout`'s window, owned by `owner` (may be null); false when it
 // cannot be started. The window counts as loaded until the helper ends.

@@ -17,6 +17,7 @@
 #include "ui/form_state.h"
 #include "ui/form_states.h"
 #include "ui/layout.h"
+#include "ui/window_lookup.h"
 #include "ui/window_thread.h"
 #include "ui/win32/win32_access.h"
 
@@ -91,8 +92,7 @@ struct Registry {
 [[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
 // As FindControl, but a missing window or control is the framework's fatal runtime error.
 [[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
-[[noreturn]] void ReportNotLoaded();
+// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
 
 // Hands an event to the handler bound to it; unbound events are ignored.
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument);

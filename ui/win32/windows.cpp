@@ -268,22 +268,13 @@ ControlEntry& RequireControl(std::string_view window, std::string_view control) 
   return *entry;
 }
 
-void ReportNotLoaded() { ReportRuntimeError(0, "指定窗口或窗口组件不存在或尚未载入"); }
-
 bool IsBound(std::string_view window, std::string_view control, Event event) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) return true;
-  }
-  return false;
+  return FindBinding(Windows().bindings, window, control, event) != nullptr;
 }
 
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) {
-      if (binding.handler != nullptr) binding.handler(argument);
-      return;
-    }
-  }
+  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
+  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
 }
 
 void InstallProgram(const Program& program) {
