@@ -26,6 +26,7 @@
 #include "tests/app/e2e/desktop.h"
 #include "tests/support/list_site.h"
 #include "tests/support/memory_form.h"
+#include "ui/form_states.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 

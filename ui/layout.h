@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace kestrin::ui {
 
@@ -54,6 +55,18 @@ struct ControlLayout {
   int value = 0;                     // timer: interval in ms (0: stopped); status bar: first part's width
   PictureSource picture = nullptr;   // picture box
 };
+
+// The items of a row's text that holds several (tool-bar captions, status parts, page names),
+// split at each '\n': an empty text is one empty item, and a '\n' at the end adds an empty one.
+[[nodiscard]] inline std::vector<std::string_view> LayoutLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) return lines;
+    start = end + 1;
+  }
+}
 
 struct WindowLayout {
   std::string_view name;     // "main", "notice"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,7 +12,9 @@
 
 #include "runtime/text.h"
 #include "ui/form_state.h"
+#include "ui/form_states.h"
 #include "ui/layout.h"
+#include "ui/window_lookup.h"
 
 class QImage;
 class QLabel;
@@ -67,8 +68,7 @@ inline constexpr int kStateIndeterminate = 16;
 [[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
 // As FindControl, but a missing window or control is the fatal runtime error of the framework.
 [[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
-[[noreturn]] void ReportNotLoaded();
+// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
 
 // Starts the helper that shows `layout`'s window, owned by `owner` (may be null); false when it
 // cannot be started. The window counts as loaded until the helper ends.
@@ -85,13 +85,6 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 // Creates the widget (or timer) of one layout row under `parent` and records it in `live`.
 // `window` is the top-level widget, which owns timers and the status bar.
 void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, LiveWindow& live);
-
-// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
-[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
-// Changes whenever a form state is published or withdrawn, so that callers may keep one.
-[[nodiscard]] std::uint64_t FormStatesGeneration();
-void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
-void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 
 // Shows the window's pending changes now.
 void ShowPendingChanges(LiveWindow& live);

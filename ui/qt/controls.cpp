@@ -35,16 +35,6 @@ std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return lines;
-    start = end + 1;
-  }
-}
-
 QColor TextColour(unsigned properties) {
   if (properties & kGreyText) return QColor(128, 128, 128);
   if (properties & kRedText) return QColor(255, 0, 0);
@@ -180,7 +170,7 @@ void WatchReleases(QWidget* widget, const std::string& window, const std::string
 ToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
                      const std::string& control) {
   std::vector<QString> captions;
-  for (std::string_view caption : Lines(row.text)) captions.push_back(ToQString(caption));
+  for (std::string_view caption : LayoutLines(row.text)) captions.push_back(ToQString(caption));
   return new ToolBar(captions, [window, control](int index) {
     Dispatch(window, control, Event::ToolButtonClicked, index);
   }, parent);
@@ -206,7 +196,7 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
   auto* bar = new QStatusBar(window);
   bar->setSizeGripEnabled(false);  // the window has a fixed size
   bar->setFixedHeight(row.height);
-  const std::vector<std::string_view> parts = Lines(row.text);
+  const std::vector<std::string_view> parts = LayoutLines(row.text);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     auto* part = new QLabel(ToQString(parts[i]));
     part->setTextFormat(Qt::PlainText);
@@ -273,7 +263,7 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
       break;
     case ControlKind::PageContainer: {
       auto* pages = new QStackedWidget(parent);
-      for (std::string_view name : Lines(row.text)) {
+      for (std::string_view name : LayoutLines(row.text)) {
         auto* page = new ControlSurface;
         page->setObjectName(ToQString(name));
         pages->addWidget(page);

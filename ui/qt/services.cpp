@@ -29,11 +29,6 @@ Services& State() {
   return *services;
 }
 
-bool OnWindowThread() {
-  const QCoreApplication* app = QCoreApplication::instance();
-  return app == nullptr || QThread::currentThread() == app->thread();
-}
-
 // Windows names buttons on a Chinese system this way; Qt only would with translations loaded.
 void NameButtons(QMessageBox& box) {
   struct Name {
@@ -124,6 +119,11 @@ QString ToQString(std::string_view gbk) {
 Text FromQString(const QString& text) {
   return Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                         static_cast<std::size_t>(text.size())));
+}
+
+bool OnWindowThread() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app == nullptr || QThread::currentThread() == app->thread();
 }
 
 void RunOnWindowThread(const std::function<void()>& work) {

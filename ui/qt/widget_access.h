@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "runtime/text.h"
+#include "ui/window_thread.h"
 
 class QObject;
 class QWidget;
@@ -20,18 +21,10 @@ namespace kestrin::ui {
 [[nodiscard]] QString ToQString(std::string_view gbk);
 [[nodiscard]] Text FromQString(const QString& text);
 
-// Runs `work` on the window thread and waits until it is done; runs it directly when called there
-// or when no application object exists.
-void RunOnWindowThread(const std::function<void()>& work);
-
 // The top-level widget of a loaded window, or nullptr.
 [[nodiscard]] QWidget* WindowWidget(std::string_view window);
 // A control of a loaded window: its widget, or the QTimer of a timer; nullptr when absent.
 [[nodiscard]] QObject* ControlObject(std::string_view window, std::string_view control);
-
-// Whether changes made off the window thread still wait to be shown in `window`; they are shown
-// at the window's next frame.
-[[nodiscard]] bool HasChangesToShow(std::string_view window);
 
 // How web-browser controls are made. The default embeds QtWebEngine; tests put a plain widget in
 // its place. The control's address is written to its "url" property (a QUrl). An empty function

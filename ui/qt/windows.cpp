@@ -254,17 +254,9 @@ ControlEntry& RequireControl(std::string_view window, std::string_view control) 
   return *entry;
 }
 
-void ReportNotLoaded() { ReportRuntimeError(0, "指定窗口或窗口组件不存在或尚未载入"); }
-
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  Handler handler = nullptr;
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) {
-      handler = binding.handler;
-      break;
-    }
-  }
-  if (handler != nullptr) handler(argument);
+  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
+  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
 }
 
 void InstallProgram(const Program& program) {

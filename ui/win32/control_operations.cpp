@@ -1,20 +1,18 @@
-// The operations on controls that the program's logic calls: the Controls interface the workers
-// use, tool-bar button states, pages and the browser's address.
+// The operations on controls that the program's logic calls, on the Win32 controls: what the
+// workers' Controls leave to the window thread, tool-bar button states, pages and the browser's
+// address.
 #include "ui/win32/framework.h"
 
 #include <commctrl.h>
 
-#include <mutex>
-#include <optional>
+#include <memory>
 
 #include "ui/win32/win32_access.h"
+#include "ui/window_controls.h"
 #include "ui/window_framework.h"
 
 namespace kestrin::ui {
 namespace {
-
-// A worker far ahead of the window waits once this much text waits to be shown.
-constexpr std::size_t kPendingLimit = 8u << 20;
 
 // Shows the window's pending changes now, so that the window thread's own operations and reads
 // of the controls come after every change made before them.
@@ -33,91 +31,41 @@ Text ControlText(std::string_view window, std::string_view control) {
   return state.EditText(control).value_or(Text());
 }
 
-// Workers read and write the form state without waiting on the window thread; the window shows
-// their changes once a frame. Whatever the state does not keep goes to the window thread, the
-// worker waiting for it.
-class WindowControls final : public Controls {
+// The form state is asked for at each operation (WindowControls' own State): a copy kept per
+// thread would need a thread_local with a destructor, which mingw-w64's emulated TLS may run
+// after the thread's storage has been freed.
+class HandleControls final : public WindowControls {
  public:
-  explicit WindowControls(std::string window) : window_(std::move(window)) {}
+  using WindowControls::WindowControls;
 
-  Text ReadText(ControlName control) override {
-    if (const auto state = State()) {
-      if (std::optional<Text> text = state->EditText(control)) return *std::move(text);
-    }
-    Text text;
-    RunOnWindowThread([&] { text = ControlText(window_, control); });
-    return text;
+ protected:
+  void RequestShow() override { RequestShowChanges(window()); }
+  void CatchUp() override { ui::CatchUp(window()); }
+  Text ShownText(ControlName control) override { return ControlText(window(), control); }
+
+  bool ShownChecked(ControlName control) override {
+    const ControlEntry& entry = RequireControl(window(), control);
+    return entry.hwnd != nullptr && ::SendMessageW(entry.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
 
-  bool ReadState(ControlName control) override {
-    if (const auto state = State()) {
-      if (const std::optional<bool> checked = state->Checked(control)) return *checked;
-    }
-    bool checked = false;
-    RunOnWindowThread([&] {
-      const ControlEntry& entry = RequireControl(window_, control);
-      if (entry.hwnd != nullptr) checked = ::SendMessageW(entry.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    });
-    return checked;
+  void ShowText(ControlName control, const Text& text) override {
+    const ControlEntry& entry = RequireControl(window(), control);
+    if (entry.hwnd != nullptr && entry.row->kind != ControlKind::Timer) ::SetWindowTextW(entry.hwnd, Wide(text).c_str());
   }
 
-  void SetText(ControlName control, const Text& text) override {
-    if (Show([&](FormState& state) { return state.Replace(control, text); })) return;
-    RunOnWindowThread([&] {
-      CatchUp(window_);
-      const ControlEntry& entry = RequireControl(window_, control);
-      if (entry.hwnd != nullptr && entry.row->kind != ControlKind::Timer) ::SetWindowTextW(entry.hwnd, Wide(text).c_str());
-    });
-  }
-
-  void AppendEditText(ControlName control, const std::vector<Text>& texts) override {
-    if (Show([&](FormState& state) { return state.Append(control, texts); })) return;
-    // Not an edit box: nothing to append to, but a control that does not exist is still fatal.
-    RunOnWindowThread([&] { (void)RequireControl(window_, control); });
-  }
-
-  void SetStatusPartText(int part, const Text& text) override {
-    if (Show([&](FormState& state) { return state.SetStatusPart(part, text); })) return;
-    RunOnWindowThread([&] { (void)RequireControl(window_, names::状态条1); });
-  }
-
-  void SetCaption(const Text& caption) override { SetWindowCaption(window_, caption); }
-
-  int MessageBox(const Text& message, int flags, const Text& caption) override {
-    return ui::MessageBox(message, flags, caption);
-  }
-
-  void OpenAddress(const Text& address) override { ui::OpenAddress(address); }
-
- private:
-  // Makes a change through the form state; false when the state does not keep that control.
-  template <typename Change>
-  bool Show(const Change& change) {
-    const std::shared_ptr<FormState> state = State();
-    if (state == nullptr) return false;
-    const Queued queued = change(*state);
-    if (queued == Queued::kNotHere) return false;
-    if (OnWindowThread()) {
-      CatchUp(window_);
-      return true;
-    }
-    if (queued == Queued::kWake) RequestShowChanges(window_);
-    if (state->PendingBytes() > kPendingLimit) state->WaitForRoom(kPendingLimit);
-    return true;
-  }
-
-  // The window's form state, while it is loaded. Asked for at each operation: a copy kept per
-  // thread would need a thread_local with a destructor, which mingw-w64's emulated TLS may run
-  // after the thread's storage has been freed.
-  std::shared_ptr<FormState> State() const { return FormStateOf(window_); }
-
-  std::string window_;
+  void RequireLoaded(ControlName control) override { (void)RequireControl(window(), control); }
 };
 
 ControlEntry& RequireKind(std::string_view window, std::string_view control, ControlKind kind) {
   ControlEntry& entry = RequireControl(window, control);
   if (entry.row->kind != kind || entry.hwnd == nullptr) ReportNotLoaded();
   return entry;
+}
+
+}  // namespace
+
+std::unique_ptr<WindowControls> MakeWindowControls(std::string window) {
+  return std::make_unique<HandleControls>(std::move(window));
 }
 
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
@@ -145,27 +93,6 @@ int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int
     result = index;
   });
   return result;
-}
-
-}  // namespace
-
-Controls& FormControls(std::string_view window) {
-  static auto* mutex = new std::mutex;
-  static auto* forms = new std::map<std::string, std::unique_ptr<WindowControls>, std::less<>>;
-  const std::lock_guard lock(*mutex);
-  auto found = forms->find(window);
-  if (found == forms->end()) {
-    found = forms->emplace(std::string(window), std::make_unique<WindowControls>(std::string(window))).first;
-  }
-  return *found->second;
-}
-
-int AddToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits) {
-  return ChangeToolButtonState(window, toolBar, index, bits, true);
-}
-
-int RemoveToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits) {
-  return ChangeToolButtonState(window, toolBar, index, bits, false);
 }
 
 int ToolButtonState(std::string_view window, std::string_view toolBar, int index) {

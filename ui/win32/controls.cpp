@@ -11,12 +11,8 @@ namespace {
 
 std::vector<std::wstring> WideLines(std::string_view text) {
   std::vector<std::wstring> lines;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(Wide(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)));
-    if (end == std::string_view::npos) return lines;
-    start = end + 1;
-  }
+  for (const std::string_view line : LayoutLines(text)) lines.push_back(Wide(line));
+  return lines;
 }
 
 COLORREF TextColour(const ControlLayout& row) {

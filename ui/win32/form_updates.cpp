@@ -1,29 +1,13 @@
-// The workers' changes on their way to the controls: each window's form state published for any
-// thread, the changes shown on the window thread at most once a frame, and the edit boxes' texts
-// as the program sets, appends and reads them.
+// The workers' changes on their way to the controls, shown on the window thread at most once a
+// frame, and the edit boxes' texts as the program sets, appends and reads them.
 #include "ui/win32/framework.h"
 
 #include <commctrl.h>
-
-#include <atomic>
-#include <mutex>
 
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
 namespace {
-
-struct Published {
-  std::atomic<std::uint64_t> generation{0};
-  std::mutex mutex;
-  std::map<std::string, std::shared_ptr<FormState>, std::less<>> states;
-};
-
-// Never freed: workers may still call in while the process ends.
-Published& PublishedStates() {
-  static auto* published = new Published;
-  return *published;
-}
 
 // Set while the program, not the user, changes a box (window thread only).
 bool g_programEditing = false;
@@ -37,38 +21,6 @@ class ProgramEdit {
 };
 
 }  // namespace
-
-std::shared_ptr<FormState> FormStateOf(std::string_view window) {
-  Published& published = PublishedStates();
-  const std::lock_guard lock(published.mutex);
-  const auto found = published.states.find(window);
-  return found == published.states.end() ? nullptr : found->second;
-}
-
-void PublishFormState(const std::string& window, std::shared_ptr<FormState> state) {
-  Published& published = PublishedStates();
-  const std::lock_guard lock(published.mutex);
-  published.states[window] = std::move(state);
-  ++published.generation;
-}
-
-std::uint64_t FormStatesGeneration() { return PublishedStates().generation.load(); }
-
-void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state) {
-  {
-    Published& published = PublishedStates();
-    const std::lock_guard lock(published.mutex);
-    const auto found = published.states.find(window);
-    if (found != published.states.end() && found->second == state) published.states.erase(found);
-    ++published.generation;
-  }
-  state->Close();
-}
-
-bool HasChangesToShow(std::string_view window) {
-  const auto state = FormStateOf(window);
-  return state != nullptr && state->HasPendingChanges();
-}
 
 bool ProgramIsEditing() { return g_programEditing; }
 

@@ -15,7 +15,10 @@
 
 #include "runtime/text.h"
 #include "ui/form_state.h"
+#include "ui/form_states.h"
 #include "ui/layout.h"
+#include "ui/window_lookup.h"
+#include "ui/window_thread.h"
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
@@ -89,19 +92,15 @@ struct Registry {
 [[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
 // As FindControl, but a missing window or control is the framework's fatal runtime error.
 [[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// Reports "指定窗口或窗口组件不存在或尚未载入" as a runtime error.
-[[noreturn]] void ReportNotLoaded();
+// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
 
 // Hands an event to the handler bound to it; unbound events are ignored.
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument);
 [[nodiscard]] bool IsBound(std::string_view window, std::string_view control, Event event);
 
-// The thread that runs the windows: the first that installed the services, loaded a window or
-// ran the program. True on it, and anywhere before it is known. Any thread.
-[[nodiscard]] bool OnWindowThread();
-// Runs `work` on the window thread, the caller waiting for it (a sent message, which the window
-// thread also serves inside message boxes); runs it directly on the window thread. Any thread.
-void RunOnWindowThread(const std::function<void()>& work);
+// OnWindowThread and RunOnWindowThread (ui/window_thread.h): the window thread is the first that
+// installed the services, loaded a window or ran the program, and work reaches it as a sent
+// message, which it also serves inside message boxes.
 // The window that carries other threads' calls and wake-ups; nullptr before BecomeWindowThread.
 [[nodiscard]] HWND CallWindow();
 
@@ -130,12 +129,6 @@ void ShowAppended(const ControlEntry& entry, const Text& text);
 // user's.
 [[nodiscard]] bool ProgramIsEditing();
 
-// The form state of a loaded window for any thread, or nullptr; published while it is loaded.
-[[nodiscard]] std::shared_ptr<FormState> FormStateOf(std::string_view window);
-// Changes whenever a form state is published or withdrawn, so that callers may keep one.
-[[nodiscard]] std::uint64_t FormStatesGeneration();
-void PublishFormState(const std::string& window, std::shared_ptr<FormState> state);
-void WithdrawFormState(const std::string& window, const std::shared_ptr<FormState>& state);
 // Shows the window's pending changes now.
 void ShowPendingChanges(LiveWindow& live);
 // From any thread: the window thread shows the window's pending changes at its next frame, at

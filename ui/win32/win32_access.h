@@ -24,9 +24,6 @@ void BecomeWindowThread();
 // timer or a control that is not loaded. Any thread.
 [[nodiscard]] HWND ControlHandle(std::string_view window, std::string_view control);
 
-// Whether changes made off the window thread still wait to be shown in `window`.
-[[nodiscard]] bool HasChangesToShow(std::string_view window);
-
 // The screen size that ScreenWidth and ScreenHeight report; 0 x 0 restores the primary screen's.
 void SetScreenSizeOverride(int width, int height);
 

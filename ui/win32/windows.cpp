@@ -127,16 +127,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 enum class CreatedEvent { BeforeShow, AfterPaint };
 
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    if (end == std::string_view::npos) return lines;
-    start = end + 1;
-  }
-}
-
 void BuildControls(LiveWindow& live) {
   int id = kFirstControlId;
   const ControlLayout* containerRow = nullptr;
@@ -147,7 +137,7 @@ void BuildControls(LiveWindow& live) {
     if (row.kind == ControlKind::PageContainer && containerRow == nullptr) {
       containerRow = &row;
       live.container = &live.controls.find(row.name)->second;
-      live.pages.resize(Lines(row.text).size());
+      live.pages.resize(LayoutLines(row.text).size());
     }
   }
   for (const ControlLayout& row : live.layout.controls) {
@@ -278,22 +268,13 @@ ControlEntry& RequireControl(std::string_view window, std::string_view control) 
   return *entry;
 }
 
-void ReportNotLoaded() { ReportRuntimeError(0, "指定窗口或窗口组件不存在或尚未载入"); }
-
 bool IsBound(std::string_view window, std::string_view control, Event event) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) return true;
-  }
-  return false;
+  return FindBinding(Windows().bindings, window, control, event) != nullptr;
 }
 
 void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) {
-      if (binding.handler != nullptr) binding.handler(argument);
-      return;
-    }
-  }
+  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
+  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
 }
 
 void InstallProgram(const Program& program) {

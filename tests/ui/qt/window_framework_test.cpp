@@ -24,6 +24,7 @@
 #include "tests/ui/qt/gui_helpers.h"
 #include "ui/qt/control_surface.h"
 #include "ui/qt/tool_bar.h"
+#include "ui/form_states.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 

@@ -18,6 +18,7 @@
 #include "runtime/runtime_error.h"
 #include "tests/runtime/death_report.h"
 #include "tests/ui/win32/win32_helpers.h"
+#include "ui/form_states.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
 
