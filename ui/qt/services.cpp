@@ -8,12 +8,12 @@
 #include <QScreen>
 #include <QThread>
 
-#include "notice/update_check.h"
 #include "runtime/codepage.h"
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
+#include "web/address.h"
 
 namespace kestrin::ui {
 namespace {
