@@ -1,28 +1,15 @@
 #include "cli/source_stream.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 
+#include "tests/cli/gzip.h"
+
 namespace kestrin::cli {
 namespace {
-
-std::string Gzip(const std::string& bytes) {
-  z_stream stream{};
-  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, bytes.size()) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 // A source that hands over `step` bytes at a time at most, as a pipe may.
 std::unique_ptr<SourceStream> Trickle(std::string bytes, std::size_t step, std::size_t maxBytes) {

@@ -1,7 +1,6 @@
 #include "cli/sources.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <map>
 #include <sstream>
@@ -10,23 +9,10 @@
 #include "cli/text_source.h"
 #include "cli/xml_source.h"
 #include "tests/cli/cli_process.h"
+#include "tests/cli/gzip.h"
 
 namespace kestrin::cli {
 namespace {
-
-std::string Gzip(const std::string& bytes) {
-  z_stream stream{};
-  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, bytes.size()) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 std::string UrlSet(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string out = "<urlset>";

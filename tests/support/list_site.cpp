@@ -205,6 +205,14 @@ std::vector<std::string> ListSite::Fetched() const {
   return state_->fetched;
 }
 
+std::vector<std::string> ListSite::FetchedUnder(std::string_view prefix) const {
+  std::vector<std::string> under;
+  for (std::string& target : Fetched()) {
+    if (target.starts_with(prefix)) under.push_back(std::move(target));
+  }
+  return under;
+}
+
 Text ListSite::InterfaceAddress(std::string_view site, std::string_view token) const {
   return Origin() + "/urls?site=" + std::string(site) + "&token=" + std::string(token);
 }

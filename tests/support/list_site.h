@@ -95,6 +95,8 @@ class ListSite {
                                          LinkForm form = LinkForm::kRootRelative);
   // Every GET target received, in order.
   [[nodiscard]] std::vector<std::string> Fetched() const;
+  // The GET targets received that start with `prefix`, in order.
+  [[nodiscard]] std::vector<std::string> FetchedUnder(std::string_view prefix) const;
 
   // --- link-submission interface
   // Origin() + "/urls?site=<site>&token=<token>"

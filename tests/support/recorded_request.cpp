@@ -1,28 +1,8 @@
 // What both backends of HttpServer share: reading a recorded request.
-#include <algorithm>
-#include <cctype>
-
+#include "tests/support/header_line.h"
 #include "tests/support/http_server.h"
 
 namespace kestrin::testsupport {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-// The header line's name and value, or nothing for a line without a colon.
-std::optional<std::pair<std::string_view, std::string_view>> SplitHeaderLine(std::string_view line) {
-  const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  std::string_view value = line.substr(colon + 1);
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  return std::pair{line.substr(0, colon), value};
-}
-
-}  // namespace
 
 std::string RecordedRequest::Method() const { return requestLine.substr(0, requestLine.find(' ')); }
 

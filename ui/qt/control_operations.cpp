@@ -11,7 +11,7 @@
 #include "ui/qt/widget_access.h"
 #include "ui/window_controls.h"
 #include "ui/window_framework.h"
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

@@ -22,7 +22,7 @@
 #include "ui/qt/picture_box.h"
 #include "ui/qt/tool_bar.h"
 #include "ui/qt/widget_access.h"
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "runtime/codepage.h"
 #include "ui/qt/widget_access.h"
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

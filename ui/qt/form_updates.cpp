@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "ui/qt/widget_access.h"
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

@@ -10,7 +10,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

@@ -5,7 +5,7 @@
 #include <QStyleOptionToolBar>
 #include <QToolButton>
 
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 

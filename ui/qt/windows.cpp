@@ -27,7 +27,7 @@
 #include "ui/qt/widget_access.h"
 #include "ui/qt/window_font.h"
 #include "ui/window_framework.h"
-#include "ui/window_registry.h"
+#include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
 namespace {

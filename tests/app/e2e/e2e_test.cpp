@@ -148,13 +148,7 @@ TEST_F(EndToEndTest, CollectSubmitAndNoticeThroughTheWindow) {
   FillBox(window, kFromBox, "1");
   FillBox(window, kToBox, "3");
   Press(window, kCollectButton);
-  const auto listPages = [&] {
-    std::vector<std::string> pages;
-    for (const std::string& target : site_.Fetched()) {
-      if (target.rfind("/list/", 0) == 0) pages.push_back(target);
-    }
-    return pages;
-  };
+  const auto listPages = [&] { return site_.FetchedUnder("/list/"); };
   for (int i = 0; i < 300 && listPages().size() < 3; ++i) std::this_thread::sleep_for(100ms);
   std::this_thread::sleep_for(2s);  // the last page's lines reach the box right after its fetch
   EXPECT_EQ(listPages(), (std::vector<std::string>{"/list/index_1.html", "/list/index_2.html", "/list/index_3.html"}));

@@ -167,13 +167,7 @@ void MeasureMemory(VirtualScreen& screen, const User& user, testsupport::ListSit
   StartAndPaint(screen, program, user, KESTRIN_E2E_PROGRAM, false);
   const auto notice = screen.WaitForWindow(IsNotice, 60s);
   const auto noticeSeen = Clock::now();
-  for (int i = 0; i < 100; ++i) {
-    const auto fetched = site.Fetched();
-    if (std::any_of(fetched.begin(), fetched.end(), [](const std::string& t) { return t.rfind("/pop/", 0) == 0; })) {
-      break;
-    }
-    std::this_thread::sleep_for(100ms);
-  }
+  for (int i = 0; i < 100 && site.FetchedUnder("/pop/").empty(); ++i) std::this_thread::sleep_for(100ms);
   std::this_thread::sleep_for(3s);
   PrintTree(notice ? "notice window open, page shown" : "notice window never appeared", MeasureTree(program->Pid()));
   const bool closed = screen.WaitForNoWindow(IsNotice, 40s);

@@ -2,25 +2,7 @@
 # with its notice page on a local port, a program that tells where Wine puts a window's client
 # area, and the Linux driver that clicks and types (KESTRIN_WINE_DRIVER, from a Linux build).
 
-# The program reads no arguments and no environment, so the notice address is compiled in; the
-# port is one that nothing listened on when the build was configured, kept in the cache.
-if(NOT KESTRIN_WINE_E2E_NOTICE_PORT)
-  string(RANDOM LENGTH 4 ALPHABET 0123456789 _seed)
-  foreach(_attempt RANGE 0 19)
-    math(EXPR _port "20000 + (1${_seed} + ${_attempt} * 397) % 12000")
-    file(DOWNLOAD "http://127.0.0.1:${_port}/" "${CMAKE_CURRENT_BINARY_DIR}/port_probe"
-         STATUS _status TIMEOUT 2 INACTIVITY_TIMEOUT 2)
-    file(REMOVE "${CMAKE_CURRENT_BINARY_DIR}/port_probe")
-    list(GET _status 0 _code)
-    if(_code EQUAL 7)  # curl: could not connect, so nobody listens there
-      set(KESTRIN_WINE_E2E_NOTICE_PORT ${_port} CACHE STRING "Local port of kestrin_e2e.exe's notice page")
-      break()
-    endif()
-  endforeach()
-  if(NOT KESTRIN_WINE_E2E_NOTICE_PORT)
-    message(FATAL_ERROR "no free local port found for kestrin_e2e.exe's notice page")
-  endif()
-endif()
+kestrin_free_port(KESTRIN_WINE_E2E_NOTICE_PORT "Local port of kestrin_e2e.exe's notice page")
 
 # The notice module once more with the local address; its objects go straight into the program,
 # so the linker never takes the members of kestrin_notice that the program's libraries name.

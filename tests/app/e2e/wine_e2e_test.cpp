@@ -220,13 +220,7 @@ TEST_F(WineEndToEndTest, CollectSubmitAndNoticeThroughTheWindow) {
   FillBox(client, kFromBox, "1");
   FillBox(client, kToBox, "3");
   Press(client, kCollectButton);
-  const auto listPages = [&] {
-    std::vector<std::string> pages;
-    for (const std::string& target : site.Fetched()) {
-      if (target.rfind("/list/", 0) == 0) pages.push_back(target);
-    }
-    return pages;
-  };
+  const auto listPages = [&] { return site.FetchedUnder("/list/"); };
   for (int i = 0; i < 300 && listPages().size() < 3; ++i) std::this_thread::sleep_for(100ms);
   std::this_thread::sleep_for(2s);  // the last page's lines reach the box right after its fetch
   EXPECT_EQ(listPages(), (std::vector<std::string>{"/list/index_1.html", "/list/index_2.html", "/list/index_3.html"}));

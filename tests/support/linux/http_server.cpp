@@ -19,8 +19,9 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/support/sockets.h"
+#include "tests/support/header_line.h"
 #include "tests/support/linux/tls_certificate.h"
+#include "tests/support/sockets.h"
 
 namespace kestrin::testsupport {
 namespace {
@@ -29,22 +30,6 @@ constexpr int kReadTimeoutMs = 5000;
 constexpr int kKeepAliveMs = 2000;
 constexpr int kKeepAliveRequests = 100;
 constexpr std::size_t kLongestHead = 1 << 20;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-// The header line's name and value, or nothing for a line without a colon.
-std::optional<std::pair<std::string_view, std::string_view>> SplitHeaderLine(std::string_view line) {
-  const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  std::string_view value = line.substr(colon + 1);
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  return std::pair{line.substr(0, colon), value};
-}
-
 
 // The socket seen through cpp-httplib's stream interface, with a buffer of our own in which the
 // head of each request can be read before cpp-httplib parses it.
