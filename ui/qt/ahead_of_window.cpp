@@ -67,14 +67,12 @@ QImage PictureImage(PictureSource source, QSize size) { return PictureImageLater
 
 std::shared_future<QImage> PictureImageLater(PictureSource source, QSize size) {
   std::vector<Prepared>& preparations = Preparations();
-  for (auto it = preparations.begin(); it != preparations.end(); ++it) {
-    if (it->source == source && it->size == size) {
-      std::shared_future<QImage> image = std::move(it->image);
-      preparations.erase(it);
-      return image;
-    }
+  for (const Prepared& prepared : preparations) {
+    if (prepared.source == source && prepared.size == size) return prepared.image;
   }
   return std::async(std::launch::deferred, [source, size] { return Decode(source, size); }).share();
 }
+
+void ReleasePreparedPictures() { Preparations().clear(); }
 
 }  // namespace kestrin::ui

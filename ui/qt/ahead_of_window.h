@@ -18,10 +18,14 @@ void PrepareAhead(const WindowLayout& layout);
 
 // The stored picture, scaled smoothly to `size` unless `size` is empty, alpha premultiplied; a
 // null image when it cannot be decoded. Taken from the prepared pictures when one was prepared
-// for this source and size (each once), else decoded now. Window thread only.
+// for this source and size, else decoded now. Window thread only.
 [[nodiscard]] QImage PictureImage(PictureSource source, QSize size = {});
 // As PictureImage, without waiting for the image: a picture that was not prepared is decoded when
 // the result is first waited for.
 [[nodiscard]] std::shared_future<QImage> PictureImageLater(PictureSource source, QSize size = {});
+
+// Lets go of the prepared pictures, once the window that needed them is built; images handed out
+// stay valid.
+void ReleasePreparedPictures();
 
 }  // namespace kestrin::ui

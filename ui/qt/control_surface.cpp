@@ -24,7 +24,10 @@ void ControlSurface::paintEvent(QPaintEvent* event) {
   ForEachLabel(*this, [&](const PaintedLabel& label) {
     if (event->rect().intersects(label.geometry())) label.paint(painter);
   });
+  paintOver(painter, event->rect());
 }
+
+void ControlSurface::paintOver(QPainter&, const QRect&) {}
 
 void ControlSurface::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
@@ -59,10 +62,13 @@ void PaintedLabel::setWordWrap(bool wrap) {
   Repaint();
 }
 
-void PaintedLabel::paint(QPainter& painter) const {
-  painter.setFont(font_);
-  painter.setPen(colour_);
-  painter.drawText(geometry_, Qt::AlignLeft | Qt::AlignTop | (wordWrap_ ? Qt::TextWordWrap : 0), text_);
+void PaintedLabel::paint(QPainter& painter) const { Draw(painter, geometry_, font_, colour_, wordWrap_, text_); }
+
+void PaintedLabel::Draw(QPainter& painter, const QRect& box, const QFont& font, const QColor& colour, bool wrap,
+                        const QString& text) {
+  painter.setFont(font);
+  painter.setPen(colour);
+  painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | (wrap ? Qt::TextWordWrap : 0), text);
 }
 
 void PaintedLabel::release() const {

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
+
 namespace kestrin::ui {
 
 // A widget that draws the labels lying on it (the window's client area, a page) under its child
@@ -25,6 +27,8 @@ class ControlSurface : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Draws over the labels, under the child widgets; nothing by default.
+  virtual void paintOver(QPainter& painter, const QRect& exposed);
 };
 
 // A static text on a ControlSurface, which owns it. Its text starts at the top left of its box and
@@ -54,6 +58,9 @@ class PaintedLabel final : public QObject {
   // Draws the label with `painter`, which paints on the surface.
   void paint(QPainter& painter) const;
   void release() const;
+  // Draws a label of this look in `box`, without one.
+  static void Draw(QPainter& painter, const QRect& box, const QFont& font, const QColor& colour, bool wrap,
+                   const QString& text);
 
  private:
   void Repaint();

@@ -1,16 +1,9 @@
 // Controls built from layout rows, their events, and the texts of edit boxes as the program sees
 // them.
-#include <algorithm>
-#include <map>
-
+#include <QAbstractScrollArea>
 #include <QCheckBox>
-#include <QImage>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPlainTextEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -18,6 +11,7 @@
 #include <QTimer>
 
 #include "ui/qt/ahead_of_window.h"
+#include "ui/qt/control_looks.h"
 #include "ui/qt/control_surface.h"
 #include "ui/qt/picture_box.h"
 #include "ui/qt/tool_bar.h"
@@ -35,104 +29,8 @@ std::string_view View(const QByteArray& bytes) {
   return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-QColor TextColour(unsigned properties) {
-  if (properties & kGreyText) return QColor(128, 128, 128);
-  if (properties & kRedText) return QColor(255, 0, 0);
-  return QColor(0, 0, 0);
-}
-
-// The pixel size whose cell, ascent and descent together, is `cell` pixels high: the largest
-// that fits, as the desktop the layouts come from measures a character height. Each size tried
-// loads a font, which the first paint waits for: the search starts a little below the size the
-// base font's cell suggests (large sizes round their cells up) and mostly takes two. Window
-// thread only.
-int PixelSizeForCell(const QFont& base, int cell) {
-  static std::map<int, int> sizes;
-  if (auto known = sizes.find(cell); known != sizes.end()) return known->second;
-  QFont font = base;
-  const auto fits = [&](int size) {
-    font.setPixelSize(size);
-    return QFontMetrics(font).height() <= cell;
-  };
-  const double perPixel = base.pixelSize() > 0 ? QFontMetricsF(base).height() / base.pixelSize() : 1.0;
-  int size = std::clamp(static_cast<int>(cell * 0.9 / perPixel), 9, cell);
-  if (fits(size)) {
-    while (size < cell && fits(size + 1)) ++size;
-  } else {
-    while (size > 9 && !fits(size - 1)) --size;
-    --size;
-  }
-  sizes[cell] = size;
-  return size;
-}
-
-// The font a row asks for on top of `base`, the font of what it lies on.
-QFont RowFont(const QFont& base, unsigned properties) {
-  if (!(properties & (kLargeFont | kBoldFont))) return base;
-  QFont font = base;
-  font.setWeight((properties & kBoldFont) ? QFont::Bold : QFont::Normal);
-  // A character height of 20 is the height of the font's cell, not the size of its em; a bold
-  // face drawn from the regular one has the regular one's cell.
-  font.setPixelSize(PixelSizeForCell(base, 20));
-  return font;
-}
-
 void ApplyFont(QWidget* widget, unsigned properties) {
   if (properties & (kLargeFont | kBoldFont)) widget->setFont(RowFont(widget->font(), properties));
-}
-
-// How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
-// measures as its whole cell, so a caption ending in a full-width colon would count as 6 pixels
-// wider than it shows.
-int InkWidth(const QFont& font, const QString& text) {
-  const QFontMetrics metrics(font);
-  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(),
-                QImage::Format_ARGB32_Premultiplied);
-  canvas.fill(Qt::transparent);
-  QPainter painter(&canvas);
-  painter.setFont(font);
-  painter.setPen(Qt::black);
-  painter.drawText(0, metrics.ascent(), text);
-  painter.end();
-  int reach = 0;
-  for (int y = 0; y < canvas.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
-    for (int x = canvas.width() - 1; x >= reach; --x) {
-      if (qAlpha(row[x]) != 0) {
-        reach = x + 1;
-        break;
-      }
-    }
-  }
-  return reach;
-}
-
-// A label's text goes on one line when its ink fits the box, and is broken into lines, as the
-// desktop the layouts come from breaks it, when it does not and the box holds two lines; a box
-// of one line's height never shows half of a second line. Only boxes of two lines need their
-// text measured to tell, and not even those when every character as wide as the widest would
-// fit: laying out text is what the first paint waits for.
-bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row) {
-  const QFontMetrics metrics(font);
-  if (row.height < 2 * metrics.lineSpacing()) return false;
-  return text.size() * metrics.maxWidth() > row.width && metrics.horizontalAdvance(text) > row.width &&
-         InkWidth(font, text) > row.width;
-}
-
-// The desktop the layouts come from leaves about 3 pixels between a check or radio box and its
-// caption; the wider default here would cut the end of captions such as "gb2312编码". A style
-// rather than a style sheet: sheets bring their parser and a slower way of drawing along.
-class ChoiceSpacingStyle final : public QProxyStyle {
- public:
-  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-    if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 3;
-    return QProxyStyle::pixelMetric(metric, option, widget);
-  }
-};
-
-QStyle* ChoiceStyle() {
-  static auto* style = new ChoiceSpacingStyle;  // on the application's style; never freed
-  return style;
 }
 
 bool IsBound(std::string_view window, std::string_view control, Event event) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "runtime/codepage.h"
+#include "ui/qt/control_looks.h"
 #include "ui/qt/widget_access.h"
 #include "ui/qt/window_registry.h"
 
@@ -55,7 +56,46 @@ class Showing {
   Showing& operator=(const Showing&) = delete;
 };
 
-// A line box shows every line break, CR LF or a lone CR, as Qt writes one.
+void MarkEdited(const std::string& window, const std::string& control) {
+  LiveWindow* live = FindWindow(window);
+  if (live == nullptr) return;
+  if (auto entry = live->controls.find(control); entry != live->controls.end()) {
+    entry->second.linesInLastBlock = kLinesPerBlock;  // unknown: the next program line starts a block
+  }
+  live->state->MarkEdited(control);
+}
+
+}  // namespace
+
+QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
+                     const std::string& control) {
+  QWidget* edit;
+  if (row.properties & kMultiLine) {
+    auto* multi = new QPlainTextEdit(parent);
+    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Lines wrap at the box's width, a word broken where it is longer: there is never anything
+    // to scroll sideways. Left to itself, a box a line or two high kept a horizontal bar with
+    // nothing to scroll after its first layout at the default size.
+    multi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    multi->setTabChangesFocus(true);
+    multi->setReadOnly(row.properties & kReadOnly);
+    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
+      if (!g_showing) MarkEdited(window, control);
+    });
+    edit = multi;
+  } else {
+    auto* line = new QLineEdit(parent);
+    line->setReadOnly(row.properties & kReadOnly);
+    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
+    // would select its whole text and scroll its start out of sight.
+    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
+    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
+    edit = line;
+  }
+  edit->setPalette(EditPalette(edit->palette(), row.properties));
+  return edit;
+}
+
 QString ShownInLine(std::string_view gbk) {
   QString text = ToQString(gbk);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -63,9 +103,8 @@ QString ShownInLine(std::string_view gbk) {
   return text;
 }
 
-// The same for a multi-line box, with blocks of kLinesPerBlock lines; `lines` counts the
-// lines of the box's last block and goes on counting. Program texts are mostly ASCII (addresses),
-// which is copied as it is; only runs of two-byte characters go through the converter.
+// Program texts are mostly ASCII (addresses), which is copied as it is; only runs of two-byte
+// characters go through the converter.
 QString ShownInBlocks(std::string_view gbk, int& lines) {
   QString shown(static_cast<qsizetype>(gbk.size()), Qt::Uninitialized);  // a GBK byte never makes two units
   QChar* out = shown.data();
@@ -100,51 +139,6 @@ QString ShownInBlocks(std::string_view gbk, int& lines) {
   }
   shown.truncate(out - shown.constData());
   return shown;
-}
-
-void MarkEdited(const std::string& window, const std::string& control) {
-  LiveWindow* live = FindWindow(window);
-  if (live == nullptr) return;
-  if (auto entry = live->controls.find(control); entry != live->controls.end()) {
-    entry->second.linesInLastBlock = kLinesPerBlock;  // unknown: the next program line starts a block
-  }
-  live->state->MarkEdited(control);
-}
-
-QColor TextColour(unsigned properties) {
-  if (properties & kGreyText) return QColor(128, 128, 128);
-  if (properties & kRedText) return QColor(255, 0, 0);
-  return QColor(0, 0, 0);
-}
-
-}  // namespace
-
-QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::string& window,
-                     const std::string& control) {
-  QWidget* edit;
-  if (row.properties & kMultiLine) {
-    auto* multi = new QPlainTextEdit(parent);
-    multi->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    multi->setTabChangesFocus(true);
-    multi->setReadOnly(row.properties & kReadOnly);
-    QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
-      if (!g_showing) MarkEdited(window, control);
-    });
-    edit = multi;
-  } else {
-    auto* line = new QLineEdit(parent);
-    line->setReadOnly(row.properties & kReadOnly);
-    // A read-only box gets focus only from a click: focus handed on when the page's controls hide
-    // would select its whole text and scroll its start out of sight.
-    if (row.properties & kReadOnly) line->setFocusPolicy(Qt::ClickFocus);
-    QObject::connect(line, &QLineEdit::textEdited, line, [window, control] { MarkEdited(window, control); });
-    edit = line;
-  }
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, TextColour(row.properties));
-  palette.setColor(QPalette::Base, Qt::white);
-  edit->setPalette(palette);
-  return edit;
 }
 
 Text ShownEditText(const ControlEntry& entry) {

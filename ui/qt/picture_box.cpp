@@ -19,8 +19,15 @@ void PictureBox::paintEvent(QPaintEvent*) {
   const QImage& picture = image();
   if (picture.isNull()) return;
   QPainter painter(this);
+  Draw(painter, rect(), picture);
+}
+
+void PictureBox::Draw(QPainter& painter, const QRect& box, const QImage& picture) {
+  if (picture.isNull()) return;
+  painter.save();
   painter.setRenderHint(QPainter::SmoothPixmapTransform);  // only when the box is not the picture's size
-  painter.drawImage(rect(), picture);
+  painter.drawImage(box, picture);
+  painter.restore();
 }
 
 }  // namespace kestrin::ui

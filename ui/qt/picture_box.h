@@ -18,6 +18,8 @@ class PictureBox final : public QWidget {
 
   // The picture, once decoded (waits for it); null when it could not be decoded.
   [[nodiscard]] const QImage& image() const;
+  // Draws `picture` over `box`, as the box draws it.
+  static void Draw(QPainter& painter, const QRect& box, const QImage& picture);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -55,19 +55,46 @@ void ToolBar::Show(int index) {
   }
 }
 
-// Every button as wide as an equal share of the bar, the visible ones side by side from the left,
-// with the margins and spacing the style gives a tool bar.
+std::vector<QRect> ToolBar::ButtonPlaces(const QStyle& style, const QWidget* bar, QSize size, int count,
+                                         int shown) {
+  std::vector<QRect> places;
+  if (count <= 0) return places;
+  const int margin = style.pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, bar) +
+                     style.pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, bar);
+  const int spacing = style.pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, bar);
+  const int share = (size.width() - 2 * margin - (count - 1) * spacing) / count;
+  for (int i = 0; i < shown; ++i) {
+    places.emplace_back(margin + i * (share + spacing), margin, share, size.height() - 2 * margin);
+  }
+  return places;
+}
+
+QStyleOptionToolBar ToolBar::PanelOption(const QStyleOption& base, const QStyle& style, const QWidget* bar) {
+  QStyleOptionToolBar option;
+  static_cast<QStyleOption&>(option) = base;
+  option.state |= QStyle::State_Horizontal;
+  option.lineWidth = style.pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, bar);
+  return option;
+}
+
+QStyleOptionToolButton ToolBar::ButtonOption(const QStyleOption& base, const QString& caption, const QFont& font) {
+  QStyleOptionToolButton option;
+  static_cast<QStyleOption&>(option) = base;
+  option.text = caption;
+  option.font = font;
+  option.toolButtonStyle = Qt::ToolButtonTextOnly;
+  option.subControls = QStyle::SC_ToolButton;
+  option.state |= QStyle::State_AutoRaise | QStyle::State_Raised;
+  return option;
+}
+
 void ToolBar::PlaceButtons() {
-  if (buttons_.empty()) return;
-  const int margin = style()->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, this) +
-                     style()->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, this);
-  const int spacing = style()->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, this);
-  const int share = (width() - 2 * margin - (count() - 1) * spacing) / count();
-  int left = margin;
+  int shown = 0;
+  for (QToolButton* button : buttons_) shown += button->isHidden() ? 0 : 1;
+  const std::vector<QRect> places = ButtonPlaces(*style(), this, size(), count(), shown);
+  auto place = places.begin();
   for (QToolButton* button : buttons_) {
-    if (button->isHidden()) continue;
-    button->setGeometry(left, margin, share, height() - 2 * margin);
-    left += share + spacing;
+    if (!button->isHidden()) button->setGeometry(*place++);
   }
 }
 
@@ -78,10 +105,9 @@ void ToolBar::resizeEvent(QResizeEvent* event) {
 
 void ToolBar::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  QStyleOptionToolBar option;
-  option.initFrom(this);
-  option.state |= QStyle::State_Horizontal;
-  option.lineWidth = style()->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, this);
+  QStyleOption base;
+  base.initFrom(this);
+  const QStyleOptionToolBar option = PanelOption(base, *style(), this);
   style()->drawControl(QStyle::CE_ToolBar, &option, &painter, this);
 }
 

@@ -6,7 +6,10 @@
 #include <functional>
 #include <vector>
 
+#include <QRect>
 #include <QString>
+#include <QStyleOptionToolBar>
+#include <QStyleOptionToolButton>
 #include <QWidget>
 
 class QToolButton;
@@ -28,6 +31,18 @@ class ToolBar final : public QWidget {
   // Sets the state and shows it: checked or pressed look sunk, disabled or indeterminate buttons
   // are greyed, hidden ones leave their room to the buttons after them. Ignored outside.
   void setState(int index, int state);
+
+  // Where the first `shown` of `count` buttons lie on a bar of `size`: each an equal share of the
+  // bar, side by side from the left, with the margins and spacing `style` gives a tool bar (asked
+  // for `bar`, which may be null).
+  [[nodiscard]] static std::vector<QRect> ButtonPlaces(const QStyle& style, const QWidget* bar, QSize size,
+                                                       int count, int shown);
+  // What the bar's panel and a released button are drawn from, on top of `base`, what the
+  // widget's own state gives (QStyleOption::initFrom).
+  [[nodiscard]] static QStyleOptionToolBar PanelOption(const QStyleOption& base, const QStyle& style,
+                                                       const QWidget* bar);
+  [[nodiscard]] static QStyleOptionToolButton ButtonOption(const QStyleOption& base, const QString& caption,
+                                                           const QFont& font);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

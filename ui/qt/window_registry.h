@@ -20,6 +20,7 @@ class QImage;
 class QLabel;
 class QObject;
 class QProcess;
+class QString;
 class QWidget;
 
 namespace kestrin::ui {
@@ -100,5 +101,10 @@ void RequestShowChanges(const std::string& window);
 void ShowEditText(ControlEntry& entry, const Text& text);
 // Adds to what the box shows, caret at the end and scrolled to it; not undoable.
 void ShowAppended(ControlEntry& entry, const Text& text);
+// A box's text as Qt holds it: every line break, CR LF or a lone CR, as "\n".
+[[nodiscard]] QString ShownInLine(std::string_view gbk);
+// The same for a multi-line box, in blocks of 16 lines: line separators within a block, "\n"
+// between blocks. `lines` counts the lines of the box's last block and goes on counting.
+[[nodiscard]] QString ShownInBlocks(std::string_view gbk, int& lines);
 
 }  // namespace kestrin::ui

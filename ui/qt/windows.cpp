@@ -20,10 +20,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 #include "runtime/runtime_error.h"
 #include "ui/qt/ahead_of_window.h"
 #include "ui/qt/control_surface.h"
+#include "ui/qt/stand_in.h"
 #include "ui/qt/widget_access.h"
 #include "ui/qt/window_font.h"
 #include "ui/window_framework.h"
@@ -88,6 +90,18 @@ class FormWindow final : public ControlSurface {
     FitFrame();  // window managers report their frame late, with a move
   }
 
+  void paintOver(QPainter& painter, const QRect&) override {
+    if (standIn_) standIn_->Paint(painter, height());
+  }
+
+ public:
+  // Draws the controls of `layout` until DropStandIn, in place of widgets not yet made.
+  void SetStandIn(const WindowLayout& layout) { standIn_ = std::make_unique<StandIn>(layout, *this); }
+  void DropStandIn() {
+    standIn_.reset();
+    update();
+  }
+
  private:
   void FitFrame() {
     const QWindow* handle = windowHandle();
@@ -99,6 +113,7 @@ class FormWindow final : public ControlSurface {
 
   std::string name_;
   QSize outer_;
+  std::unique_ptr<StandIn> standIn_;
 };
 
 // Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
@@ -115,7 +130,7 @@ void SetIcon(QWidget* widget, PictureSource icon) {
 
 // Hands the start window's created event over once the window has been painted, so that the
 // window is on the screen while the start-up routine blocks; a second later at the latest. The
-// icon and the controls of the pages not shown wait until then too: neither is in the first frame.
+// icon and the controls wait until then too: the first frame draws stand-ins for the controls.
 class CreatedAfterPaint final : public QObject {
  public:
   // `finish` completes the window before its created event.
@@ -142,6 +157,7 @@ class CreatedAfterPaint final : public QObject {
     QGuiApplication::sync();
     SetIcon(window, icon_);
     finish_();
+    ReleasePreparedPictures();
     Dispatch(name_, {}, Event::Created, 0);
     TrimHeap();
   }
@@ -154,9 +170,12 @@ class CreatedAfterPaint final : public QObject {
 
 enum class CreatedEvent { BeforeShow, AfterPaint };
 
-// Creates the controls that lie on the pages of the window's page container, on the pages that
-// `wanted` names.
-void CreatePageControls(LiveWindow& live, const std::function<bool(int page)>& wanted) {
+// Creates the window's controls, those on the window first: page controls go onto the pages of the
+// container. Then the workers may reach them.
+void MakeControls(LiveWindow& live) {
+  for (const ControlLayout& row : live.layout.controls) {
+    if (row.page == kOnWindow) CreateControl(row, live.widget, live.widget, live);
+  }
   QStackedWidget* pages = nullptr;
   for (const ControlLayout& row : live.layout.controls) {
     if (row.kind != ControlKind::PageContainer || row.page != kOnWindow) continue;
@@ -165,11 +184,11 @@ void CreatePageControls(LiveWindow& live, const std::function<bool(int page)>& w
     }
     break;
   }
-  if (pages == nullptr) return;
   for (const ControlLayout& row : live.layout.controls) {
-    if (row.page == kOnWindow || row.page >= pages->count() || !wanted(row.page)) continue;
+    if (pages == nullptr || row.page == kOnWindow || row.page >= pages->count()) continue;
     CreateControl(row, pages->widget(row.page), live.widget, live);
   }
+  PublishFormState(std::string(live.layout.name), live.state);
 }
 
 bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
@@ -197,17 +216,12 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.widget = widget;
   widget->setWindowTitle(ToQString(layout->caption));
   widget->setFont(WindowFont());
-  if (created != CreatedEvent::AfterPaint) SetIcon(widget, layout->icon);
-
-  // Window controls first: page controls go onto the pages of the container. The start window
-  // is painted before the controls of the pages it does not show, all but the first, are made.
-  for (const ControlLayout& row : layout->controls) {
-    if (row.page == kOnWindow) CreateControl(row, widget, widget, live);
+  if (created == CreatedEvent::AfterPaint) {
+    widget->SetStandIn(*layout);
+  } else {
+    SetIcon(widget, layout->icon);
+    MakeControls(live);
   }
-  const bool allPages = created != CreatedEvent::AfterPaint;
-  CreatePageControls(live, [allPages](int page) { return allPages || page == 0; });
-
-  PublishFormState(name, live.state);
 
   widget->move((ScreenWidth() - layout->outerWidth) / 2, (ScreenHeight() - layout->outerHeight) / 2);
   if (modal) widget->setWindowModality(Qt::ApplicationModal);
@@ -217,8 +231,15 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (guard.isNull()) return true;
   if (layout->visible) widget->show();
   if (created == CreatedEvent::AfterPaint) {
-    new CreatedAfterPaint(widget, *layout, [name] {
-      if (LiveWindow* loaded = FindWindow(name)) CreatePageControls(*loaded, [](int page) { return page != 0; });
+    new CreatedAfterPaint(widget, *layout, [name, widget] {
+      LiveWindow* loaded = FindWindow(name);
+      if (loaded == nullptr) return;
+      MakeControls(*loaded);
+      // Widgets made on a window already shown wait to be shown themselves.
+      for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide)) child->show();
+      }
+      widget->DropStandIn();
     });
   }
   if (modal) {

@@ -23,6 +23,7 @@
 
 #include "app/layouts.h"
 #include "resources/resources.h"
+#include "tests/ui/qt/stand_in_check.h"
 #include "ui/qt/control_surface.h"
 #include "ui/qt/picture_box.h"
 #include "ui/qt/tool_bar.h"
@@ -291,6 +292,16 @@ TEST_F(LayoutsTest, EveryCaptionFitsItsBox) {
     EXPECT_LE(fit.needWidth, fit.haveWidth) << text.toStdString() << ": too wide";
     EXPECT_LE(fit.needHeight, fit.haveHeight) << text.toStdString() << ": too high";
   }
+}
+
+// The main window's first frame is drawn before its widgets are made; they come right after, over
+// the same pixels.
+TEST_F(LayoutsTest, TheFirstFrameIsWhatTheWidgetsDrawAfterIt) {
+  QWidget* window = ui::WindowWidget(kMainWindow);
+  if (QWidget* focused = window->focusWidget()) focused->clearFocus();
+  const testgui::FrameComparison comparison = testgui::CompareFirstFrame(MainWindowLayout(), *window);
+  for (const testgui::BoxDifference& box : comparison.boxes) EXPECT_EQ(box.pixels, 0) << box.control;
+  EXPECT_EQ(comparison.windowPixels, 0);
 }
 
 TEST_F(LayoutsTest, ChoicesAtStartAndTheRadioGroup) {

@@ -21,7 +21,7 @@ constexpr ControlLayout kControls[] = {
 const WindowLayout kWindow{"main", "", 757, 665, kControls, &WindowIconPng};
 
 // What the thread prepared is what the window thread would have decoded itself, at the box's
-// size, now or when first waited for, and each preparation is handed out once; a picture that
+// size, now or when first waited for, as often as it is asked for; a picture that
 // does not decode is a null image every way.
 TEST(AheadOfWindowTest, PreparedPicturesEqualThoseDecodedOnTheSpot) {
   PrepareAhead(kWindow);

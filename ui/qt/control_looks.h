@@ -1,0 +1,33 @@
+// What a layout row asks of its control's look, shared by the widgets and by the start window's
+// first frame, which draws the controls before their widgets are made.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QString>
+
+#include "ui/layout.h"
+
+class QStyle;
+
+namespace kestrin::ui {
+
+// The text colour of a row: grey, red or black.
+[[nodiscard]] QColor TextColour(unsigned properties);
+
+// An edit box's palette on top of `base`: the row's text colour on white.
+[[nodiscard]] QPalette EditPalette(QPalette base, unsigned properties);
+
+// The font a row asks for on top of `base`, the font of what it lies on. Any thread.
+[[nodiscard]] QFont RowFont(const QFont& base, unsigned properties);
+
+// Whether a label's text is broken into lines in its box: only when its ink does not fit the
+// box's width and the box holds two lines.
+[[nodiscard]] bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row);
+
+// The style check and radio boxes are drawn with: the application's, with the spacing between box
+// and caption of the desktop the layouts come from.
+[[nodiscard]] QStyle* ChoiceStyle();
+
+}  // namespace kestrin::ui
