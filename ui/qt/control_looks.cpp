@@ -1,8 +1,10 @@
 #include "ui/qt/control_looks.h"
 
+
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -12,59 +14,6 @@
 
 namespace kestrin::ui {
 namespace {
-
-// The pixel size whose cell, ascent and descent together, is `cell` pixels high: the largest
-// that fits, as the desktop the layouts come from measures a character height. Each size tried
-// loads a font, which the first paint waits for: the search starts a little below the size the
-// base font's cell suggests (large sizes round their cells up) and mostly takes two. The start
-// window's first frame is drawn on a thread of its own: the sizes found are shared under a lock.
-int PixelSizeForCell(const QFont& base, int cell) {
-  static std::mutex lock;
-  static std::map<int, int> sizes;
-  const std::lock_guard<std::mutex> hold(lock);
-  if (auto known = sizes.find(cell); known != sizes.end()) return known->second;
-  QFont font = base;
-  const auto fits = [&](int size) {
-    font.setPixelSize(size);
-    return QFontMetrics(font).height() <= cell;
-  };
-  const double perPixel = base.pixelSize() > 0 ? QFontMetricsF(base).height() / base.pixelSize() : 1.0;
-  int size = std::clamp(static_cast<int>(cell * 0.9 / perPixel), 9, cell);
-  if (fits(size)) {
-    while (size < cell && fits(size + 1)) ++size;
-  } else {
-    while (size > 9 && !fits(size - 1)) --size;
-    --size;
-  }
-  sizes[cell] = size;
-  return size;
-}
-
-// How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
-// measures as its whole cell, so a caption ending in a full-width colon would count as 6 pixels
-// wider than it shows.
-int InkWidth(const QFont& font, const QString& text) {
-  const QFontMetrics metrics(font);
-  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(),
-                QImage::Format_ARGB32_Premultiplied);
-  canvas.fill(Qt::transparent);
-  QPainter painter(&canvas);
-  painter.setFont(font);
-  painter.setPen(Qt::black);
-  painter.drawText(0, metrics.ascent(), text);
-  painter.end();
-  int reach = 0;
-  for (int y = 0; y < canvas.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
-    for (int x = canvas.width() - 1; x >= reach; --x) {
-      if (qAlpha(row[x]) != 0) {
-        reach = x + 1;
-        break;
-      }
-    }
-  }
-  return reach;
-}
 
 // The desktop the layouts come from leaves about 3 pixels between a check or radio box and its
 // caption; the wider default here would cut the end of captions such as "gb2312编码". A style
@@ -91,6 +40,55 @@ QPalette EditPalette(QPalette base, unsigned properties) {
   return base;
 }
 
+int SearchPixelSizeForCell(const QFont& base, int cell) {
+  QFont font = base;
+  const auto fits = [&](int size) {
+    font.setPixelSize(size);
+    return QFontMetrics(font).height() <= cell;
+  };
+  const double perPixel = base.pixelSize() > 0 ? QFontMetricsF(base).height() / base.pixelSize() : 1.0;
+  int size = std::clamp(static_cast<int>(cell * 0.9 / perPixel), 9, cell);
+  if (fits(size)) {
+    while (size < cell && fits(size + 1)) ++size;
+  } else {
+    while (size > 9 && !fits(size - 1)) --size;
+    --size;
+  }
+  return size;
+}
+
+int PixelSizeForCell(const QFont& base, int cell) {
+  static std::mutex lock;
+  static std::map<std::pair<QString, int>, int> sizes;
+  const std::lock_guard<std::mutex> hold(lock);
+  const std::pair<QString, int> key(base.key(), cell);
+  if (auto found = sizes.find(key); found != sizes.end()) return found->second;
+  return sizes[key] = SearchPixelSizeForCell(base, cell);
+}
+
+int InkWidth(const QFont& font, const QString& text) {
+  const QFontMetrics metrics(font);
+  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(),
+                QImage::Format_ARGB32_Premultiplied);
+  canvas.fill(Qt::transparent);
+  QPainter painter(&canvas);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(0, metrics.ascent(), text);
+  painter.end();
+  int reach = 0;
+  for (int y = 0; y < canvas.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+    for (int x = canvas.width() - 1; x >= reach; --x) {
+      if (qAlpha(row[x]) != 0) {
+        reach = x + 1;
+        break;
+      }
+    }
+  }
+  return reach;
+}
+
 QFont RowFont(const QFont& base, unsigned properties) {
   if (!(properties & (kLargeFont | kBoldFont))) return base;
   QFont font = base;
@@ -109,8 +107,8 @@ QFont RowFont(const QFont& base, unsigned properties) {
 bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row) {
   const QFontMetrics metrics(font);
   if (row.height < 2 * metrics.lineSpacing()) return false;
-  return text.size() * metrics.maxWidth() > row.width && metrics.horizontalAdvance(text) > row.width &&
-         InkWidth(font, text) > row.width;
+  if (text.size() * metrics.maxWidth() <= row.width || metrics.horizontalAdvance(text) <= row.width) return false;
+  return InkWidth(font, text) > row.width;
 }
 
 QStyle* ChoiceStyle() {

@@ -19,8 +19,20 @@ namespace kestrin::ui {
 // An edit box's palette on top of `base`: the row's text colour on white.
 [[nodiscard]] QPalette EditPalette(QPalette base, unsigned properties);
 
+// The pixel size whose cell, ascent and descent together, is `cell` pixels high in `base`'s
+// face: the largest that fits, as the desktop the layouts come from measures a character height.
+// The search loads a font for each size it tries, mostly two; PixelSizeForCell searches once for
+// each face and cell. Any thread.
+[[nodiscard]] int SearchPixelSizeForCell(const QFont& base, int cell);
+[[nodiscard]] int PixelSizeForCell(const QFont& base, int cell);
+
 // The font a row asks for on top of `base`, the font of what it lies on. Any thread.
 [[nodiscard]] QFont RowFont(const QFont& base, unsigned properties);
+
+// How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
+// measures as its whole cell, so a caption ending in a full-width colon would count as 6 pixels
+// wider than it shows.
+[[nodiscard]] int InkWidth(const QFont& font, const QString& text);
 
 // Whether a label's text is broken into lines in its box: only when its ink does not fit the
 // box's width and the box holds two lines.

@@ -96,9 +96,14 @@ class FormWindow final : public ControlSurface {
 
  public:
   // Draws the controls of `layout` until DropStandIn, in place of widgets not yet made.
-  void SetStandIn(const WindowLayout& layout) { standIn_ = std::make_unique<StandIn>(layout, *this); }
+  // Its drawing covers the whole window: the toolkit need not fill the background first.
+  void SetStandIn(const WindowLayout& layout) {
+    standIn_ = std::make_unique<StandIn>(layout, *this);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
   void DropStandIn() {
     standIn_.reset();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
     update();
   }
 
