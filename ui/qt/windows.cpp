@@ -96,14 +96,9 @@ class FormWindow final : public ControlSurface {
 
  public:
   // Draws the controls of `layout` until DropStandIn, in place of widgets not yet made.
-  // Its drawing covers the whole window: the toolkit need not fill the background first.
-  void SetStandIn(const WindowLayout& layout) {
-    standIn_ = std::make_unique<StandIn>(layout, *this);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-  }
+  void SetStandIn(const WindowLayout& layout) { standIn_ = std::make_unique<StandIn>(layout, *this); }
   void DropStandIn() {
     standIn_.reset();
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
     update();
   }
 
