@@ -43,6 +43,7 @@ struct Inputs {
   std::vector<Item> items;
   const ControlLayout* statusBar = nullptr;
   QSize size;
+  qreal pixelRatio = 1;  // of the screen the window shows on: the frame is as sharp as the widgets
   QPalette palette;
   bool active = false;
   Qt::LayoutDirection direction = Qt::LeftToRight;
@@ -321,8 +322,9 @@ void PaintControl(QPainter& painter, const Inputs& inputs, const Item& item, con
 }
 
 // Opaque, as the window's buffer is: drawn onto it line by line, without blending.
-QImage Canvas(QSize size, const QPalette& palette) {
-  QImage canvas(size, QImage::Format_RGB32);
+QImage Canvas(QSize size, qreal pixelRatio, const QPalette& palette) {
+  QImage canvas(size * pixelRatio, QImage::Format_RGB32);
+  canvas.setDevicePixelRatio(pixelRatio);
   canvas.fill(palette.color(QPalette::Window));
   return canvas;
 }
@@ -330,7 +332,7 @@ QImage Canvas(QSize size, const QPalette& palette) {
 // On the drawing thread. Its fonts are its own: a font is not to be resolved on two threads at once.
 StandIn::Drawn Draw(const Inputs& inputs) {
   const QFont windowFont = WindowFont();
-  StandIn::Drawn drawn{Canvas(inputs.size, inputs.palette), {}};
+  StandIn::Drawn drawn{Canvas(inputs.size, inputs.pixelRatio, inputs.palette), {}};
   QPainter painter(&drawn.controls);
   for (const Item& item : inputs.items) {
     const ControlLayout& row = *item.row;
@@ -343,7 +345,7 @@ StandIn::Drawn Draw(const Inputs& inputs) {
   painter.end();
   if (inputs.statusBar != nullptr) {
     const QSize size(inputs.size.width(), inputs.statusBar->height);
-    drawn.statusBar = Canvas(size, inputs.palette);
+    drawn.statusBar = Canvas(size, inputs.pixelRatio, inputs.palette);
     QPainter bar(&drawn.statusBar);
     PaintControl(bar, inputs, Item{inputs.statusBar, {}, {}}, windowFont, size);
   }
@@ -355,6 +357,7 @@ StandIn::Drawn Draw(const Inputs& inputs) {
 StandIn::StandIn(const WindowLayout& layout, const QWidget& window) : probe_(std::make_unique<QWidget>()) {
   Inputs inputs;
   inputs.size = window.size();
+  inputs.pixelRatio = window.devicePixelRatioF();
   inputs.palette = window.palette();
   inputs.active = window.isActiveWindow();
   inputs.direction = window.layoutDirection();
@@ -390,7 +393,9 @@ StandIn::~StandIn() {
 void StandIn::Paint(QPainter& painter, int height) {
   if (!drawn_) drawn_ = drawing_.get();
   painter.drawImage(0, 0, drawn_->controls);
-  if (!drawn_->statusBar.isNull()) painter.drawImage(0, height - drawn_->statusBar.height(), drawn_->statusBar);
+  if (!drawn_->statusBar.isNull()) {
+    painter.drawImage(0, height - drawn_->statusBar.deviceIndependentSize().toSize().height(), drawn_->statusBar);
+  }
 }
 
 }  // namespace kestrin::ui

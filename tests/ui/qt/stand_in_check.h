@@ -28,7 +28,9 @@ struct FrameComparison {
   QImage standIn;
 };
 
-inline int DifferingPixels(const QImage& a, const QImage& b, const QRect& box) {
+// `box` in the window's coordinates, `ratio` device pixels to each of its pixels.
+inline int DifferingPixels(const QImage& a, const QImage& b, const QRect& logical, qreal ratio) {
+  const QRect box(logical.topLeft() * ratio, logical.size() * ratio);
   int differing = 0;
   for (int y = box.top(); y <= box.bottom(); ++y) {
     for (int x = box.left(); x <= box.right(); ++x) differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
@@ -41,7 +43,9 @@ inline int DifferingPixels(const QImage& a, const QImage& b, const QRect& box) {
 inline FrameComparison CompareFirstFrame(const ui::WindowLayout& layout, QWidget& window) {
   FrameComparison comparison;
   comparison.widgets = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  comparison.standIn = QImage(window.size(), QImage::Format_ARGB32_Premultiplied);
+  const qreal ratio = window.devicePixelRatioF();
+  comparison.standIn = QImage(window.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  comparison.standIn.setDevicePixelRatio(ratio);
   {
     ui::StandIn drawing(layout, window);
     QPainter painter(&comparison.standIn);
@@ -55,10 +59,10 @@ inline FrameComparison CompareFirstFrame(const ui::WindowLayout& layout, QWidget
     if (row.page > 0) continue;
     QRect box(QPoint(row.left, row.top) + (row.page == 0 ? pages : QPoint()), QSize(row.width, row.height));
     if (row.kind == ui::ControlKind::StatusBar) box = {0, window.height() - row.height, window.width(), row.height};
-    const int pixels = DifferingPixels(comparison.widgets, comparison.standIn, box & window.rect());
+    const int pixels = DifferingPixels(comparison.widgets, comparison.standIn, box & window.rect(), ratio);
     comparison.boxes.push_back({ui::ToQString(row.name).toStdString(), pixels});
   }
-  comparison.windowPixels = DifferingPixels(comparison.widgets, comparison.standIn, window.rect());
+  comparison.windowPixels = DifferingPixels(comparison.widgets, comparison.standIn, window.rect(), ratio);
   return comparison;
 }
 
