@@ -195,7 +195,12 @@ VirtualScreen::~VirtualScreen() {
 }
 
 std::vector<std::string> VirtualScreen::Environment() const {
-  return {"DISPLAY=" + name_, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY="};
+  // The screen has no session bus. Left unset, D-Bus forks a launcher for one from inside the
+  // program, and under ASan a child forked while another thread holds the sanitizer's locks
+  // spins on them for ever: the program, waiting for its bus, never goes on. An address that
+  // cannot be reached fails at once instead.
+  return {"DISPLAY=" + name_, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY=",
+          "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/kestrin-virtual-screen-bus"};
 }
 
 std::vector<ScreenWindow> VirtualScreen::Windows() {
