@@ -82,6 +82,15 @@ struct WindowLayout {
   std::string_view helper = {};
 };
 
+// The row of the page container that lies on the window, whose pages hold the rows of other
+// pages; nullptr when the window has none.
+[[nodiscard]] inline const ControlLayout* PageContainerOf(const WindowLayout& layout) {
+  for (const ControlLayout& row : layout.controls) {
+    if (row.kind == ControlKind::PageContainer && row.page == kOnWindow) return &row;
+  }
+  return nullptr;
+}
+
 enum class Event {
   Created,             // the window and all its controls exist
   Clicked,             // a button was pressed and released

@@ -1,7 +1,5 @@
 #include "ui/qt/stand_in.h"
 
-#include <optional>
-
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyle>
@@ -23,14 +21,6 @@
 
 namespace kestrin::ui {
 namespace {
-
-// The page container's first page lies on it at its top left, without a frame.
-const ControlLayout* PageContainer(const WindowLayout& layout) {
-  for (const ControlLayout& row : layout.controls) {
-    if (row.kind == ControlKind::PageContainer && row.page == kOnWindow) return &row;
-  }
-  return nullptr;
-}
 
 struct Item {
   const ControlLayout* row;
@@ -366,7 +356,8 @@ StandIn::StandIn(const WindowLayout& layout, const QWidget& window) : probe_(std
   (void)inputs.style->pixelMetric(QStyle::PM_DefaultFrameWidth);
   (void)ChoiceStyle()->pixelMetric(QStyle::PM_DefaultFrameWidth);
   inputs.probe = probe_.get();
-  const ControlLayout* pages = PageContainer(layout);
+  // The container's first page lies on it at its top left, without a frame.
+  const ControlLayout* pages = PageContainerOf(layout);
   for (const ControlLayout& row : layout.controls) {
     if (row.kind == ControlKind::StatusBar && row.page == kOnWindow) {
       inputs.statusBar = &row;

@@ -177,12 +177,10 @@ void MakeControls(LiveWindow& live) {
     if (row.page == kOnWindow) CreateControl(row, live.widget, live.widget, live);
   }
   QStackedWidget* pages = nullptr;
-  for (const ControlLayout& row : live.layout.controls) {
-    if (row.kind != ControlKind::PageContainer || row.page != kOnWindow) continue;
-    if (const ControlEntry* entry = FindControl(live.layout.name, row.name)) {
+  if (const ControlLayout* container = PageContainerOf(live.layout)) {
+    if (const ControlEntry* entry = FindControl(live.layout.name, container->name)) {
       pages = qobject_cast<QStackedWidget*>(entry->object);
     }
-    break;
   }
   for (const ControlLayout& row : live.layout.controls) {
     if (pages == nullptr || row.page == kOnWindow || row.page >= pages->count()) continue;

@@ -52,9 +52,7 @@ inline FrameComparison CompareFirstFrame(const ui::WindowLayout& layout, QWidget
     drawing.Paint(painter, window.height());
   }
   QPoint pages;
-  for (const ui::ControlLayout& row : layout.controls) {
-    if (row.kind == ui::ControlKind::PageContainer && row.page == ui::kOnWindow) pages = {row.left, row.top};
-  }
+  if (const ui::ControlLayout* container = ui::PageContainerOf(layout)) pages = {container->left, container->top};
   for (const ui::ControlLayout& row : layout.controls) {
     if (row.page > 0) continue;
     QRect box(QPoint(row.left, row.top) + (row.page == 0 ? pages : QPoint()), QSize(row.width, row.height));
