@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libicu-dev libpng-dev zlib1g-dev liburiparser-dev
   nlohmann-json3-dev libcpp-httplib-dev libssl-dev openssl ca-certificates
   libcli11-dev libxml2-dev libsqlite3-dev libtomlplusplus-dev dpkg-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libx11-dev libxcb1-dev
   fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
   # The Windows build: cross compiler, GoogleTest's sources to build with it, Wine to run the
   # tests, a zh_CN locale for Wine's code page 936, GnuTLS for its HTTPS and Python (with the

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,6 +18,16 @@ struct Prepared {
   QSize size;
   std::shared_future<QImage> image;
 };
+
+struct PreparedFrame {
+  std::string window;
+  std::shared_future<FrameOnDisk> frame;
+};
+
+PreparedFrame& FramePrepared() {
+  static auto* prepared = new PreparedFrame;
+  return *prepared;
+}
 
 // Window thread only; never freed, as the thread may still be at work when the process ends.
 std::vector<Prepared>& Preparations() {
@@ -55,10 +66,23 @@ void PrepareAhead(const WindowLayout& layout) {
   }
   if (layout.icon != nullptr) jobs.push_back({layout.icon, {}, {}});
   for (Job& job : jobs) Preparations().push_back({job.source, job.size, job.image.get_future().share()});
-  std::thread([jobs = std::move(jobs)]() mutable {
+  std::promise<FrameOnDisk> frame;
+  FramePrepared() = {std::string(layout.name), frame.get_future().share()};
+  // Taken here, before the toolkit starts: it loads plugins and changes the environment as it
+  // does, and the key must not hang on how far it got by the time the thread looks.
+  FrameOnDisk onDisk{KeptFramePath(layout.name), {}, std::nullopt};
+  std::vector<std::string> libraries = LoadedLibraries();
+  std::vector<std::string> variables = LookVariables();
+  std::thread([jobs = std::move(jobs), frame = std::move(frame), onDisk = std::move(onDisk),
+               libraries = std::move(libraries), variables = std::move(variables)]() mutable {
     // Loading fontconfig's files is the slow half of the toolkit's first font; done here, the
     // window thread finds them loaded.
     FcInit();
+    if (!onDisk.path.empty()) {
+      onDisk.system = SystemFingerprint(libraries, variables);
+      onDisk.kept = ReadKeptFrame(onDisk.path);
+    }
+    frame.set_value(std::move(onDisk));
     for (Job& job : jobs) job.image.set_value(Decode(job.source, job.size));
   }).detach();
 }
@@ -71,6 +95,11 @@ std::shared_future<QImage> PictureImageLater(PictureSource source, QSize size) {
     if (prepared.source == source && prepared.size == size) return prepared.image;
   }
   return std::async(std::launch::deferred, [source, size] { return Decode(source, size); }).share();
+}
+
+std::shared_future<FrameOnDisk> FrameOnDiskAhead(std::string_view window) {
+  const PreparedFrame& prepared = FramePrepared();
+  return prepared.window == window ? prepared.frame : std::shared_future<FrameOnDisk>();
 }
 
 void ReleasePreparedPictures() { Preparations().clear(); }

@@ -10,6 +10,8 @@
 #include <QTextOption>
 #include <QWidget>
 
+#include <thread>
+
 #include "ui/qt/ahead_of_window.h"
 #include "ui/qt/control_looks.h"
 #include "ui/qt/control_surface.h"
@@ -344,7 +346,8 @@ StandIn::Drawn Draw(const Inputs& inputs) {
 
 }  // namespace
 
-StandIn::StandIn(const WindowLayout& layout, const QWidget& window) : probe_(std::make_unique<QWidget>()) {
+StandIn::StandIn(const WindowLayout& layout, const QWidget& window, std::shared_future<FrameOnDisk> onDisk)
+    : probe_(std::make_unique<QWidget>()) {
   Inputs inputs;
   inputs.size = window.size();
   inputs.pixelRatio = window.devicePixelRatioF();
@@ -353,6 +356,18 @@ StandIn::StandIn(const WindowLayout& layout, const QWidget& window) : probe_(std
   inputs.direction = window.layoutDirection();
   // Styles make their parts when first asked, which is for the window thread to do.
   inputs.style = window.style();
+  if (onDisk.valid() && !onDisk.get().path.empty()) {
+    const FrameOnDisk& disk = onDisk.get();
+    key_ = FrameKey(disk.system, {layout.name, inputs.size, inputs.pixelRatio, inputs.palette,
+                                  inputs.style->name().toUtf8(), inputs.active,
+                                  inputs.direction == Qt::RightToLeft});
+    if (disk.kept && disk.kept->key == key_ && disk.kept->controls.size() == inputs.size * inputs.pixelRatio) {
+      drawn_ = Drawn{disk.kept->controls, disk.kept->statusBar};
+      fromDisk_ = true;
+      return;
+    }
+    keepAt_ = disk.path;
+  }
   (void)inputs.style->pixelMetric(QStyle::PM_DefaultFrameWidth);
   (void)ChoiceStyle()->pixelMetric(QStyle::PM_DefaultFrameWidth);
   inputs.probe = probe_.get();
@@ -382,7 +397,15 @@ StandIn::~StandIn() {
 }
 
 void StandIn::Paint(QPainter& painter, int height) {
-  if (!drawn_) drawn_ = drawing_.get();
+  if (!drawn_) {
+    drawn_ = drawing_.get();
+    if (!keepAt_.empty()) {
+      // Off the window thread: the widgets are made next. A process that ends first keeps nothing.
+      std::thread([path = std::move(keepAt_), frame = KeptFrame{key_, drawn_->controls, drawn_->statusBar}] {
+        WriteKeptFrame(path, frame);
+      }).detach();
+    }
+  }
   painter.drawImage(0, 0, drawn_->controls);
   if (!drawn_->statusBar.isNull()) {
     painter.drawImage(0, height - drawn_->statusBar.deviceIndependentSize().toSize().height(), drawn_->statusBar);

@@ -96,7 +96,9 @@ class FormWindow final : public ControlSurface {
 
  public:
   // Draws the controls of `layout` until DropStandIn, in place of widgets not yet made.
-  void SetStandIn(const WindowLayout& layout) { standIn_ = std::make_unique<StandIn>(layout, *this); }
+  void SetStandIn(const WindowLayout& layout) {
+    standIn_ = std::make_unique<StandIn>(layout, *this, FrameOnDiskAhead(layout.name));
+  }
   void DropStandIn() {
     standIn_.reset();
     update();

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QWidget>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <thread>
 
 #include "resources/resources.h"
 #include "tests/ui/qt/stand_in_check.h"
@@ -60,6 +66,59 @@ TEST(StandInTest, TheFirstFrameIsWhatTheWidgetsDrawAfterIt) {
     comparison.widgets.save(QString::fromStdString(folder + "first_frame_widgets.png"));
     comparison.standIn.save(QString::fromStdString(folder + "first_frame_drawn.png"));
     ADD_FAILURE() << "both frames are in " << folder;
+  }
+  delete window;
+}
+
+QImage PaintedBy(StandIn& standIn, const QWidget& window) {
+  QImage image(window.size() * window.devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(window.devicePixelRatioF());
+  QPainter painter(&image);
+  standIn.Paint(painter, window.height());
+  return image;
+}
+
+// A frame drawn is kept where the window's frame on disk says, once painted; the next window
+// drawn from the same shows it without drawing, pixel for pixel the same; one drawn from
+// something else draws again, and so does a window with nowhere to keep a frame.
+TEST(StandInTest, AFrameDrawnIsKeptAndShownTheNextTime) {
+  InstallProgram({kLayouts, {}, kWindow});
+  ASSERT_TRUE(LoadWindow(kWindow));
+  QWidget* window = WindowWidget(kWindow);
+  ASSERT_NE(window, nullptr);
+  const std::filesystem::path path = std::filesystem::path(testing::TempDir()) / "stand_in_kept" / "frame";
+  std::filesystem::remove_all(path.parent_path());
+  const auto onDisk = [&](const std::filesystem::path& at) {
+    std::promise<FrameOnDisk> read;
+    read.set_value({at, QByteArray(32, 's'), ReadKeptFrame(at)});
+    return read.get_future().share();
+  };
+
+  QImage drawn;
+  {
+    StandIn first(kLayouts[0], *window, onDisk(path));
+    EXPECT_FALSE(first.FromDisk());
+    drawn = PaintedBy(first, *window);
+  }
+  for (int i = 0; i < 1000 && !ReadKeptFrame(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(ReadKeptFrame(path).has_value()) << "the drawn frame was not kept";
+  {
+    StandIn second(kLayouts[0], *window, onDisk(path));
+    EXPECT_TRUE(second.FromDisk());
+    EXPECT_EQ(PaintedBy(second, *window), drawn);
+  }
+  {
+    StandIn nowhere(kLayouts[0], *window, onDisk({}));
+    EXPECT_FALSE(nowhere.FromDisk());
+    EXPECT_EQ(PaintedBy(nowhere, *window), drawn);
+  }
+  QPalette darker = window->palette();
+  darker.setColor(QPalette::Window, Qt::darkGray);
+  window->setPalette(darker);
+  {
+    StandIn other(kLayouts[0], *window, onDisk(path));
+    EXPECT_FALSE(other.FromDisk());
+    EXPECT_NE(PaintedBy(other, *window), drawn);
   }
   delete window;
 }
