@@ -397,19 +397,20 @@ StandIn::~StandIn() {
 }
 
 void StandIn::Paint(QPainter& painter, int height) {
-  if (!drawn_) {
-    drawn_ = drawing_.get();
-    if (!keepAt_.empty()) {
-      // Off the window thread: the widgets are made next. A process that ends first keeps nothing.
-      std::thread([path = std::move(keepAt_), frame = KeptFrame{key_, drawn_->controls, drawn_->statusBar}] {
-        WriteKeptFrame(path, frame);
-      }).detach();
-    }
-  }
+  if (!drawn_) drawn_ = drawing_.get();
   painter.drawImage(0, 0, drawn_->controls);
   if (!drawn_->statusBar.isNull()) {
     painter.drawImage(0, height - drawn_->statusBar.deviceIndependentSize().toSize().height(), drawn_->statusBar);
   }
+}
+
+void StandIn::Keep() {
+  if (!drawn_ || keepAt_.empty()) return;
+  // A process that ends before the thread does keeps nothing; the next start draws again.
+  std::thread([path = std::move(keepAt_), frame = KeptFrame{key_, drawn_->controls, drawn_->statusBar}] {
+    WriteKeptFrame(path, frame);
+  }).detach();
+  keepAt_.clear();
 }
 
 }  // namespace kestrin::ui

@@ -28,8 +28,8 @@ class StandIn {
  public:
   // Starts drawing the controls that lie on `window` and on the first page of its page container,
   // as the framework would make them for `layout`, with `window`'s style and palette and the
-  // window font. With `onDisk` valid, takes the frame kept there when it matches, and else keeps
-  // the frame drawn there once painted. Window thread.
+  // window font. With `onDisk` valid, takes the frame kept there when it matches, and else can
+  // keep the frame drawn there (Keep). Window thread.
   StandIn(const WindowLayout& layout, const QWidget& window, std::shared_future<FrameOnDisk> onDisk = {});
   ~StandIn();
   StandIn(const StandIn&) = delete;
@@ -38,6 +38,11 @@ class StandIn {
   // Draws them with `painter`, which paints on the window, `height` pixels high; waits for the
   // drawing to finish. The status bar lies along the bottom, whatever the window's height.
   void Paint(QPainter& painter, int height);
+
+  // Keeps the frame drawn and painted where `onDisk` said, on a thread of its own; nothing when
+  // the frame came from disk or was not painted yet. Called once the window is on the screen: the
+  // writing would slow the first frame on its way there.
+  void Keep();
 
   // Whether the frame is the one kept on disk, not drawn.
   [[nodiscard]] bool FromDisk() const { return fromDisk_; }

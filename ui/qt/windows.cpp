@@ -100,6 +100,7 @@ class FormWindow final : public ControlSurface {
     standIn_ = std::make_unique<StandIn>(layout, *this, FrameOnDiskAhead(layout.name));
   }
   void DropStandIn() {
+    if (standIn_) standIn_->Keep();
     standIn_.reset();
     update();
   }

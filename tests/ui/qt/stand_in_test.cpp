@@ -78,9 +78,9 @@ QImage PaintedBy(StandIn& standIn, const QWidget& window) {
   return image;
 }
 
-// A frame drawn is kept where the window's frame on disk says, once painted; the next window
-// drawn from the same shows it without drawing, pixel for pixel the same; one drawn from
-// something else draws again, and so does a window with nowhere to keep a frame.
+// A frame drawn is kept where the window's frame on disk says, when asked once it is painted; the
+// next window drawn from the same shows it without drawing, pixel for pixel the same; one drawn
+// from something else draws again, and so does a window with nowhere to keep a frame.
 TEST(StandInTest, AFrameDrawnIsKeptAndShownTheNextTime) {
   InstallProgram({kLayouts, {}, kWindow});
   ASSERT_TRUE(LoadWindow(kWindow));
@@ -98,7 +98,10 @@ TEST(StandInTest, AFrameDrawnIsKeptAndShownTheNextTime) {
   {
     StandIn first(kLayouts[0], *window, onDisk(path));
     EXPECT_FALSE(first.FromDisk());
+    first.Keep();  // not painted yet: nothing to keep
     drawn = PaintedBy(first, *window);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    first.Keep();
   }
   for (int i = 0; i < 1000 && !ReadKeptFrame(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(ReadKeptFrame(path).has_value()) << "the drawn frame was not kept";
