@@ -102,6 +102,9 @@ std::shared_future<FrameOnDisk> FrameOnDiskAhead(std::string_view window) {
   return prepared.window == window ? prepared.frame : std::shared_future<FrameOnDisk>();
 }
 
-void ReleasePreparedPictures() { Preparations().clear(); }
+void ReleasePreparedPictures() {
+  Preparations().clear();
+  FramePrepared() = {};
+}
 
 }  // namespace kestrin::ui

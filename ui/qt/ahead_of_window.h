@@ -40,8 +40,8 @@ struct FrameOnDisk {
 // another window or not at all. Window thread.
 [[nodiscard]] std::shared_future<FrameOnDisk> FrameOnDiskAhead(std::string_view window);
 
-// Lets go of the prepared pictures, once the window that needed them is built; images handed out
-// stay valid.
+// Lets go of the prepared pictures and the frame read from disk, once the window that needed them
+// is built; images handed out stay valid.
 void ReleasePreparedPictures();
 
 }  // namespace kestrin::ui
