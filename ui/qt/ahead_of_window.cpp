@@ -102,7 +102,7 @@ std::shared_future<FrameOnDisk> FrameOnDiskAhead(std::string_view window) {
   return prepared.window == window ? prepared.frame : std::shared_future<FrameOnDisk>();
 }
 
-void ReleasePreparedPictures() {
+void ReleasePrepared() {
   Preparations().clear();
   FramePrepared() = {};
 }

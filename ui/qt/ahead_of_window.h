@@ -42,6 +42,6 @@ struct FrameOnDisk {
 
 // Lets go of the prepared pictures and the frame read from disk, once the window that needed them
 // is built; images handed out stay valid.
-void ReleasePreparedPictures();
+void ReleasePrepared();
 
 }  // namespace kestrin::ui

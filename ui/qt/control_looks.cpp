@@ -1,6 +1,5 @@
 #include "ui/qt/control_looks.h"
 
-
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -115,6 +114,5 @@ QStyle* ChoiceStyle() {
   static auto* style = new ChoiceSpacingStyle;  // on the application's style; never freed
   return style;
 }
-
 
 }  // namespace kestrin::ui

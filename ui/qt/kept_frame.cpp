@@ -233,11 +233,7 @@ std::vector<std::string> LookVariables() {
 
 QByteArray SystemFingerprint(const std::vector<std::string>& libraries, const std::vector<std::string>& variables) {
   QByteArray text;
-  AddFile(text, "/proc/self/exe");
-  {
-    std::error_code error;
-    text.append(QByteArray::fromStdString(std::filesystem::read_symlink("/proc/self/exe", error).string()) + '\n');
-  }
+  AddFile(text, "/proc/self/exe");  // its path is in the frame file's name
   for (const std::string& library : libraries) AddFile(text, library.c_str());
   text.append("fontconfig " + QByteArray::number(FcGetVersion()) + '\n');
   AddFiles(text, FcConfigGetConfigFiles(nullptr));

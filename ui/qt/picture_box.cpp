@@ -16,10 +16,8 @@ const QImage& PictureBox::image() const {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-  const QImage& picture = image();
-  if (picture.isNull()) return;
   QPainter painter(this);
-  Draw(painter, rect(), picture);
+  Draw(painter, rect(), image());
 }
 
 void PictureBox::Draw(QPainter& painter, const QRect& box, const QImage& picture) {

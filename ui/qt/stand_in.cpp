@@ -346,8 +346,7 @@ StandIn::Drawn Draw(const Inputs& inputs) {
 
 }  // namespace
 
-StandIn::StandIn(const WindowLayout& layout, const QWidget& window, std::shared_future<FrameOnDisk> onDisk)
-    : probe_(std::make_unique<QWidget>()) {
+StandIn::StandIn(const WindowLayout& layout, const QWidget& window, std::shared_future<FrameOnDisk> onDisk) {
   Inputs inputs;
   inputs.size = window.size();
   inputs.pixelRatio = window.devicePixelRatioF();
@@ -356,20 +355,20 @@ StandIn::StandIn(const WindowLayout& layout, const QWidget& window, std::shared_
   inputs.direction = window.layoutDirection();
   // Styles make their parts when first asked, which is for the window thread to do.
   inputs.style = window.style();
-  if (onDisk.valid() && !onDisk.get().path.empty()) {
-    const FrameOnDisk& disk = onDisk.get();
-    key_ = FrameKey(disk.system, {layout.name, inputs.size, inputs.pixelRatio, inputs.palette,
+  if (const FrameOnDisk* disk = onDisk.valid() ? &onDisk.get() : nullptr; disk != nullptr && !disk->path.empty()) {
+    key_ = FrameKey(disk->system, {layout.name, inputs.size, inputs.pixelRatio, inputs.palette,
                                   inputs.style->name().toUtf8(), inputs.active,
                                   inputs.direction == Qt::RightToLeft});
-    if (disk.kept && disk.kept->key == key_ && disk.kept->controls.size() == inputs.size * inputs.pixelRatio) {
-      drawn_ = Drawn{disk.kept->controls, disk.kept->statusBar};
+    if (disk->kept && disk->kept->key == key_ && disk->kept->controls.size() == inputs.size * inputs.pixelRatio) {
+      drawn_ = Drawn{disk->kept->controls, disk->kept->statusBar};
       fromDisk_ = true;
       return;
     }
-    keepAt_ = disk.path;
+    keepAt_ = disk->path;
   }
   (void)inputs.style->pixelMetric(QStyle::PM_DefaultFrameWidth);
   (void)ChoiceStyle()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  probe_ = std::make_unique<QWidget>();
   inputs.probe = probe_.get();
   // The container's first page lies on it at its top left, without a frame.
   const ControlLayout* pages = PageContainerOf(layout);

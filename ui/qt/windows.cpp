@@ -160,7 +160,7 @@ class CreatedAfterPaint final : public QObject {
     QGuiApplication::sync();
     SetIcon(window, icon_);
     finish_();
-    ReleasePreparedPictures();
+    ReleasePrepared();
     Dispatch(name_, {}, Event::Created, 0);
     TrimHeap();
   }

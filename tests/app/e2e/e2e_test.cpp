@@ -58,6 +58,10 @@ bool IsRed(std::uint32_t pixel) {
   return r > 190 && g < 90 && b < 90;
 }
 
+// The main window by its caption's start, the notice window by its countdown.
+bool IsMainWindow(const ScreenWindow& w) { return w.name.rfind("Kestrin", 0) == 0; }
+bool IsNoticeWindow(const ScreenWindow& w) { return w.name.find(Utf8(u8"秒后关闭")) != std::string::npos; }
+
 int RedPixels(const Capture& capture) {
   return static_cast<int>(std::count_if(capture.pixels.begin(), capture.pixels.end(), IsRed));
 }
@@ -285,15 +289,14 @@ TEST_F(EndToEndTest, NoticeProgramEndsWithTheMainProgram) {
       {"main window closed", [this](const ScreenWindow& main) { screen_->Close(main.id); }},
       {"main program killed", [this](const ScreenWindow&) { kill(program_->Pid(), SIGKILL); }},
   };
-  const auto isNotice = [](const ScreenWindow& w) { return w.name.find(Utf8(u8"秒后关闭")) != std::string::npos; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto main = screen_->WaitForWindow([](const ScreenWindow& w) { return w.name.rfind("Kestrin", 0) == 0; }, 90s);
+    const auto main = screen_->WaitForWindow(IsMainWindow, 90s);
     ASSERT_TRUE(main.has_value());
-    ASSERT_TRUE(screen_->WaitForWindow(isNotice, 60s).has_value()) << Scene();
+    ASSERT_TRUE(screen_->WaitForWindow(IsNoticeWindow, 60s).has_value()) << Scene();
     const pid_t group = program_->Pid();
     c.end(*main);
-    EXPECT_TRUE(screen_->WaitForNoWindow(isNotice, 10s)) << "the notice window outlived the main program";
+    EXPECT_TRUE(screen_->WaitForNoWindow(IsNoticeWindow, 10s)) << "the notice window outlived the main program";
     (void)program_->WaitForExit(10s);
     bool gone = false;
     for (int i = 0; i < 100 && !gone; ++i, std::this_thread::sleep_for(100ms)) gone = kill(-group, 0) != 0;
@@ -311,8 +314,6 @@ TEST_F(EndToEndTest, TheFirstFrameIsKeptAndShownAtTheNextStart) {
   fs::remove_all(cache);
   std::vector<std::string> environment = screen_->Environment();
   environment.push_back("XDG_CACHE_HOME=" + cache.string());
-  const auto isMain = [](const ScreenWindow& w) { return w.name.rfind("Kestrin", 0) == 0; };
-  const auto isNotice = [](const ScreenWindow& w) { return w.name.find(Utf8(u8"秒后关闭")) != std::string::npos; };
   // The frames kept, by name, with the times they were written.
   const auto kept = [&] {
     std::map<std::string, fs::file_time_type> files;
@@ -325,9 +326,9 @@ TEST_F(EndToEndTest, TheFirstFrameIsKeptAndShownAtTheNextStart) {
 
   // The fixture's program has nowhere to keep a frame.
   program_->Stop();
-  ASSERT_TRUE(screen_->WaitForNoWindow(isMain, 10s));
+  ASSERT_TRUE(screen_->WaitForNoWindow(IsMainWindow, 10s));
   program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, environment);
-  ASSERT_TRUE(screen_->WaitForWindow(isMain, 90s).has_value()) << Scene();
+  ASSERT_TRUE(screen_->WaitForWindow(IsMainWindow, 90s).has_value()) << Scene();
   // Written once the widgets are made.
   for (int i = 0; i < 300 && kept().empty(); ++i) std::this_thread::sleep_for(100ms);
   const auto first = kept();
@@ -335,11 +336,11 @@ TEST_F(EndToEndTest, TheFirstFrameIsKeptAndShownAtTheNextStart) {
   EXPECT_EQ(first.begin()->first.rfind("first-frame-", 0), 0u) << first.begin()->first;
 
   program_->Stop();
-  ASSERT_TRUE(screen_->WaitForNoWindow(isMain, 10s));
+  ASSERT_TRUE(screen_->WaitForNoWindow(IsMainWindow, 10s));
   program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, environment);
-  ASSERT_TRUE(screen_->WaitForWindow(isMain, 90s).has_value()) << Scene();
+  ASSERT_TRUE(screen_->WaitForWindow(IsMainWindow, 90s).has_value()) << Scene();
   // The notice window follows the created event, by which time a frame drawn would be written.
-  ASSERT_TRUE(screen_->WaitForWindow(isNotice, 60s).has_value()) << Scene();
+  ASSERT_TRUE(screen_->WaitForWindow(IsNoticeWindow, 60s).has_value()) << Scene();
   std::this_thread::sleep_for(1s);
   EXPECT_EQ(kept(), first) << "the second start drew and wrote its first frame again";
 }
