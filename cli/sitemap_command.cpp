@@ -1,15 +1,95 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/messages.h"
 
 namespace kestrin::cli {
+namespace {
+
+// Standard output through a buffer of its own: a million lines through iostreams cost more than
+// reading them. Each address goes out whole, and everything by the end.
+class LineOutput {
+ public:
+  ~LineOutput() { Flush(); }
+  void Line(std::string_view text) {
+    buffer_.append(text);
+    buffer_ += '\n';
+    if (buffer_.size() >= kFlushBytes) Flush();
+  }
+  void Flush() {
+    std::size_t written = 0;
+    while (good_ && written < buffer_.size()) {
+      const ssize_t n = write(STDOUT_FILENO, buffer_.data() + written, buffer_.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) good_ = false;
+      if (n > 0) written += static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
+  }
+  [[nodiscard]] bool Good() const { return good_; }
+
+ private:
+  static constexpr std::size_t kFlushBytes = 64 * 1024;
+  std::string buffer_;
+  bool good_ = true;
+};
+
+// The line "sitemaps read, addresses found" on a terminal, at most ten times a second, written
+// over itself and wiped before any other message and at the end.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool terminal) : terminal_(terminal) {}
+  ~ProgressLine() { Wipe(); }
+
+  void Show(int documents, std::size_t addresses) {
+    if (!terminal_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    shown_ = true;
+    std::cerr << '\r'
+              << Tr(std::to_string(documents) + " sitemaps read, " + std::to_string(addresses) + " addresses found",
+                    "已读取 " + std::to_string(documents) + " 个站点地图，找到 " + std::to_string(addresses) + " 个地址")
+              << "\x1b[K" << std::flush;
+  }
+  void Wipe() {
+    if (!shown_) return;
+    std::cerr << "\r\x1b[K" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  bool terminal_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+}  // namespace
 
 int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options) {
-  const SourceAddresses read = ReadSources(sources, options, FetchSource, std::cin);
-  for (const std::string& address : read.addresses) std::cout << address << '\n';
-  std::cout.flush();
-  for (const std::string& error : read.errors) std::cerr << "kestrin-cli: " << error << '\n';
-  return read.errors.empty() && std::cout.good() ? 0 : 1;
+  LineOutput out;
+  ProgressLine progress(isatty(STDERR_FILENO) == 1);
+  bool failed = false;
+  const SourceSink sink{
+      [&out](std::string_view address) { out.Line(address); },
+      [&](const std::string& line) {
+        failed = true;
+        progress.Wipe();
+        // What was found before the error goes out first, so that both streams read in order.
+        out.Flush();
+        std::cerr << "kestrin-cli: " << line << '\n';
+      },
+      [&progress](int documents, std::size_t addresses) { progress.Show(documents, addresses); },
+  };
+  ReadSources(sources, options, FetchSource, std::cin, sink);
+  out.Flush();
+  progress.Wipe();
+  return !failed && out.Good() ? 0 : 1;
 }
 
 }  // namespace kestrin::cli

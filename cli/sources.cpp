@@ -1,10 +1,11 @@
 #include "cli/sources.h"
 
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <unordered_set>
 
+#include "cli/messages.h"
+#include "cli/seen_addresses.h"
 #include "cli/source_stream.h"
 #include "cli/text_source.h"
 #include "cli/xml_source.h"
@@ -12,33 +13,71 @@
 namespace kestrin::cli {
 namespace {
 
+constexpr std::size_t kProgressEvery = 8192;
+constexpr std::size_t kLongestQuoted = 200;
+
+// A byte-order mark or a first '<' (in UTF-16 too, where libxml2 can tell the order from it).
 bool LooksLikeXml(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return true;
+  if (bytes.starts_with(std::string_view("<\0", 2)) || bytes.starts_with(std::string_view("\0<", 2))) return true;
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   const auto first = bytes.find_first_not_of(" \t\r\n");
   return first != std::string_view::npos && bytes[first] == '<';
 }
 
+// Text fit for a terminal: control bytes shown as \xNN.
+std::string Escaped(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Remote text quoted in a message: cut after kLongestQuoted bytes.
+std::string Quoted(std::string_view text) {
+  return text.size() > kLongestQuoted ? std::string(text.substr(0, kLongestQuoted)) + "..." : std::string(text);
+}
+
+std::string Kept(std::size_t count) {
+  return Tr("; " + std::to_string(count) + " addresses kept", "；已保留 " + std::to_string(count) + " 个地址");
+}
+
 class SourceReader {
  public:
-  SourceReader(const SourceOptions& options, const Fetch& fetch, std::istream& input)
-      : options_(options), fetch_(fetch), input_(input) {}
+  SourceReader(const SourceOptions& options, const Fetch& fetch, std::istream& input, const SourceSink& sink)
+      : options_(options), fetch_(fetch), input_(input), sink_(sink) {}
 
-  void Read(const std::string& source) { Take(source, Open(source), 0); }
+  void Read(const std::string& source) {
+    const bool web = IsWebAddress(source);
+    if (web) {
+      if (!visited_.insert(source).second) return;
+      reading_.push_back(source);
+    }
+    Take(source, Open(source), 0);
+    if (web) reading_.pop_back();
+  }
 
-  SourceAddresses Result() && {
-    out_.addresses.reserve(kept_.size());
-    for (std::string& address : kept_) out_.addresses.push_back(std::move(address));
-    return std::move(out_);
+  void Finish() const {
+    if (sink_.progress) sink_.progress(documents_, seen_.Size());
   }
 
  private:
-  void Fail(const std::string& source, const std::string& why) { out_.errors.push_back(source + ": " + why); }
+  void Fail(const std::string& source, const std::string& why) { sink_.error(Escaped(source + ": " + why)); }
 
   // The bytes of a source as a stream, or nullptr once the failure is noted.
   std::unique_ptr<SourceStream> Open(const std::string& source) {
     if (source == "-") return SourceStream::OfInput(input_, kMaxFileBytes);
     if (IsWebAddress(source)) {
-      HttpReply reply = fetch_(source);
+      HttpReply reply = SendWithRetries([&] { return fetch_(source); }, options_.retry, options_.wait);
       if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
         Fail(source, reply.transfer == Transfer::kTooLarge ? "larger than 50 MB" : DescribeReply(reply));
         return nullptr;
@@ -50,15 +89,16 @@ class SourceReader {
     return stream;
   }
 
-  // Notes a stream's failure; true when there was one.
-  bool Failed(const std::string& source, const SourceStream& stream) {
+  // Notes a stream's failure, with the entries read before it; true when there was one.
+  bool Failed(const std::string& source, const SourceStream& stream, std::size_t kept = 0) {
+    const std::string tail = kept > 0 ? Kept(kept) : std::string();
     switch (stream.Failure()) {
       case StreamFailure::kNone: return false;
-      case StreamFailure::kUnreadable: Fail(source, "cannot be read"); break;
+      case StreamFailure::kUnreadable: Fail(source, "cannot be read" + tail); break;
       case StreamFailure::kTooLarge:
-        Fail(source, stream.Gzipped() ? "larger than 50 MB uncompressed" : "larger than 50 MB");
+        Fail(source, (stream.Gzipped() ? "larger than 50 MB uncompressed" : "larger than 50 MB") + tail);
         break;
-      case StreamFailure::kCorrupt: Fail(source, "damaged gzip data"); break;
+      case StreamFailure::kCorrupt: Fail(source, "damaged gzip data" + tail); break;
     }
     return true;
   }
@@ -66,75 +106,96 @@ class SourceReader {
   // XML goes to the parser as it is read; the small rest (lists, robots.txt) is read whole.
   void Take(const std::string& source, std::unique_ptr<SourceStream> stream, int depth) {
     if (!stream) return;
-    if (LooksLikeXml(stream->Peek(4096))) return TakeXml(source, *stream, depth);
-    const std::string bytes = stream->ReadRest();
-    if (Failed(source, *stream)) return;
+    ++documents_;
+    if (LooksLikeXml(stream->Peek(4096))) {
+      TakeXml(source, *stream, depth);
+    } else {
+      TakeText(source, *stream, depth);
+    }
+    if (sink_.progress) sink_.progress(documents_, seen_.Size());
+  }
+
+  void TakeText(const std::string& source, SourceStream& stream, int depth) {
+    const std::string bytes = stream.ReadRest();
+    if (Failed(source, stream)) return;
     if (LooksLikeRobots(bytes)) {
       for (const std::string& sitemap : SitemapsInRobots(bytes)) Follow(source, sitemap, depth + 1);
       return;
     }
-    for (std::string& line : ListLines(bytes)) Add(source, std::move(line));
+    // A page that is not a list (an HTML error page, a binary file) is one error, not one a line.
+    std::vector<std::string> lines = ListLines(bytes);
+    const auto addresses = std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return IsWebAddress(line); });
+    if (bytes.find('\0') != std::string::npos || static_cast<std::size_t>(addresses) * 2 < lines.size()) {
+      return Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
+    }
+    for (std::string& line : lines) Add(source, line);
   }
 
   void TakeXml(const std::string& source, SourceStream& stream, int depth) {
-    XmlDocument document = ReadXmlDocument(
+    std::vector<std::string> sitemaps;
+    const XmlOutcome outcome = ReadXml(
         [&stream](char* buffer, int size) {
           return static_cast<int>(stream.Read(buffer, static_cast<std::size_t>(size)));
         },
+        [&](XmlKind kind, ListedAddress&& entry) {
+          if (kind == XmlKind::kSitemapIndex) return sitemaps.push_back(std::move(entry.address));
+          if (options_.since && (!entry.day || *entry.day < *options_.since)) return;
+          Add(source, entry.address);
+        },
         options_.since.has_value());
-    if (!document.error.empty() && stream.Failure() == StreamFailure::kNone) {
+    if (!outcome.error.empty() && stream.Failure() == StreamFailure::kNone) {
       // A file past the size limit is that before it is malformed: libxml2 gives up on a huge
       // text node long before 50 MB. The rest is read only to tell which.
       std::string rest(64 * 1024, '\0');
       while (stream.Read(rest.data(), rest.size()) > 0) {
       }
     }
-    if (Failed(source, stream)) return;
-    if (!document.error.empty()) return Fail(source, document.error);
-    switch (document.kind) {
-      case XmlKind::kSitemapIndex:
-        for (const ListedAddress& sitemap : document.addresses) Follow(source, sitemap.address, depth + 1);
-        return;
-      case XmlKind::kUrlSet:
-      case XmlKind::kRss:
-      case XmlKind::kAtom:
-        seen_.reserve(seen_.size() + document.addresses.size());
-        for (ListedAddress& entry : document.addresses) {
-          if (options_.since && (!entry.day || *entry.day < *options_.since)) continue;
-          Add(source, std::move(entry.address));
-        }
-        return;
-      case XmlKind::kOther:
-        return Fail(source, "neither a sitemap nor an RSS or Atom feed");
+    const std::size_t kept = outcome.kind == XmlKind::kSitemapIndex ? 0 : outcome.entries;
+    if (!Failed(source, stream, kept)) {
+      if (outcome.kind == XmlKind::kOther) {
+        Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
+      } else if (outcome.cutShort) {
+        Fail(source, Tr("cut short: the file ends before its close tag", "文件不完整：在结束标签之前就结束了") + Kept(kept));
+      } else if (!outcome.error.empty()) {
+        Fail(source, outcome.error + (kept > 0 ? Kept(kept) : std::string()));
+      }
     }
+    // The sitemaps an index listed before it broke off are complete addresses: they are read.
+    for (const std::string& sitemap : sitemaps) Follow(source, sitemap, depth + 1);
   }
 
   void Follow(const std::string& from, const std::string& sitemap, int depth) {
-    if (!IsWebAddress(sitemap)) return Fail(from, "not an http(s) address: " + sitemap);
+    if (!IsWebAddress(sitemap)) return Fail(from, "not an http(s) address: " + Quoted(sitemap));
+    if (std::find(reading_.begin(), reading_.end(), sitemap) != reading_.end()) {
+      return Fail(from, Tr("sitemap loop: it lists " + sitemap + ", which leads back to it; not read again",
+                           "站点地图循环：其中列出的 " + sitemap + " 又指回它本身，不再重复读取"));
+    }
     if (depth > options_.maxDepth) return Fail(sitemap, "nested deeper than " + std::to_string(options_.maxDepth));
-    if (!visited_.insert(sitemap).second) return;  // an index that lists itself, or a loop
+    if (!visited_.insert(sitemap).second) return;  // listed by two indexes: read once
     if (++followed_ > options_.maxSitemaps) {
       return Fail(sitemap, "more than " + std::to_string(options_.maxSitemaps) + " sitemaps followed");
     }
+    reading_.push_back(sitemap);
     Take(sitemap, Open(sitemap), depth);
+    reading_.pop_back();
   }
 
-  void Add(const std::string& source, std::string address) {
-    if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + address);
-    // The set looks at the kept strings themselves; a deque never moves them. Kept first, the
-    // address is hashed once.
-    kept_.push_back(std::move(address));
-    if (!seen_.insert(kept_.back()).second) kept_.pop_back();
+  void Add(const std::string& source, std::string_view address) {
+    if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + Quoted(address));
+    if (!seen_.Insert(address)) return;
+    sink_.address(address);
+    if (sink_.progress && seen_.Size() % kProgressEvery == 0) sink_.progress(documents_, seen_.Size());
   }
 
   const SourceOptions& options_;
   const Fetch& fetch_;
   std::istream& input_;
-  SourceAddresses out_;
-  std::deque<std::string> kept_;
-  std::unordered_set<std::string_view> seen_;
+  const SourceSink& sink_;
+  SeenAddresses seen_;
   std::unordered_set<std::string> visited_;
+  std::vector<std::string> reading_;  // the sitemaps being read, each inside the one before
   int followed_ = 0;
+  int documents_ = 0;
 };
 
 }  // namespace
@@ -143,11 +204,20 @@ HttpReply FetchSource(const std::string& address) {
   return HttpGet(address, HttpLimits{.timeoutMs = 60000, .maxBodyBytes = static_cast<std::int64_t>(kMaxFileBytes)});
 }
 
+void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const Fetch& fetch,
+                 std::istream& input, const SourceSink& sink) {
+  SourceReader reader(options, fetch, input, sink);
+  for (const std::string& source : sources) reader.Read(source);
+  reader.Finish();
+}
+
 SourceAddresses ReadSources(const std::vector<std::string>& sources, const SourceOptions& options,
                             const Fetch& fetch, std::istream& input) {
-  SourceReader reader(options, fetch, input);
-  for (const std::string& source : sources) reader.Read(source);
-  return std::move(reader).Result();
+  SourceAddresses out;
+  const SourceSink sink{[&out](std::string_view address) { out.addresses.emplace_back(address); },
+                        [&out](const std::string& line) { out.errors.push_back(line); }};
+  ReadSources(sources, options, fetch, input, sink);
+  return out;
 }
 
 }  // namespace kestrin::cli

@@ -6,9 +6,11 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/http_client.h"
+#include "cli/retry.h"
 
 namespace kestrin::cli {
 
@@ -16,6 +18,10 @@ struct SourceOptions {
   std::optional<int> since;  // keep only entries dated on or after this day number (dates.h)
   int maxDepth = 3;          // sitemap indexes followed this many levels down
   int maxSitemaps = 1000;    // documents fetched through indexes and robots.txt, all told
+  // Fetches that may pass another time (5xx, 429, a connection failed or broken) are sent again
+  // as pushes are; `wait` sleeps between them.
+  RetryPolicy retry = ToolRetryPolicy();
+  std::function<void(std::int64_t)> wait = SleepMs;
 };
 
 // How a source given by address is fetched; tests and benchmarks may replace it.
@@ -28,10 +34,24 @@ struct SourceAddresses {
   std::vector<std::string> errors;     // one line per source or entry that could not be read
 };
 
+// What a reading hands over as it goes.
+struct SourceSink {
+  std::function<void(std::string_view address)> address;  // each address the first time it is met
+  std::function<void(const std::string& line)> error;     // one line per source or entry not read
+  // After each document, and every few thousand addresses: documents read, addresses handed over.
+  std::function<void(int documents, std::size_t addresses)> progress = nullptr;
+};
+
 // Reads every source in order: "-" is `input`, an http(s) address is fetched, anything else is
 // a file. Each is taken by what it holds: gzip is inflated, XML is a sitemap, index or feed,
 // robots.txt gives its sitemaps, other text is a list of addresses. Errors name their source and
 // do not stop the others. Entries that are not http(s) addresses are errors too.
+// Each address goes to the sink as soon as its entry has been read; the addresses met are
+// remembered by hash (seen_addresses.h), so a million cost tens of megabytes, not hundreds.
+// Complete entries read before a document broke off are kept, and the break is an error.
+void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const Fetch& fetch,
+                 std::istream& input, const SourceSink& sink);
+// The same, gathered.
 [[nodiscard]] SourceAddresses ReadSources(const std::vector<std::string>& sources, const SourceOptions& options,
                                           const Fetch& fetch, std::istream& input);
 

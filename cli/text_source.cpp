@@ -74,8 +74,8 @@ std::vector<std::string> ListLines(std::string_view text) {
 }
 
 bool LooksLikeRobots(std::string_view text) {
-  static constexpr std::array<std::string_view, 5> kFields{"user-agent", "disallow", "allow", "sitemap",
-                                                           "crawl-delay"};
+  static constexpr std::array<std::string_view, 6> kFields{"user-agent", "disallow", "allow", "sitemap",
+                                                           "site-map", "crawl-delay"};
   bool robots = false;
   ForEachLine(text, [&](std::string_view line) {
     std::string_view value;
@@ -88,7 +88,9 @@ std::vector<std::string> SitemapsInRobots(std::string_view text) {
   std::vector<std::string> sitemaps;
   ForEachLine(text, [&](std::string_view line) {
     std::string_view value;
-    if (RecordValue(line, "sitemap", value) && !value.empty()) sitemaps.emplace_back(value);
+    // "Site-map" too, as the robots.txt parsers of the large search engines read it.
+    const bool sitemap = RecordValue(line, "sitemap", value) || RecordValue(line, "site-map", value);
+    if (sitemap && !value.empty()) sitemaps.emplace_back(value);
   });
   return sitemaps;
 }

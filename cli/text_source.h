@@ -17,7 +17,7 @@ namespace kestrin::cli {
 // Whether a text reads as robots.txt: one of its lines is a User-agent, Disallow, Allow, Sitemap
 // or Crawl-delay record.
 [[nodiscard]] bool LooksLikeRobots(std::string_view text);
-// The addresses of its "Sitemap:" lines (field name in any case), in order.
+// The addresses of its "Sitemap:" lines (field name in any case, "Site-map:" too), in order.
 [[nodiscard]] std::vector<std::string> SitemapsInRobots(std::string_view text);
 
 }  // namespace kestrin::cli

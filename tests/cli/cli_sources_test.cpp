@@ -1,6 +1,8 @@
 // The real kestrin-cli reading the local list site and sitemaps served over HTTP.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -99,8 +101,50 @@ TEST(CliSitemap, FollowsRobotsAndIndexesAndReportsTheLimits) {
 
   const CliRun tooMany = RunCli({.args = {"sitemap", server.Url("/many.xml"), server.Url("/a.xml")}});
   EXPECT_EQ(tooMany.exitCode, 1);
-  EXPECT_NE(tooMany.err.find("more than 50000 entries"), std::string::npos) << tooMany.err;
-  EXPECT_EQ(Lines(tooMany.out).size(), 2u) << "the other source is still read";
+  EXPECT_NE(tooMany.err.find("more than 50000 entries in one file; 50000 addresses kept"), std::string::npos)
+      << tooMany.err;
+  EXPECT_EQ(Lines(tooMany.out).size(), 50002u) << "the first 50000, and the other source still read";
+}
+
+TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
+  testsupport::HttpServer server;
+  std::atomic<int> flakyCalls{0};
+  server.Answer("/flaky.xml", [&flakyCalls](const testsupport::RecordedRequest&) {
+    if (++flakyCalls <= 2) return testsupport::ScriptedReply{.status = 503, .body = "busy"};
+    return testsupport::ScriptedReply{.body = "<urlset><url><loc>https://s.example/f</loc></url></urlset>",
+                                      .contentType = "application/xml"};
+  });
+  server.Reply("/cut.xml", {.body = "<urlset><url><loc>https://s.example/c1</loc></url>"
+                                    "<url><loc>https://s.example/c2</loc></url><url><loc>https://s.exa",
+                            .contentType = "application/xml"});
+  server.Reply("/page", {.body = "<!DOCTYPE html>\n<html><body>\n<p>not a list<br></p>\n</body></html>\n",
+                         .contentType = "text/html"});
+  struct Row {
+    const char* name;
+    const char* path;
+    int exitCode;
+    std::vector<std::string> out;
+    const char* err;  // a part of standard error
+  };
+  const Row rows[] = {
+      {"503 twice, then read", "/flaky.xml", 0, {"https://s.example/f"}, ""},
+      {"cut short: the complete entries, and how many", "/cut.xml", 1, {"https://s.example/c1", "https://s.example/c2"},
+       "cut.xml: cut short: the file ends before its close tag; 2 addresses kept"},
+      {"an HTML page: one line", "/page", 1, {}, "page: not a sitemap, feed or list of addresses\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const CliRun run = RunCli({.args = {"sitemap", server.Url(row.path)}, .env = {{"KESTRIN_CLI_BACKOFF_MS", "1"}}});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_EQ(Lines(run.out), row.out);
+    EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.err[0] == '\0' ? 0 : 1) << run.err;
+  }
+  EXPECT_EQ(flakyCalls.load(), 3);
+
+  // On a terminal, the sitemaps read and addresses found, written over and wiped at the end.
+  const CliRun shown = RunCli({.args = {"sitemap", server.Url("/cut.xml")}, .terminal = true});
+  EXPECT_NE(shown.err.find("1 sitemaps read, 2 addresses found"), std::string::npos) << shown.err;
 }
 
 }  // namespace
