@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/messages.h"
+#include "cli/source_fetch.h"
 
 namespace kestrin::cli {
 namespace {
@@ -86,7 +87,7 @@ int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& opt
       },
       [&progress](int documents, std::size_t addresses) { progress.Show(documents, addresses); },
   };
-  ReadSources(sources, options, FetchSource, std::cin, sink);
+  ReadSources(sources, options, OpenWebSource, std::cin, sink);
   out.Flush();
   progress.Wipe();
   return !failed && out.Good() ? 0 : 1;

@@ -6,6 +6,7 @@
 
 #include "cli/messages.h"
 #include "cli/seen_addresses.h"
+#include "cli/source_fetch.h"
 #include "cli/source_stream.h"
 #include "cli/text_source.h"
 #include "cli/xml_source.h"
@@ -53,8 +54,8 @@ std::string Kept(std::size_t count) {
 
 class SourceReader {
  public:
-  SourceReader(const SourceOptions& options, const Fetch& fetch, std::istream& input, const SourceSink& sink)
-      : options_(options), fetch_(fetch), input_(input), sink_(sink) {}
+  SourceReader(const SourceOptions& options, const OpenSource& open, std::istream& input, const SourceSink& sink)
+      : options_(options), open_(open), input_(input), sink_(sink) {}
 
   void Read(const std::string& source) {
     const bool web = IsWebAddress(source);
@@ -75,14 +76,22 @@ class SourceReader {
 
   // The bytes of a source as a stream, or nullptr once the failure is noted.
   std::unique_ptr<SourceStream> Open(const std::string& source) {
+    ended_ = nullptr;
     if (source == "-") return SourceStream::OfInput(input_, kMaxFileBytes);
     if (IsWebAddress(source)) {
-      HttpReply reply = SendWithRetries([&] { return fetch_(source); }, options_.retry, options_.wait);
-      if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
+      OpenedSource opened;
+      const HttpReply reply = SendWithRetries(
+          [&] {
+            opened = open_(source);
+            return opened.reply;
+          },
+          options_.retry, options_.wait);
+      if (!opened.body) {
         Fail(source, reply.transfer == Transfer::kTooLarge ? "larger than 50 MB" : DescribeReply(reply));
         return nullptr;
       }
-      return SourceStream::OfBytes(std::move(reply.body), kMaxFileBytes);
+      ended_ = opened.ended;
+      return std::move(opened.body);
     }
     auto stream = SourceStream::OfFile(source, kMaxFileBytes);
     if (!stream) Fail(source, "cannot be opened");
@@ -94,7 +103,16 @@ class SourceReader {
     const std::string tail = kept > 0 ? Kept(kept) : std::string();
     switch (stream.Failure()) {
       case StreamFailure::kNone: return false;
-      case StreamFailure::kUnreadable: Fail(source, "cannot be read" + tail); break;
+      case StreamFailure::kUnreadable:
+        if (ended_ && *ended_ != Transfer::kComplete) {
+          const bool late = *ended_ == Transfer::kTimedOut;
+          Fail(source, (late ? Tr("cut short: timed out", "文件不完整：超时")
+                             : Tr("cut short: the connection broke", "文件不完整：连接中断")) +
+                           Kept(kept));
+        } else {
+          Fail(source, "cannot be read" + tail);
+        }
+        break;
       case StreamFailure::kTooLarge:
         Fail(source, (stream.Gzipped() ? "larger than 50 MB uncompressed" : "larger than 50 MB") + tail);
         break;
@@ -188,7 +206,8 @@ class SourceReader {
   }
 
   const SourceOptions& options_;
-  const Fetch& fetch_;
+  const OpenSource& open_;
+  std::shared_ptr<Transfer> ended_;  // how the latest web source's transfer ended
   std::istream& input_;
   const SourceSink& sink_;
   SeenAddresses seen_;
@@ -204,9 +223,21 @@ HttpReply FetchSource(const std::string& address) {
   return HttpGet(address, HttpLimits{.timeoutMs = 60000, .maxBodyBytes = static_cast<std::int64_t>(kMaxFileBytes)});
 }
 
-void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const Fetch& fetch,
+OpenSource Opening(const Fetch& fetch) {
+  return [fetch](const std::string& address) {
+    OpenedSource opened;
+    opened.reply = fetch(address);
+    if (opened.reply.transfer == Transfer::kComplete && opened.reply.status >= 200 && opened.reply.status <= 299) {
+      opened.body = SourceStream::OfBytes(std::move(opened.reply.body), kMaxFileBytes);
+    }
+    opened.reply.body.clear();
+    return opened;
+  };
+}
+
+void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const OpenSource& open,
                  std::istream& input, const SourceSink& sink) {
-  SourceReader reader(options, fetch, input, sink);
+  SourceReader reader(options, open, input, sink);
   for (const std::string& source : sources) reader.Read(source);
   reader.Finish();
 }
@@ -216,7 +247,7 @@ SourceAddresses ReadSources(const std::vector<std::string>& sources, const Sourc
   SourceAddresses out;
   const SourceSink sink{[&out](std::string_view address) { out.addresses.emplace_back(address); },
                         [&out](const std::string& line) { out.errors.push_back(line); }};
-  ReadSources(sources, options, fetch, input, sink);
+  ReadSources(sources, options, Opening(fetch), input, sink);
   return out;
 }
 

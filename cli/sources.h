@@ -29,6 +29,12 @@ using Fetch = std::function<HttpReply(const std::string& address)>;
 // The tool's own fetch: a GET with a 60 s deadline and a body cap just above the per-file limit.
 [[nodiscard]] HttpReply FetchSource(const std::string& address);
 
+struct OpenedSource;  // source_fetch.h
+// How a source given by address is opened with its body streamed (OpenWebSource, the tool's own).
+using OpenSource = std::function<OpenedSource(const std::string& address)>;
+// A whole-body fetch as an opening.
+[[nodiscard]] OpenSource Opening(const Fetch& fetch);
+
 struct SourceAddresses {
   std::vector<std::string> addresses;  // one each, in the order first met
   std::vector<std::string> errors;     // one line per source or entry that could not be read
@@ -49,7 +55,7 @@ struct SourceSink {
 // Each address goes to the sink as soon as its entry has been read; the addresses met are
 // remembered by hash (seen_addresses.h), so a million cost tens of megabytes, not hundreds.
 // Complete entries read before a document broke off are kept, and the break is an error.
-void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const Fetch& fetch,
+void ReadSources(const std::vector<std::string>& sources, const SourceOptions& options, const OpenSource& open,
                  std::istream& input, const SourceSink& sink);
 // The same, gathered.
 [[nodiscard]] SourceAddresses ReadSources(const std::vector<std::string>& sources, const SourceOptions& options,

@@ -10,6 +10,7 @@
 #include "tests/cli/cli_process.h"
 #include "tests/support/http_server.h"
 #include "tests/support/list_site.h"
+#include "tests/support/raw_server.h"
 
 namespace kestrin {
 namespace {
@@ -119,22 +120,28 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
                             .contentType = "application/xml"});
   server.Reply("/page", {.body = "<!DOCTYPE html>\n<html><body>\n<p>not a list<br></p>\n</body></html>\n",
                          .contentType = "text/html"});
+  testsupport::RawServer dropped(testsupport::scripts::Answer(
+      "HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: 5000\r\n\r\n"
+      "<urlset><url><loc>https://s.example/d1</loc></url><url><loc>https://s.exa"));
   struct Row {
     const char* name;
-    const char* path;
+    std::string address;
     int exitCode;
     std::vector<std::string> out;
     const char* err;  // a part of standard error
   };
   const Row rows[] = {
-      {"503 twice, then read", "/flaky.xml", 0, {"https://s.example/f"}, ""},
-      {"cut short: the complete entries, and how many", "/cut.xml", 1, {"https://s.example/c1", "https://s.example/c2"},
+      {"503 twice, then read", server.Url("/flaky.xml"), 0, {"https://s.example/f"}, ""},
+      {"cut short: the complete entries, and how many", server.Url("/cut.xml"), 1,
+       {"https://s.example/c1", "https://s.example/c2"},
        "cut.xml: cut short: the file ends before its close tag; 2 addresses kept"},
-      {"an HTML page: one line", "/page", 1, {}, "page: not a sitemap, feed or list of addresses\n"},
+      {"the connection dropped part way", dropped.Url("/d.xml"), 1, {"https://s.example/d1"},
+       "d.xml: cut short: the connection broke; 1 addresses kept"},
+      {"an HTML page: one line", server.Url("/page"), 1, {}, "page: not a sitemap, feed or list of addresses\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const CliRun run = RunCli({.args = {"sitemap", server.Url(row.path)}, .env = {{"KESTRIN_CLI_BACKOFF_MS", "1"}}});
+    const CliRun run = RunCli({.args = {"sitemap", row.address}, .env = {{"KESTRIN_CLI_BACKOFF_MS", "1"}}});
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_EQ(Lines(run.out), row.out);
     EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
