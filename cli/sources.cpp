@@ -185,8 +185,9 @@ class SourceReader {
   void Follow(const std::string& from, const std::string& sitemap, int depth) {
     if (!IsWebAddress(sitemap)) return Fail(from, "not an http(s) address: " + Quoted(sitemap));
     if (std::find(reading_.begin(), reading_.end(), sitemap) != reading_.end()) {
-      return Fail(from, Tr("sitemap loop: it lists " + sitemap + ", which leads back to it; not read again",
-                           "站点地图循环：其中列出的 " + sitemap + " 又指回它本身，不再重复读取"));
+      // The address stays out of Tr: it is UTF-8 already, the Chinese text GBK.
+      return Fail(from, Tr("sitemap loop: it lists ", "站点地图循环：其中列出的 ") + sitemap +
+                            Tr(", which leads back to it; not read again", " 又指回它本身，不再重复读取"));
     }
     if (depth > options_.maxDepth) return Fail(sitemap, "nested deeper than " + std::to_string(options_.maxDepth));
     if (!visited_.insert(sitemap).second) return;  // listed by two indexes: read once
