@@ -239,9 +239,13 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     }
   }
 
+  // Sources are fetched again after a failure as the pushes are, on the run's own clock.
+  SourceOptions sourceOptions = settings.sourceOptions;
+  sourceOptions.retry = settings.retry;
+  sourceOptions.wait = network.wait;
   std::vector<std::vector<std::string>> addresses;
   for (const SiteConfig& site : settings.sites) {
-    SourceAddresses read = ReadSources(site.sources, settings.sourceOptions, network.fetch, input);
+    SourceAddresses read = ReadSources(site.sources, sourceOptions, network.fetch, input);
     for (const std::string& error : read.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
     addresses.push_back(std::move(read.addresses));
   }
