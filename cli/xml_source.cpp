@@ -258,7 +258,8 @@ void SaxReader::Reference(const xmlChar* name) {
 }
 
 void SaxReader::Error(const xmlError* error) {
-  if (error == nullptr || error->level < XML_ERR_ERROR || !parseError_.empty()) return;
+  // Only a fatal error stops the parser; namespace errors and the like only go with it.
+  if (error == nullptr || error->level != XML_ERR_FATAL || !parseError_.empty()) return;
   parseError_ = "line " + std::to_string(error->line) + ": " + Trim(error->message != nullptr ? error->message : "");
 }
 
@@ -314,25 +315,27 @@ XmlOutcome SaxReader::Run(const XmlInput& input) {
   xmlCtxtUseOptions(context_, kParseOptions);
   bool ended = false;
   bool failed = false;
-  int status = 0;
-  if (got > 4) status = xmlParseChunk(context_, buffer->data() + 4, got - 4, 0);
-  while (status == XML_ERR_OK && !context_->disableSAX && context_->instate != XML_PARSER_EOF) {
+  // xmlParseChunk's result is the latest error of any level (an undeclared prefix included);
+  // the parser itself tells whether it goes on.
+  if (got > 4) xmlParseChunk(context_, buffer->data() + 4, got - 4, 0);
+  while (!context_->disableSAX && context_->instate != XML_PARSER_EOF) {
     const int more = input(buffer->data(), kChunk);
     if (more < 0) {
       failed = true;
       break;
     }
     ended = more == 0;
-    status = xmlParseChunk(context_, buffer->data(), more, ended ? 1 : 0);
+    xmlParseChunk(context_, buffer->data(), more, ended ? 1 : 0);
     if (ended) break;
   }
+  const bool wellFormed = context_->wellFormed != 0;
   if (context_->myDoc != nullptr) xmlFreeDoc(context_->myDoc);
   context_->myDoc = nullptr;
   xmlFreeParserCtxt(context_);
   context_ = nullptr;
 
   if (!out_.error.empty() || failed || root_.kind == XmlKind::kOther) return out_;
-  if (rootClosed_ && status == XML_ERR_OK) return out_;
+  if (rootClosed_ && wellFormed) return out_;
   if (ended && rootOpen_ && !rootClosed_) {
     out_.cutShort = true;
     out_.error = "cut short: the file ends before its close tag";

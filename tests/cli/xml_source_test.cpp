@@ -45,6 +45,10 @@ const DocumentCase kDocuments[] = {
 <url><image:image><image:loc>https://s.example/i.png</image:loc></image:image>
 <xhtml:link rel="alternate" href="https://s.example/en"/><loc>https://s.example/p</loc></url></urlset>)",
      XmlKind::kUrlSet, {"https://s.example/p"}, {}},
+    {"a prefix never declared does not stop the reading",
+     "<urlset><url><loc>https://s.example/p1</loc><image:image><image:loc>https://s.example/i.png</image:loc>"
+     "</image:image></url><url><loc>https://s.example/p2</loc></url></urlset>",
+     XmlKind::kUrlSet, {"https://s.example/p1", "https://s.example/p2"}, {}},
     {"CDATA and an escaped ampersand",
      R"(<urlset><url><loc><![CDATA[https://s.example/?a=1&b=2]]></loc></url>
 <url><loc>https://s.example/?c=1&amp;d=2</loc></url></urlset>)",
