@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::size_t kProgressEvery = 8192;
 constexpr std::size_t kLongestQuoted = 200;
+constexpr std::size_t kBadLinesNamed = 10;
 
 // A byte-order mark or a first '<' (in UTF-16 too, where libxml2 can tell the order from it).
 bool LooksLikeXml(std::string_view bytes) {
@@ -140,13 +141,21 @@ class SourceReader {
       for (const std::string& sitemap : SitemapsInRobots(bytes)) Follow(source, sitemap, depth + 1);
       return;
     }
-    // A page that is not a list (an HTML error page, a binary file) is one error, not one a line.
-    std::vector<std::string> lines = ListLines(bytes);
-    const auto addresses = std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return IsWebAddress(line); });
-    if (bytes.find('\0') != std::string::npos || static_cast<std::size_t>(addresses) * 2 < lines.size()) {
+    // A page that is not a list (an HTML error page, a binary file) is one error, not one a line;
+    // a list with some bad lines names the first few.
+    const std::vector<std::string> lines = ListLines(bytes);
+    const bool addresses = std::any_of(lines.begin(), lines.end(), [](const std::string& line) { return IsWebAddress(line); });
+    if (!lines.empty() && (!addresses || bytes.find('\0') != std::string::npos)) {
       return Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
     }
-    for (std::string& line : lines) Add(source, line);
+    std::size_t bad = 0;
+    for (const std::string& line : lines) {
+      if (IsWebAddress(line) || ++bad <= kBadLinesNamed) Add(source, line);
+    }
+    if (bad > kBadLinesNamed) {
+      Fail(source, Tr(std::to_string(bad - kBadLinesNamed) + " more lines that are not http(s) addresses",
+                      "另有 " + std::to_string(bad - kBadLinesNamed) + " 行不是 http(s) 地址"));
+    }
   }
 
   void TakeXml(const std::string& source, SourceStream& stream, int depth) {
