@@ -1,6 +1,7 @@
 #include "cli/push.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <unordered_set>
@@ -10,6 +11,7 @@
 #include "cli/history.h"
 #include "cli/indexnow.h"
 #include "cli/messages.h"
+#include "cli/source_queue.h"
 #include "cli/text_source.h"
 #include "cli/token.h"
 
@@ -63,17 +65,35 @@ class SitePush {
       : settings_(settings), network_(network), history_(history), report_(report), site_(site),
         runStartMs_(runStartMs) {}
 
-  void Baidu(const std::vector<std::string>& addresses) {
+  // With `sources`, the addresses come from it as it reads, and batches go out meanwhile.
+  void Baidu(const std::vector<std::string>& addresses, SourceQueue* sources = nullptr) {
     const bool daily = site_.daily.value_or(false);
     const std::string interface = site_.interface.empty() ? std::string(kBaiduInterface) : site_.interface;
     const std::string address = BaiduAddress(interface, site_.site, site_.token, daily);
     const std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), addresses);
+    Refill refill;
+    if (sources != nullptr) {
+      refill = [this, sources, queued = std::unordered_set<std::string>(candidates.begin(), candidates.end())](
+                   std::vector<std::string>& more, std::size_t wanted) {
+        std::vector<std::string> read;
+        std::vector<std::string> errors;
+        const bool open = sources->Take(wanted, read, errors);
+        for (const std::string& error : errors) report_.Problem(kExitProblems, MaskTokenIn(error, site_.token));
+        for (std::string& url : read) {
+          if (!queued.contains(url)) more.push_back(std::move(url));
+        }
+        return open;
+      };
+    }
     Engine engine{kBaidu, site_.site, daily ? "baidu-daily" : "baidu", kBaiduBatch};
-    Push(engine, candidates, [&](std::span<const std::string> batch) {
-      const std::string body = BaiduBody(batch);
-      const HttpReply reply = Send(address, "text/plain", body);
-      return ReadBaiduReply(reply, batch, daily);
-    });
+    Push(
+        engine, candidates,
+        [&](std::span<const std::string> batch) {
+          const std::string body = BaiduBody(batch);
+          const HttpReply reply = Send(address, "text/plain", body);
+          return ReadBaiduReply(reply, batch, daily);
+        },
+        refill);
   }
 
   void IndexNow(const std::vector<std::string>& addresses) {
@@ -118,12 +138,21 @@ class SitePush {
                            network_.wait);
   }
 
+  // Appends candidates read since, at least `wanted` unless the sources end; false once they have.
+  using Refill = std::function<bool(std::vector<std::string>& candidates, std::size_t wanted)>;
+
   void Push(const Engine& engine, std::vector<std::string> candidates,
-            const std::function<BatchVerdict(std::span<const std::string>)>& send) {
+            const std::function<BatchVerdict(std::span<const std::string>)>& send, const Refill& refill = {}) {
     std::size_t next = 0;
     std::int64_t done = 0;
     bool probe = false;
-    while (next < candidates.size()) {
+    bool open = static_cast<bool>(refill);
+    // A batch is claimed once it can be whole, or the sources are done; a stop takes them all.
+    const auto fill = [&](std::size_t wanted) {
+      while (open && candidates.size() - next < wanted) open = refill(candidates, wanted - (candidates.size() - next));
+    };
+    const std::size_t all = std::numeric_limits<std::size_t>::max();
+    for (fill(engine.batch); next < candidates.size(); fill(probe ? 1 : engine.batch)) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
                                                .site = engine.site,
@@ -134,8 +163,24 @@ class SitePush {
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
-        Stop(engine, rest, AddressState::kQueued, "quota spent for today");
+        fill(all);
+        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued,
+             "quota spent for today");
         return;
+      }
+      if (open && claim.consumed == rest.size() && claim.urls.size() < (probe ? 1 : engine.batch)) {
+        // The sources still being read may hold the rest of this batch: the claim is let go (its
+        // quota given back), the candidates it skipped dropped, and it is made again with more.
+        history_.Release(claim.id);
+        if (claim.quotaKnown) {
+          const int day = BeijingDay(NowMs() / 1000);
+          const std::int64_t remain = history_.Remain(engine.quota, engine.site, day).value_or(0);
+          history_.SetRemain(engine.quota, engine.site, day, remain + static_cast<std::int64_t>(claim.urls.size()));
+        }
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next), candidates.end());
+        candidates.insert(candidates.end(), claim.urls.begin(), claim.urls.end());
+        fill(claim.urls.size() + engine.batch);
+        continue;
       }
       next += claim.consumed;
       if (claim.urls.empty()) continue;
@@ -155,6 +200,7 @@ class SitePush {
         }
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         Finish(engine, queued, false, claim.id);
+        fill(all);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
         return;
       }
@@ -168,6 +214,7 @@ class SitePush {
       if (verdict.end == BatchEnd::kAuthFailed || verdict.end == BatchEnd::kStop) {
         const ExitCode code = verdict.end == BatchEnd::kAuthFailed ? kExitAuth : kExitProblems;
         report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
+        fill(all);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kFailed,
              "not sent: " + verdict.reason);
         return;
@@ -216,6 +263,27 @@ bool KeyFilesHold(const std::vector<SiteConfig>& sites, const std::vector<std::v
   return true;
 }
 
+void PushWhileReading(const PushSettings& settings, const SourceOptions& sourceOptions, const PushNetwork& network,
+                      std::istream& input, Report& report) {
+  std::unique_ptr<History> history;
+  try {
+    history = std::make_unique<History>(settings.historyPath);
+  } catch (const HistoryError& error) {
+    report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
+    return;
+  }
+  const std::int64_t runStartMs = NowMs();
+  try {
+    for (const SiteConfig& site : settings.sites) {
+      SourceQueue sources(site.sources, sourceOptions, network.fetch, input);
+      SitePush push(settings, network, *history, report, site, runStartMs);
+      push.Baidu({}, &sources);
+    }
+  } catch (const HistoryError& error) {
+    report.Problem(kExitProblems, Tr("history ", "历史记录 ") + error.what());
+  }
+}
+
 }  // namespace
 
 PushNetwork ToolNetwork() {
@@ -243,6 +311,11 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
   SourceOptions sourceOptions = settings.sourceOptions;
   sourceOptions.retry = settings.retry;
   sourceOptions.wait = network.wait;
+  // Without IndexNow no key file need be checked before anything goes: each site's batches go out
+  // while its sources are still read.
+  if (std::none_of(settings.sites.begin(), settings.sites.end(), [](const SiteConfig& site) { return Uses(site, kIndexNow); })) {
+    return PushWhileReading(settings, sourceOptions, network, input, report);
+  }
   std::vector<std::vector<std::string>> addresses;
   for (const SiteConfig& site : settings.sites) {
     SourceAddresses read = ReadSources(site.sources, sourceOptions, network.fetch, input);

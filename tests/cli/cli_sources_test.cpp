@@ -1,6 +1,8 @@
 // The real kestrin-cli reading the local list site and sitemaps served over HTTP.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "runtime/codepage.h"
 #include "tests/cli/cli_process.h"
+#include "tests/cli/mock_engines.h"
 #include "tests/support/http_server.h"
 #include "tests/support/list_site.h"
 #include "tests/support/raw_server.h"
@@ -152,6 +155,33 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
   // On a terminal, the sitemaps read and addresses found, written over and wiped at the end.
   const CliRun shown = RunCli({.args = {"sitemap", server.Url("/cut.xml")}, .terminal = true});
   EXPECT_NE(shown.err.find("1 sitemaps read, 2 addresses found"), std::string::npos) << shown.err;
+}
+
+TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {
+  testsupport::MockBaidu baidu("http://127.0.0.1", "tokenABCDEFGH12345", 100000);
+  testsupport::HttpServer server;
+  std::string first = "<urlset>";
+  for (int i = 0; i < 2500; ++i) first += "<url><loc>http://127.0.0.1/a/" + std::to_string(i) + "</loc></url>";
+  server.Reply("/first.xml", {.body = first + "</urlset>", .contentType = "application/xml"});
+  // The second sitemap is answered once the first batch has arrived, or after ten seconds.
+  std::atomic<bool> sentBefore{false};
+  server.Answer("/second.xml", [&](const testsupport::RecordedRequest&) {
+    for (int waited = 0; baidu.RequestCount() == 0 && waited < 10000; waited += 10) usleep(10000);
+    sentBefore = baidu.RequestCount() > 0;
+    return testsupport::ScriptedReply{.body = "<urlset><url><loc>http://127.0.0.1/b</loc></url></urlset>",
+                                      .contentType = "application/xml"};
+  });
+  testsupport::TempFolder folder;
+  const CliRun run = RunCli({.args = {"push", "--site", "http://127.0.0.1", "--token", "tokenABCDEFGH12345",
+                                      "--interface", baidu.Interface(), "--history", folder.Path() + "/h.sqlite",
+                                      server.Url("/first.xml"), server.Url("/second.xml")}});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(sentBefore.load());
+  const auto batches = baidu.Batches();
+  ASSERT_EQ(batches.size(), 2u);
+  EXPECT_EQ(batches[0].size(), 2000u);
+  EXPECT_EQ(batches[1].size(), 501u);
+  EXPECT_EQ(batches[1].back(), "http://127.0.0.1/b");
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The sources of one site read on a thread of their own and handed over as they come, so that a
+// push can send its first batches while later sitemaps are still being fetched.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <istream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/sources.h"
+
+namespace kestrin::cli {
+
+class SourceQueue {
+ public:
+  // Starts reading `sources` as ReadSources does; at most `capacity` addresses wait to be taken,
+  // the reader waiting for room beyond that.
+  SourceQueue(std::vector<std::string> sources, const SourceOptions& options, Fetch fetch, std::istream& input,
+              std::size_t capacity = 16384);
+  // Lets the reader finish the sources without keeping what it reads, and waits for it.
+  ~SourceQueue();
+  SourceQueue(const SourceQueue&) = delete;
+  SourceQueue& operator=(const SourceQueue&) = delete;
+
+  // Appends to `addresses` and `errors` what has been read, in order: waits until at least
+  // `wanted` addresses are there or the sources are done. False once everything read has been
+  // handed over and no more will come.
+  bool Take(std::size_t wanted, std::vector<std::string>& addresses, std::vector<std::string>& errors);
+
+ private:
+  void Put(std::string address);
+
+  std::size_t capacity_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> addresses_;
+  std::vector<std::string> errors_;
+  bool done_ = false;
+  bool abandoned_ = false;
+  std::thread reader_;  // last: started once everything above is made
+};
+
+}  // namespace kestrin::cli
