@@ -2,7 +2,6 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
 
 #include <algorithm>
 #include <array>
