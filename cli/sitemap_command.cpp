@@ -74,7 +74,8 @@ class ProgressLine {
 
 int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options) {
   LineOutput out;
-  ProgressLine progress(isatty(STDERR_FILENO) == 1);
+  // Addresses printed to the terminal itself show the progress well enough, and would run into the line.
+  ProgressLine progress(isatty(STDERR_FILENO) == 1 && isatty(STDOUT_FILENO) != 1);
   bool failed = false;
   const SourceSink sink{
       [&out](std::string_view address) { out.Line(address); },
