@@ -11,6 +11,7 @@
 
 #include "runtime/codepage.h"
 #include "runtime/events.h"
+#include "runtime/library_files.h"
 #include "runtime/runtime_error.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
@@ -122,6 +123,8 @@ void BecomeWindowThread() {
   static std::once_flag once;
   std::call_once(once, [] {
     g_windowThread.store(::GetCurrentThreadId());
+    // Before the first library that Windows loads for us: none of them from the program's folder.
+    KeepLibrarySearchToSystemFolder();
     // OLE for the browser control's in-place activation (and COM for the pictures' decoder).
     ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{};
