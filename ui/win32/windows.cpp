@@ -231,9 +231,14 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.layout.controls = live.rows;
   live.background = ::GetSysColorBrush(COLOR_BTNFACE);
   ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&live));
-  // Sized again now that the window answers for its own largest size (and its DPI is known).
+  // Sized again where its DPI differs from the system's or the screen cut it down, now that the
+  // window answers for its own largest size.
   live.largest = OuterSizeAtDpi(*layout, live.dpi);
-  ::SetWindowPos(hwnd, nullptr, 0, 0, live.largest.cx, live.largest.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT made{};
+  ::GetWindowRect(hwnd, &made);
+  if (made.right - made.left != live.largest.cx || made.bottom - made.top != live.largest.cy) {
+    ::SetWindowPos(hwnd, nullptr, 0, 0, live.largest.cx, live.largest.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   if (created != CreatedEvent::AfterPaint) SetIcons(live);
   BuildControls(live);
   PublishFormState(name, live.state);
