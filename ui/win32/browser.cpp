@@ -235,6 +235,18 @@ LRESULT CALLBACK BrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       if (area != nullptr && area->degraded && ::PtInRect(&area->link, point)) OpenAddress(area->address);
       return 0;
     }
+    case WM_SIZE:
+      // Resized at another DPI: the page fills the area again.
+      if (area != nullptr && area->browser != nullptr) {
+        IOleInPlaceObject* inPlace = nullptr;
+        if (SUCCEEDED(area->browser->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+          RECT client{};
+          ::GetClientRect(hwnd, &client);
+          inPlace->SetObjectRects(&client, &client);
+          inPlace->Release();
+        }
+      }
+      break;
     case WM_DESTROY:
       if (area != nullptr) Unembed(*area);
       break;
