@@ -7,12 +7,15 @@
 namespace kestrin {
 namespace {
 
-// A named library is taken from the program's directory first, then through the system's search.
+// A library that the system provides is taken from the system alone: a file of that name beside
+// the program, as a browser may save one into a downloads folder, is never loaded. Only a
+// library the system lacks is looked for in the program's directory, then through the search.
 void* BindFromNamedLibrary(const char* library, const char* function) {
-  if (void* address = FunctionFromLibraryFile(RunDirectory() + kPathSeparator + library, function)) {
-    return address;
-  }
-  if (void* address = FunctionFromLibraryFile(library, function)) return address;
+  const std::optional<void*> system = FunctionFromSystemLibrary(library, function);
+  void* address = system ? *system : nullptr;
+  if (!system) address = FunctionFromLibraryFile(RunDirectory() + kPathSeparator + library, function);
+  if (!system && address == nullptr) address = FunctionFromLibraryFile(library, function);
+  if (address != nullptr) return address;
   ReportRuntimeError(0, Text("无法找到指定DLL库文件“") + library + "”中的输出命令“" + function + "”");
 }
 

@@ -65,14 +65,15 @@ void SetCurrentPage(std::string_view window, std::string_view container, int pag
 // The page container's current page, 0 for the first.
 [[nodiscard]] int CurrentPage(std::string_view window, std::string_view container);
 
-// The window's outer left and top edges in screen coordinates.
+// The window's outer left and top edges in screen coordinates, in layout pixels (the screen's
+// own pixels at 100 % scale, scaled with it otherwise).
 void SetWindowPosition(std::string_view window, int left, int top);
 // The text of the window's title bar.
 void SetWindowCaption(std::string_view window, const Text& caption);
 // Makes a web-browser control load `address`.
 void SetBrowserAddress(std::string_view window, std::string_view browser, const Text& address);
 
-// Pixels of the primary screen.
+// The primary screen's size in layout pixels, as SetWindowPosition takes them.
 [[nodiscard]] int ScreenWidth();
 [[nodiscard]] int ScreenHeight();
 

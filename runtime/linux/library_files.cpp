@@ -22,6 +22,15 @@ void* TakeSymbol(void* library, const char* function) {
 
 }  // namespace
 
+// dlopen searches only the loader's own places for a name without a slash: never the program's
+// folder, nor the current one unless the user's LD_LIBRARY_PATH names it.
+std::optional<void*> FunctionFromSystemLibrary(const Text& name, const char* function) {
+  if (name.empty() || name.find('/') != Text::npos) return std::nullopt;
+  void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return std::nullopt;
+  return TakeSymbol(library, function);
+}
+
 void* FunctionFromLibraryFile(const Text& file, const char* function) {
   return TakeSymbol(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL), function);
 }

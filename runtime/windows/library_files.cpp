@@ -29,11 +29,37 @@ HMODULE LoadQuietly(const std::wstring& file, DWORD flags) {
   return library;
 }
 
+std::wstring Wide(const Text& text) {
+  const std::u16string text16 = GbkToUtf16(text);
+  return {text16.begin(), text16.end()};
+}
+
+// The library of that name in the system folder, or null. The search flag keeps the system's
+// list of known libraries in force; a system that refuses the flag (Windows 7 without its loader
+// update) gets the file by its full path in the system folder instead.
+HMODULE LoadFromSystemFolder(const std::wstring& name) {
+  if (HMODULE library = LoadQuietly(name, LOAD_LIBRARY_SEARCH_SYSTEM32)) return library;
+  if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadQuietly(std::wstring(folder, length) + L"\\" + name, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 }  // namespace
 
+std::optional<void*> FunctionFromSystemLibrary(const Text& name, const char* function) {
+  const std::wstring wide = Wide(name);
+  if (wide.empty() || wide.find_first_of(L"\\/:") != std::wstring::npos) return std::nullopt;
+  HMODULE library = LoadFromSystemFolder(wide);
+  if (library == nullptr) return std::nullopt;
+  return TakeFunction(library, function);
+}
+
+void KeepLibrarySearchToSystemFolder() { ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
 void* FunctionFromLibraryFile(const Text& file, const char* function) {
-  const std::u16string name16 = GbkToUtf16(file);
-  const std::wstring name(name16.begin(), name16.end());
+  const std::wstring name = Wide(file);
   // A library loaded by its path finds the libraries it needs beside itself first.
   const bool path = name.find_first_of(L"\\/") != std::wstring::npos;
   return TakeFunction(LoadQuietly(name, path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0), function);

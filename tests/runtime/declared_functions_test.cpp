@@ -38,6 +38,20 @@ TEST(DeclaredFunctionTest, LooksInTheProgramDirectory) {
   if (library.removeAfterwards) std::filesystem::remove(std::filesystem::path(RunDirectory()) / library.name);
 }
 
+// A library of the system's, planted beside the program, is neither bound nor even loaded.
+TEST(DeclaredFunctionTest, NeverLoadsASystemLibraryFromTheProgramDirectory) {
+  const PlantedSystemLibrary planted = PlantedBesideProgram();
+  const std::filesystem::path file = std::filesystem::path(RunDirectory()) / planted.name;
+  ASSERT_TRUE(std::filesystem::exists(file)) << "the build plants " << file;
+  std::filesystem::path loaded = file;
+  loaded += ".loaded";
+  std::filesystem::remove(loaded);
+  DeclaredFunction entry{planted.name, planted.function};
+  void* address = BindDeclaredFunction(entry);
+  EXPECT_TRUE(planted.isTheSystems(address)) << planted.name;
+  EXPECT_FALSE(std::filesystem::exists(loaded)) << "the planted " << planted.name << " was loaded";
+}
+
 TEST(DeclaredFunctionDeathTest, AFunctionThatCannotBeBoundEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const FailureCase& c : FailureCases()) {

@@ -34,4 +34,13 @@ struct LibraryBesideProgram {
 };
 [[nodiscard]] LibraryBesideProgram PlaceLibraryBesideProgram();
 
+// A library the system provides, and the tests' own library of that name that the build plants
+// beside the test program (tests/runtime/planted_library): a function the plant exports too.
+struct PlantedSystemLibrary {
+  const char* name;
+  const char* function;
+  bool (*isTheSystems)(void* address);  // whether the address lies in the system's own copy
+};
+[[nodiscard]] PlantedSystemLibrary PlantedBesideProgram();
+
 }  // namespace kestrin

@@ -104,6 +104,7 @@ struct Area {
   Text address;
   RECT link{};            // where the link's text lies
   HFONT linkFont = nullptr;
+  int linkFontDpi = 0;    // the DPI the link's font was made for
 };
 
 Area* AreaOf(HWND hwnd) { return reinterpret_cast<Area*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -160,10 +161,16 @@ bool Navigate(IWebBrowser2* browser, const Text& address) {
 // edit box breaks a word (an address has no spaces).
 constexpr UINT kLinkFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_LEFT;
 
-HFONT LinkFont(Area& area) {
+HFONT LinkFont(HWND hwnd, Area& area) {
+  const int dpi = DpiOfWindow(hwnd);
+  if (area.linkFont != nullptr && area.linkFontDpi != dpi) {
+    ::DeleteObject(area.linkFont);
+    area.linkFont = nullptr;
+  }
   if (area.linkFont == nullptr) {
+    area.linkFontDpi = dpi;
     LOGFONTW font{};
-    ::GetObjectW(DefaultFont(), sizeof font, &font);
+    ::GetObjectW(DefaultFont(dpi), sizeof font, &font);
     font.lfUnderline = TRUE;
     area.linkFont = ::CreateFontIndirectW(&font);
   }
@@ -173,8 +180,9 @@ HFONT LinkFont(Area& area) {
 RECT LayOutLink(HWND hwnd, Area& area, HDC dc) {
   RECT client{};
   ::GetClientRect(hwnd, &client);
-  RECT link{kLinkMargin, kLinkMargin, client.right - kLinkMargin, client.bottom - kLinkMargin};
-  const HGDIOBJ previous = ::SelectObject(dc, LinkFont(area));
+  const int margin = AtDpi(kLinkMargin, DpiOfWindow(hwnd));
+  RECT link{margin, margin, client.right - margin, client.bottom - margin};
+  const HGDIOBJ previous = ::SelectObject(dc, LinkFont(hwnd, area));
   const std::wstring text = Wide(area.address);
   ::DrawTextW(dc, text.c_str(), -1, &link, kLinkFormat | DT_CALCRECT);
   ::SelectObject(dc, previous);
@@ -187,7 +195,7 @@ void PaintLink(HWND hwnd, Area& area, HDC dc) {
   ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
   if (!area.degraded || area.address.empty()) return;
   area.link = LayOutLink(hwnd, area, dc);
-  const HGDIOBJ previous = ::SelectObject(dc, LinkFont(area));
+  const HGDIOBJ previous = ::SelectObject(dc, LinkFont(hwnd, area));
   ::SetTextColor(dc, RGB(0, 0, 255));
   ::SetBkMode(dc, TRANSPARENT);
   const std::wstring text = Wide(area.address);
@@ -227,6 +235,18 @@ LRESULT CALLBACK BrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       if (area != nullptr && area->degraded && ::PtInRect(&area->link, point)) OpenAddress(area->address);
       return 0;
     }
+    case WM_SIZE:
+      // Resized at another DPI: the page fills the area again.
+      if (area != nullptr && area->browser != nullptr) {
+        IOleInPlaceObject* inPlace = nullptr;
+        if (SUCCEEDED(area->browser->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+          RECT client{};
+          ::GetClientRect(hwnd, &client);
+          inPlace->SetObjectRects(&client, &client);
+          inPlace->Release();
+        }
+      }
+      break;
     case WM_DESTROY:
       if (area != nullptr) Unembed(*area);
       break;

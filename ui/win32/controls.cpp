@@ -42,21 +42,31 @@ int InkReach(HDC dc, const std::wstring& text) {
 // A label stays on one line when its ink fits the box's width. Otherwise its text breaks into
 // lines at the box's width, and the box grows down to as many lines as the font in use needs, so
 // that a face taller than the one the layout was measured with never cuts the last line.
-HWND MakeLabel(const ControlLayout& row, HWND parent, int x, int y, int id, HFONT font, bool notify) {
+struct LabelShape {
+  bool oneLine;
+  int height;
+};
+LabelShape ShapeLabel(const ControlLayout& row, HWND parent, HFONT font) {
   const std::wstring text = Wide(row.text);
   const HDC dc = ::GetDC(parent);
   const HGDIOBJ previous = ::SelectObject(dc, font);
-  const bool oneLine = InkReach(dc, text) <= row.width;
-  int height = row.height;
-  if (!oneLine) {
+  LabelShape shape{InkReach(dc, text) <= row.width, row.height};
+  if (!shape.oneLine) {
     RECT needed{0, 0, row.width, 0};
     ::DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-    height = std::max<int>(height, needed.bottom);
+    shape.height = std::max<int>(shape.height, needed.bottom);
   }
   ::SelectObject(dc, previous);
   ::ReleaseDC(parent, dc);
-  const DWORD style = SS_NOPREFIX | (oneLine ? SS_LEFTNOWORDWRAP : SS_LEFT) | (notify ? SS_NOTIFY : 0);
-  return MakeChild(0, L"STATIC", text, style, x, y, row.width, height, parent, id);
+  return shape;
+}
+
+DWORD LabelStyle(bool oneLine) { return oneLine ? SS_LEFTNOWORDWRAP : SS_LEFT; }
+
+HWND MakeLabel(const ControlLayout& row, HWND parent, int x, int y, int id, HFONT font, bool notify) {
+  const LabelShape shape = ShapeLabel(row, parent, font);
+  const DWORD style = SS_NOPREFIX | LabelStyle(shape.oneLine) | (notify ? SS_NOTIFY : 0);
+  return MakeChild(0, L"STATIC", Wide(row.text), style, x, y, row.width, shape.height, parent, id);
 }
 
 HWND MakeEditBox(const ControlLayout& row, HWND parent, int x, int y, int id) {
@@ -73,6 +83,13 @@ HWND MakeEditBox(const ControlLayout& row, HWND parent, int x, int y, int id) {
   return edit;
 }
 
+// The buttons share the bar's width, so that each is as easy to hit as the bar allows.
+void SizeToolButtons(HWND bar, const ControlLayout& row) {
+  const int share = row.width / std::max(static_cast<int>(LayoutLines(row.text).size()), 1);
+  ::SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(share, row.height));
+  ::SendMessageW(bar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(share, share));
+}
+
 HWND MakeToolBar(const ControlLayout& row, ControlEntry& entry, HWND parent, int x, int y, int id, HFONT font) {
   const HWND bar = MakeChild(0, TOOLBARCLASSNAMEW, L"",
                              TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, x, y,
@@ -83,10 +100,7 @@ HWND MakeToolBar(const ControlLayout& row, ControlEntry& entry, HWND parent, int
   ::SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
   const std::vector<std::wstring> captions = WideLines(row.text);
   const int count = static_cast<int>(captions.size());
-  // The buttons share the bar's width, so that each is as easy to hit as the bar allows.
-  const int share = row.width / std::max(count, 1);
-  ::SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(share, row.height));
-  ::SendMessageW(bar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(share, share));
+  SizeToolButtons(bar, row);
   std::vector<TBBUTTON> buttons(captions.size());
   for (int i = 0; i < count; ++i) {
     // A list of one string, ended by an empty one.
@@ -105,20 +119,23 @@ HWND MakeToolBar(const ControlLayout& row, ControlEntry& entry, HWND parent, int
   return bar;
 }
 
+// Every part but the last is `value` wide; the last takes the rest.
+void SetStatusParts(HWND bar, const ControlLayout& row) {
+  const std::size_t count = LayoutLines(row.text).size();
+  std::vector<int> edges;
+  for (std::size_t i = 0; i < count; ++i) edges.push_back(i + 1 < count ? row.value * static_cast<int>(i + 1) : -1);
+  ::SendMessageW(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
 HWND MakeStatusBar(const ControlLayout& row, LiveWindow& live, int id) {
   RECT client{};
   ::GetClientRect(live.hwnd, &client);
   const HWND bar = MakeChild(0, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
                              client.bottom - row.height, client.right, row.height, live.hwnd, id);
   if (bar == nullptr) return nullptr;
-  ::SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  ::SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(live.dpi)), FALSE);
   const std::vector<std::wstring> parts = WideLines(row.text);
-  // Every part but the last is `value` wide; the last takes the rest.
-  std::vector<int> edges;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    edges.push_back(i + 1 < parts.size() ? row.value * static_cast<int>(i + 1) : -1);
-  }
-  ::SendMessageW(bar, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  SetStatusParts(bar, row);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     ::SendMessageW(bar, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(parts[i].c_str()));
   }
@@ -154,15 +171,43 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// The picture scaled to the box once, from the stored picture rather than from a smaller copy,
+// over the window's background: the alpha of the picture needs no blending later.
+void ShowPicture(HWND picture, const ControlLayout& row, LiveWindow& live) {
+  if (row.picture == nullptr) return;
+  HBITMAP bitmap = PictureBitmap(row.picture, row.width, row.height, ::GetSysColor(COLOR_BTNFACE));
+  if (bitmap == nullptr) return;
+  const auto previous = reinterpret_cast<HGDIOBJ>(::SetWindowLongPtrW(picture, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap)));
+  if (previous != nullptr) {
+    live.owned.erase(std::remove(live.owned.begin(), live.owned.end(), previous), live.owned.end());
+    ::DeleteObject(previous);
+  }
+  live.owned.push_back(bitmap);
+  ::InvalidateRect(picture, nullptr, FALSE);
+}
+
 HWND MakePicture(const ControlLayout& row, LiveWindow& live, int x, int y, int id) {
   const HWND picture = MakeChild(0, kPictureClass, L"", 0, x, y, row.width, row.height, live.hwnd, id);
-  if (picture == nullptr || row.picture == nullptr) return picture;
-  // Scaled once, over the window's background: the alpha of the picture needs no blending later.
-  if (HBITMAP bitmap = PictureBitmap(row.picture, row.width, row.height, ::GetSysColor(COLOR_BTNFACE))) {
-    live.owned.push_back(bitmap);
-    ::SetWindowLongPtrW(picture, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
-  }
+  if (picture != nullptr) ShowPicture(picture, row, live);
   return picture;
+}
+
+// The font a row's control shows its text in at the window's DPI; a large or bold one is made
+// for the entry, which owns it.
+HFONT FontFor(const ControlLayout& row, ControlEntry& entry, const LiveWindow& live) {
+  if ((row.properties & (kLargeFont | kBoldFont)) == 0) return DefaultFont(live.dpi);
+  if (entry.font != nullptr) ::DeleteObject(entry.font);
+  entry.font = MakeLargeFont((row.properties & kBoldFont) != 0, live.dpi);
+  return entry.font;
+}
+
+// A check box or radio button grows to the right to the width its caption needs in the font in
+// use: a font's width does not scale exactly with its height, and at 125 % a caption measured at
+// 100 % may want a pixel more than its scaled box.
+void WidenToCaption(HWND button, const ControlLayout& row) {
+  SIZE ideal{};
+  if (!::SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) || ideal.cx <= row.width) return;
+  ::SetWindowPos(button, nullptr, 0, 0, ideal.cx, row.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Hands the left button's release over a control to its handler, after the control has had it.
@@ -196,11 +241,7 @@ void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int
   ControlEntry& entry = live.controls[control];
   entry.row = &row;
   entry.id = id;
-  HFONT font = DefaultFont();
-  if (row.properties & (kLargeFont | kBoldFont)) {
-    entry.font = MakeLargeFont((row.properties & kBoldFont) != 0);
-    font = entry.font;
-  }
+  HFONT font = FontFor(row, entry, live);
   const HWND parent = live.hwnd;
   const bool released = IsBound(window, control, Event::LeftButtonReleased);
   HWND hwnd = nullptr;
@@ -253,6 +294,7 @@ void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int
   entry.hwnd = hwnd;
   if (hwnd == nullptr) return;
   if (row.kind != ControlKind::ToolBar) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) WidenToCaption(hwnd, row);
   live.byHandle[hwnd] = &entry;
   if (released) ::SetWindowSubclass(hwnd, &ReleaseProc, 0, 0);
   if (row.kind == ControlKind::EditBox) {
@@ -319,6 +361,49 @@ void ReleaseControls(LiveWindow& live) {
     if (entry.font != nullptr) ::DeleteObject(entry.font);
     entry.font = nullptr;
   }
+}
+
+void RescaleControls(LiveWindow& live) {
+  const ControlLayout* container = live.container != nullptr ? live.container->row : nullptr;
+  RECT client{};
+  ::GetClientRect(live.hwnd, &client);
+  for (auto& [name, entry] : live.controls) {
+    if (entry.hwnd == nullptr) continue;
+    const ControlLayout& row = *entry.row;
+    const bool onPage = row.page != kOnWindow && container != nullptr;
+    const int x = row.left + (onPage ? container->left : 0);
+    const int y = row.top + (onPage ? container->top : 0);
+    const HFONT font = FontFor(row, entry, live);
+    int height = row.height;
+    switch (row.kind) {
+      case ControlKind::Label: {
+        const LabelShape shape = ShapeLabel(row, live.hwnd, font);
+        const LONG style = ::GetWindowLongW(entry.hwnd, GWL_STYLE) & ~SS_TYPEMASK;
+        ::SetWindowLongW(entry.hwnd, GWL_STYLE, style | static_cast<LONG>(LabelStyle(shape.oneLine)));
+        height = shape.height;
+        break;
+      }
+      case ControlKind::StatusBar:
+        ::SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        ::SetWindowPos(entry.hwnd, nullptr, 0, client.bottom - row.height, client.right, row.height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        SetStatusParts(entry.hwnd, row);
+        continue;
+      case ControlKind::ToolBar:
+        ::SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SizeToolButtons(entry.hwnd, row);
+        break;
+      case ControlKind::PictureBox:
+        ShowPicture(entry.hwnd, row, live);
+        break;
+      default:
+        break;
+    }
+    ::SetWindowPos(entry.hwnd, nullptr, x, y, row.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind != ControlKind::ToolBar) ::SendMessageW(entry.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) WidenToCaption(entry.hwnd, row);
+  }
+  ::InvalidateRect(live.hwnd, nullptr, TRUE);
 }
 
 void RegisterPictureClass() {

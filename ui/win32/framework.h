@@ -19,6 +19,7 @@
 #include "ui/layout.h"
 #include "ui/window_lookup.h"
 #include "ui/window_thread.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
@@ -55,7 +56,10 @@ struct ControlEntry {
 };
 
 struct LiveWindow {
-  WindowLayout layout;
+  WindowLayout layout;            // its controls are `rows`
+  std::vector<ControlLayout> rows;  // the layout's rows at the window's DPI; never resized
+  int dpi = kLayoutDpi;
+  SIZE largest{};  // its own size at its DPI, which even a smaller screen does not cut down
   HWND hwnd = nullptr;
   std::map<std::string, ControlEntry, std::less<>> controls;
   std::map<HWND, ControlEntry*> byHandle;
@@ -104,10 +108,12 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 // The window that carries other threads' calls and wake-ups; nullptr before BecomeWindowThread.
 [[nodiscard]] HWND CallWindow();
 
-// The windows' default font, SimSun at 12 pixels; the fonts of the large and bold rows.
-[[nodiscard]] HFONT DefaultFont();
-// A new font of character cell height 20 in the default face, bold or not (the caller owns it).
-[[nodiscard]] HFONT MakeLargeFont(bool bold);
+// The windows' default font, SimSun at 12 layout pixels at `dpi`; the fonts of the large and
+// bold rows.
+[[nodiscard]] HFONT DefaultFont(int dpi);
+// A new font of character cell height 20 layout pixels at `dpi` in the default face, bold or not
+// (the caller owns it).
+[[nodiscard]] HFONT MakeLargeFont(bool bold, int dpi);
 
 // Creates the control of one layout row on `live`'s window at (x, y), the row's own place offset
 // by its page container's, and records it.
@@ -119,6 +125,9 @@ void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int
 void ControlCommand(LiveWindow& live, HWND control, int id, int code);
 // Frees what the window's controls hold; the windows themselves go with their parent.
 void ReleaseControls(LiveWindow& live);
+// After the window's DPI and rows changed: every control moved, sized and given its fonts and
+// picture again at the new DPI.
+void RescaleControls(LiveWindow& live);
 
 // Edit boxes: what the box shows, read back as GBK; the program's text shown, caret at the
 // start; text appended at the end, scrolled to, not undoable.

@@ -16,10 +16,23 @@ struct Weight {
   double share;
 };
 
-// For each target position, the source positions it covers and what share of it each gives.
+// For each target position, the source positions that make it and what share each gives: when
+// shrinking, those it covers by their coverage; when enlarging, the two nearest to its centre by
+// their nearness, so that an enlarged picture shades between its pixels instead of showing blocks.
 std::vector<std::vector<Weight>> Weights(int from, int to) {
   std::vector<std::vector<Weight>> weights(static_cast<std::size_t>(to));
   const double step = static_cast<double>(from) / to;
+  if (to > from) {
+    for (int t = 0; t < to; ++t) {
+      const double centre = (t + 0.5) * step - 0.5;
+      const int below = static_cast<int>(std::floor(centre));
+      const double above = centre - below;
+      auto& weight = weights[static_cast<std::size_t>(t)];
+      weight.push_back({std::clamp(below, 0, from - 1), 1 - above});
+      if (above > 1e-9) weight.push_back({std::clamp(below + 1, 0, from - 1), above});
+    }
+    return weights;
+  }
   for (int t = 0; t < to; ++t) {
     const double begin = t * step;
     const double end = begin + step;

@@ -7,8 +7,9 @@
 
 namespace kestrin::ui {
 
-// `image` resampled to `width` x `height`: each pixel the average of the source area it covers,
-// weighted by how much of each source pixel falls in it and by alpha, so that the colour of
+// `image` resampled to `width` x `height`: shrunk, each pixel the average of the source area it
+// covers, weighted by how much of each source pixel falls in it; enlarged, each pixel shaded
+// between the source pixels nearest its centre. Weighted by alpha too, so that the colour of
 // transparent pixels never bleeds into the picture. Straight alpha in and out. An empty image,
 // or a size below 1, gives an empty image.
 [[nodiscard]] DecodedImage ScaleImage(const DecodedImage& image, int width, int height);

@@ -7,11 +7,14 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 
 #include "runtime/codepage.h"
 #include "runtime/events.h"
+#include "runtime/library_files.h"
 #include "runtime/runtime_error.h"
+#include "ui/win32/dpi.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
 #include "web/address.h"
@@ -122,6 +125,8 @@ void BecomeWindowThread() {
   static std::once_flag once;
   std::call_once(once, [] {
     g_windowThread.store(::GetCurrentThreadId());
+    // Before the first library that Windows loads for us: none of them from the program's folder.
+    KeepLibrarySearchToSystemFolder();
     // OLE for the browser control's in-place activation (and COM for the pictures' decoder).
     ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{};
@@ -151,15 +156,18 @@ void RunOnWindowThread(const std::function<void()>& work) {
   ::SendMessageW(calls, kRunMessage, 0, reinterpret_cast<LPARAM>(&work));
 }
 
-HFONT DefaultFont() {
-  // The default UI font of a Chinese Windows; never deleted, every window uses it.
-  static const HFONT font = MakeFont(-12, FW_NORMAL);
+HFONT DefaultFont(int dpi) {
+  // The default UI font of a Chinese Windows; one for each DPI in use, never deleted: every window
+  // of that DPI uses it. Window thread.
+  static std::map<int, HFONT> fonts;
+  HFONT& font = fonts[dpi];
+  if (font == nullptr) font = MakeFont(-AtDpi(12, dpi), FW_NORMAL);
   return font;
 }
 
-HFONT MakeLargeFont(bool bold) {
+HFONT MakeLargeFont(bool bold, int dpi) {
   // A character height of 20 is the height of the font's cell, which GDI takes as a positive height.
-  return MakeFont(20, bold ? FW_BOLD : FW_NORMAL);
+  return MakeFont(AtDpi(20, dpi), bold ? FW_BOLD : FW_NORMAL);
 }
 
 void InstallWindowServices() {
@@ -175,16 +183,21 @@ void SetScreenSizeOverride(int width, int height) {
   });
 }
 
+// In layout pixels, as the program places its windows: a window placed at (width - 360) keeps
+// its distance from the corner at every DPI.
 int ScreenWidth() {
   int width = 0;
-  RunOnWindowThread([&] { width = State().screenWidth > 0 ? State().screenWidth : ::GetSystemMetrics(SM_CXSCREEN); });
+  RunOnWindowThread([&] {
+    width = State().screenWidth > 0 ? State().screenWidth : FromDpi(::GetSystemMetrics(SM_CXSCREEN), SystemDpi());
+  });
   return width;
 }
 
 int ScreenHeight() {
   int height = 0;
-  RunOnWindowThread(
-      [&] { height = State().screenHeight > 0 ? State().screenHeight : ::GetSystemMetrics(SM_CYSCREEN); });
+  RunOnWindowThread([&] {
+    height = State().screenHeight > 0 ? State().screenHeight : FromDpi(::GetSystemMetrics(SM_CYSCREEN), SystemDpi());
+  });
   return height;
 }
 

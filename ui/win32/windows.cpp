@@ -2,8 +2,10 @@
 // caption, the hand-over of events to handlers, the message loop and the program's run.
 #include "ui/win32/framework.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "runtime/runtime_error.h"
 #include "ui/win32/win32_access.h"
@@ -77,6 +79,18 @@ void OnTimer(LiveWindow& live, UINT_PTR id) {
   }
 }
 
+void ChangeDpi(LiveWindow& live, int dpi, const RECT& suggested) {
+  const WindowLayout* layout = FindLayout(live.layout.name);
+  if (layout == nullptr || dpi <= 0) return;
+  live.dpi = dpi;
+  const std::vector<ControlLayout> rows = RowsAtDpi(*layout, dpi);
+  std::copy(rows.begin(), rows.end(), live.rows.begin());  // the controls' entries point at them
+  live.largest = {suggested.right - suggested.left, suggested.bottom - suggested.top};
+  ::SetWindowPos(live.hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RescaleControls(live);
+}
+
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LiveWindow* live = LiveOf(hwnd);
   switch (message) {
@@ -103,6 +117,21 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case kUnloadMessage:
       ::DestroyWindow(hwnd);
+      return 0;
+    case WM_GETMINMAXINFO:
+      // A window keeps its layout's size even where the screen is smaller (200 % of a small
+      // screen): cut by the screen's edge, never squeezed over its own status bar.
+      if (live != nullptr) {
+        auto& limits = *reinterpret_cast<MINMAXINFO*>(lParam);
+        limits.ptMaxTrackSize.x = std::max<LONG>(limits.ptMaxTrackSize.x, live->largest.cx);
+        limits.ptMaxTrackSize.y = std::max<LONG>(limits.ptMaxTrackSize.y, live->largest.cy);
+        return 0;
+      }
+      break;
+    case WM_DPICHANGED:
+      // Moved to a screen of another DPI, or the screen's scale changed: the size and place
+      // Windows suggests, and every control at the new DPI.
+      if (live != nullptr) ChangeDpi(*live, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the control that had the keyboard has it again when the window is
@@ -183,18 +212,33 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   }
 
   const std::string name(window);
-  const int left = (ScreenWidth() - layout->outerWidth) / 2;
-  const int top = (ScreenHeight() - layout->outerHeight) / 2;
-  const HWND hwnd = ::CreateWindowExW(0, kFormClass, Wide(layout->caption).c_str(), kFormStyle, left, top,
-                                      layout->outerWidth, layout->outerHeight, ownerHandle, nullptr,
-                                      ::GetModuleHandleW(nullptr), nullptr);
+  // Centred in layout pixels (the screen's size is given in them), then placed at the DPI; a
+  // window larger than the screen keeps its title bar on it.
+  const int dpi = SystemDpi();
+  const SIZE outer = OuterSizeAtDpi(*layout, dpi);
+  const int left = AtDpi(std::max(0, (ScreenWidth() - layout->outerWidth) / 2), dpi);
+  const int top = AtDpi(std::max(0, (ScreenHeight() - layout->outerHeight) / 2), dpi);
+  const HWND hwnd = ::CreateWindowExW(0, kFormClass, Wide(layout->caption).c_str(), kFormStyle, left, top, outer.cx,
+                                      outer.cy, ownerHandle, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return false;
   LiveWindow& live = Windows().live[name];
   live = LiveWindow{};
   live.layout = *layout;
   live.hwnd = hwnd;
+  // A screen of its own DPI may hold the window.
+  live.dpi = DpiOfWindow(hwnd);
+  live.rows = RowsAtDpi(*layout, live.dpi);
+  live.layout.controls = live.rows;
   live.background = ::GetSysColorBrush(COLOR_BTNFACE);
   ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&live));
+  // Sized again where its DPI differs from the system's or the screen cut it down, now that the
+  // window answers for its own largest size.
+  live.largest = OuterSizeAtDpi(*layout, live.dpi);
+  RECT made{};
+  ::GetWindowRect(hwnd, &made);
+  if (made.right - made.left != live.largest.cx || made.bottom - made.top != live.largest.cy) {
+    ::SetWindowPos(hwnd, nullptr, 0, 0, live.largest.cx, live.largest.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   if (created != CreatedEvent::AfterPaint) SetIcons(live);
   BuildControls(live);
   PublishFormState(name, live.state);
@@ -333,7 +377,9 @@ void SetWindowPosition(std::string_view window, int left, int top) {
   RunOnWindowThread([&] {
     LiveWindow* live = FindWindow(window);
     if (live == nullptr) ReportNotLoaded();
-    ::SetWindowPos(live->hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Layout pixels, as the screen's size is given.
+    ::SetWindowPos(live->hwnd, nullptr, AtDpi(left, live->dpi), AtDpi(top, live->dpi), 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 

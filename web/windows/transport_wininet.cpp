@@ -1,8 +1,9 @@
 // The transport on WinINet, bound from "wininet.dll" through the table of declared library
 // functions. WinINet has no deadline of its own. Each call gets at most the time left as its
-// time-outs, and the deadline is checked between reads; on Windows a timer also closes the request
-// handle when it passes, which ends a call that ignores its time-out (a connect may).
-// Wine's calls run on after their handle is closed: there the time-outs are what ends them.
+// time-outs, and the deadline is checked between calls.
+// A request's handles are used and closed by the thread that opened them, and by no other: a
+// handle closed from elsewhere gives up its value at once (Wine hands the lowest free value to
+// the next handle opened), so a call already on its way would act on another thread's request.
 // Redirects are followed here rather than by WinINet: Wine's follows a loop for ever and sends a
 // 307 after a POST again without its body. Both platforms then do what libcurl does on Linux.
 #include "runtime/windows/windows_api.h"
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <vector>
 
 #include "runtime/declared_functions.h"
@@ -100,9 +100,7 @@ class WinInetRequest final : public TransportRequest {
   WinInetRequest(HINTERNET session, HINTERNET request, Text method, std::uint32_t flags, bool follow)
       : session_(session), request_(request), method_(std::move(method)), flags_(flags), follow_(follow) {}
   ~WinInetRequest() override {
-    StopWatch();
-    std::lock_guard lock(handleLock_);
-    if (!handleClosed_) CloseInternetHandle(request_);
+    CloseInternetHandle(request_);
     CloseInternetHandle(redirectConnection_);
   }
   WinInetRequest(const WinInetRequest&) = delete;
@@ -111,7 +109,7 @@ class WinInetRequest final : public TransportRequest {
   void Send(const Text& headers, std::span<const std::uint8_t> body, const RequestLimits& limits) override {
     if (sent_) return;
     sent_ = true;
-    StartWatch(limits.deadlineMs);
+    StartDeadline(limits.deadlineMs);
     CapTimeouts();
     if (!SendOnce(headers, body)) return;
     for (int redirects = 0; follow_ && IsRedirect(status_); ++redirects) {
@@ -272,23 +270,12 @@ class WinInetRequest final : public TransportRequest {
                                               : WinInet<decltype(::HttpOpenRequestA)>(gHttpOpenRequest)(
                                                     connection, method_.c_str(), target.object.c_str(), "HTTP/1.1",
                                                     nullptr, nullptr, flags, 0);
-    bool open = false;
-    {
-      std::lock_guard lock(handleLock_);
-      if (!handleClosed_) CloseInternetHandle(request_);
-      CloseInternetHandle(redirectConnection_);
-      redirectConnection_ = connection;
-      request_ = request;
-      timeoutsHandle_ = nullptr;
-      handleClosed_ = request == nullptr;
-      // The deadline's timer has fired for the request before: this one closes here.
-      if (deadlinePassed_ && request != nullptr) {
-        CloseInternetHandle(request);
-        handleClosed_ = true;
-      }
-      open = !handleClosed_;
-    }
-    if (!open) {
+    CloseInternetHandle(request_);
+    CloseInternetHandle(redirectConnection_);
+    redirectConnection_ = connection;
+    request_ = request;
+    timeoutsHandle_ = nullptr;
+    if (request_ == nullptr) {
       Finish(TransferOutcome::kFailed);
       return false;
     }
@@ -338,9 +325,8 @@ class WinInetRequest final : public TransportRequest {
 
   void Finish(TransferOutcome outcome) {
     finished_ = true;
-    StopWatch();
     // A call that failed once the deadline had passed failed by time-out, whatever it says.
-    outcome_ = deadlinePassed_ || DeadlinePassed() ? TransferOutcome::kTimedOut : outcome;
+    outcome_ = DeadlinePassed() ? TransferOutcome::kTimedOut : outcome;
   }
 
   [[nodiscard]] bool DeadlinePassed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
@@ -355,8 +341,6 @@ class WinInetRequest final : public TransportRequest {
     }
     const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
     const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
-    std::lock_guard lock(handleLock_);
-    if (handleClosed_) return;
     if (timeoutsHandle_ == request_ && connect >= timeoutsConnectMs_ && idle >= timeoutsIdleMs_) return;
     SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, connect);
     SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, idle);
@@ -366,32 +350,11 @@ class WinInetRequest final : public TransportRequest {
     timeoutsIdleMs_ = idle;
   }
 
-  void StartWatch(std::int64_t deadlineMs) {
+  void StartDeadline(std::int64_t deadlineMs) {
     if (const std::int64_t longest = gLongestDeadlineMs.load(); longest > 0 && (deadlineMs <= 0 || deadlineMs > longest)) {
       deadlineMs = longest;
     }
-    if (deadlineMs <= 0) return;
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-    // A timer of the system's pool: no thread of its own for every request.
-    const DWORD due = static_cast<DWORD>(std::min<std::int64_t>(deadlineMs, 0x7FFFFFFF));
-    if (!::CreateTimerQueueTimer(&watch_, nullptr, &DeadlinePassedNow, this, due, 0, WT_EXECUTEONLYONCE)) {
-      watch_ = nullptr;
-    }
-  }
-
-  static void CALLBACK DeadlinePassedNow(void* self, BOOLEAN) {
-    auto& request = *static_cast<WinInetRequest*>(self);
-    std::lock_guard lock(request.handleLock_);
-    request.deadlinePassed_ = true;
-    request.handleClosed_ = true;
-    CloseInternetHandle(request.request_);
-  }
-
-  // Waits for a timer callback that is running; none starts afterwards.
-  void StopWatch() {
-    if (watch_ == nullptr) return;
-    ::DeleteTimerQueueTimer(nullptr, watch_, INVALID_HANDLE_VALUE);
-    watch_ = nullptr;
+    if (deadlineMs > 0) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
   }
 
   HINTERNET session_;
@@ -412,11 +375,6 @@ class WinInetRequest final : public TransportRequest {
   HINTERNET timeoutsHandle_ = nullptr;  // the handle whose time-outs were set, and to what
   std::int64_t timeoutsConnectMs_ = 0;
   std::int64_t timeoutsIdleMs_ = 0;
-
-  HANDLE watch_ = nullptr;
-  std::mutex handleLock_;
-  bool handleClosed_ = false;
-  std::atomic<bool> deadlinePassed_{false};
 };
 
 class WinInetConnection final : public TransportConnection {

@@ -4,7 +4,8 @@
 // where it shows (the local list site, the mock submission interface, bb.ini beside the program,
 // the addresses handed to the shell's browser, the screen). A Windows build runs this as one of
 // its tests: kestrin_wine_e2e_test --program=<kestrin_e2e.exe> --frame=<frame-metrics.exe>
-// --port=<its notice port> --artifacts=<folder for the screenshots>.
+// --port=<its notice port> --artifacts=<folder for the screenshots> [--planted=<a wininet.dll of
+// the tests' own, put beside the program, which it must never load>].
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -32,17 +33,25 @@ struct Options {
   std::string program;
   std::string frame;
   std::string artifacts;
+  std::string planted;
   int port = 0;
 };
 Options g_options;
 
+// Layout pixels at a DPI, as the program scales them.
+int AtDpi(int pixels, int dpi) { return (pixels * dpi + 48) / 96; }
+
 // Where a control of the main window lies in its client area: the layout's place, offset by the
-// page container's (8, 186) for page controls.
+// page container's (8, 186) for page controls, each scaled to the screen's DPI.
 struct Place {
   int left, top, width, height;
   bool onPage;
-  [[nodiscard]] int CentreX() const { return (onPage ? 8 : 0) + left + width / 2; }
-  [[nodiscard]] int CentreY() const { return (onPage ? 186 : 0) + top + height / 2; }
+  [[nodiscard]] int CentreX(int dpi = 96) const {
+    return (onPage ? AtDpi(8, dpi) : 0) + AtDpi(left, dpi) + AtDpi(width, dpi) / 2;
+  }
+  [[nodiscard]] int CentreY(int dpi = 96) const {
+    return (onPage ? AtDpi(186, dpi) : 0) + AtDpi(top, dpi) + AtDpi(height, dpi) / 2;
+  }
 };
 constexpr Place kToolBar{16, 15, 248, 32, false};
 constexpr Place kInterfaceBox{93, 151, 464, 24, false};  // 编辑框9
@@ -106,6 +115,9 @@ class WineEndToEndTest : public testing::Test {
     program_ = folder_ / std::filesystem::path(u8"程序") / "kestrin.exe";
     std::filesystem::create_directories(program_.parent_path());
     std::filesystem::copy_file(g_options.program, program_);
+    if (!g_options.planted.empty()) {
+      std::filesystem::copy_file(g_options.planted, program_.parent_path() / "wininet.dll");
+    }
     std::filesystem::create_directories(g_options.artifacts);
     opened_ = EnvironmentValue("KESTRIN_WINE_OPENED");
     if (!opened_.empty()) std::filesystem::remove(opened_);
@@ -113,6 +125,7 @@ class WineEndToEndTest : public testing::Test {
 
   void TearDown() override {
     if (process_) process_->Stop();
+    if (frame_.dpi != 96) SetDpi(96);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -127,9 +140,27 @@ class WineEndToEndTest : public testing::Test {
     return {window.rect.x + frame_.left, window.rect.y + frame_.top, window.rect.width - 2 * frame_.left,
             window.rect.height - frame_.top - frame_.left};
   }
-  [[nodiscard]] static Rect Area(const Rect& client, const Place& place) {
-    return {client.x + (place.onPage ? 8 : 0) + place.left, client.y + (place.onPage ? 186 : 0) + place.top,
-            place.width, place.height};
+  [[nodiscard]] Rect Area(const Rect& client, const Place& place) const {
+    const int dpi = frame_.dpi;
+    return {client.x + (place.onPage ? AtDpi(8, dpi) : 0) + AtDpi(place.left, dpi),
+            client.y + (place.onPage ? AtDpi(186, dpi) : 0) + AtDpi(place.top, dpi), AtDpi(place.width, dpi),
+            AtDpi(place.height, dpi)};
+  }
+
+  // The prefix's screen at `dpi` for the programs started from now on, and the frame they draw.
+  bool SetDpi(int dpi) {
+    const auto set = RunCommand({"/usr/lib/wine/wine64", "reg", "add", R"(HKCU\Control Panel\Desktop)", "/v", "LogPixels",
+                                 "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"},
+                                WineEnvironment());
+    const std::optional<Frame> frame = MeasureFrame(g_options.frame);
+    if (!set || !frame || frame->dpi != dpi) return false;
+    frame_ = *frame;
+    return true;
+  }
+
+  // Whether the planted wininet.dll beside the program was ever loaded (it leaves a mark).
+  [[nodiscard]] bool PlantedWasLoaded() const {
+    return std::filesystem::exists(program_.parent_path() / "wininet.dll.loaded");
   }
 
   void Shot(const std::string& name, const Rect& rect) {
@@ -138,7 +169,7 @@ class WineEndToEndTest : public testing::Test {
   }
 
   void Press(const Rect& client, const Place& place) {
-    ASSERT_TRUE(screen_->Click(client.x + place.CentreX(), client.y + place.CentreY()));
+    ASSERT_TRUE(screen_->Click(client.x + place.CentreX(frame_.dpi), client.y + place.CentreY(frame_.dpi)));
   }
 
   // Clicks into a one-line box, selects what it holds and types over it.
@@ -277,6 +308,9 @@ TEST_F(WineEndToEndTest, CollectSubmitAndNoticeThroughTheWindow) {
               left.rssKiB / 1024.0, left.pssKiB / 1024.0);
   EXPECT_EQ(left.processes, 1) << "nothing was started beside the program";
   EXPECT_TRUE(OpenedAddresses().empty()) << "the program's own version opens no browser";
+  if (!g_options.planted.empty()) {
+    EXPECT_FALSE(PlantedWasLoaded()) << "the wininet.dll beside the program was loaded";
+  }
   EXPECT_FALSE(std::filesystem::exists(program_.parent_path() / "bb.ini")) << "nothing to note for its own version";
 
   // Closing the main window ends the program.
@@ -349,6 +383,65 @@ TEST_F(WineEndToEndTest, StartsWithANewerVersionAndWithTheServerDown) {
   }
 }
 
+// At 125, 150 and 200 %: the window as large as its layout at that DPI, the notice window as far
+// from the screen's corner as at 100 % (the corner less 360 x 410 layout pixels), and a collection
+// run typed into the boxes and started with the button, each clicked at its scaled place. At 200 %
+// the window is taller than the 1080 pixels of the screen and runs off its lower edge: there what
+// the screen shows of it is checked.
+TEST_F(WineEndToEndTest, AtEachDpiTheWindowScalesAndTakesClicksAtItsPlaces) {
+  const Frame at96 = frame_;
+  const std::string caption = Utf8(u8"Kestrin百度推送v1.0");
+  for (const int dpi : {120, 144, 192}) {
+    SCOPED_TRACE("DPI " + std::to_string(dpi));
+    ASSERT_TRUE(SetDpi(dpi)) << "the prefix's screen is not at " << dpi << " DPI";
+    ListSite site;
+    NoticeServer notice(g_options.port, site.PopupPrefix());
+    ASSERT_TRUE(notice.Listening());
+    Start();
+    const auto main = screen_->WaitForWindow([&](const ScreenWindow& w) { return w.name == caption; }, 60s);
+    ASSERT_TRUE(main.has_value()) << "no window captioned " << caption;
+    const auto noticeWindow = screen_->WaitForWindow(IsNotice, 30s);
+    ASSERT_TRUE(noticeWindow.has_value()) << "no notice window";
+    const Rect client = Client(*main);
+    EXPECT_EQ(client.width, AtDpi(757 - 2 * at96.left, dpi));
+    EXPECT_EQ(client.height, AtDpi(665 - at96.top - at96.left, dpi));
+    EXPECT_EQ(noticeWindow->rect.x, AtDpi(1920 * 96 / dpi - 360, dpi));
+    EXPECT_EQ(noticeWindow->rect.y, AtDpi(1080 * 96 / dpi - 410, dpi));
+    EXPECT_LE(noticeWindow->rect.x + noticeWindow->rect.width, 1920) << "the notice window stays on the screen";
+    EXPECT_LE(noticeWindow->rect.y + noticeWindow->rect.height, 1080) << "the notice window stays on the screen";
+
+    // The picture, scaled, at its place (the notice window lies below it at every DPI).
+    std::this_thread::sleep_for(1s);
+    EXPECT_GT(Count(screen_->Grab(Area(client, kPicture)), IsRed), AtDpi(200, dpi)) << "the picture's red frame";
+    // Before the clicks: the main window, once active, may lie over it.
+    Shot("notice_window_dpi" + std::to_string(dpi), noticeWindow->rect);
+    const Rect button = Area(client, kCollectButton);
+    if (button.y + button.height <= 1080) {
+      site.AddNumberedListPages("/list/index_$.html", 1, 2, 3);
+      FillBox(client, kPatternBox, site.Address("/list/index_$.html"));
+      FillBox(client, kFromBox, "1");
+      FillBox(client, kToBox, "2");
+      Press(client, kCollectButton);
+      const auto listPages = [&] { return site.FetchedUnder("/list/"); };
+      for (int i = 0; i < 300 && listPages().size() < 2; ++i) std::this_thread::sleep_for(100ms);
+      EXPECT_EQ(listPages(), (std::vector<std::string>{"/list/index_1.html", "/list/index_2.html"}));
+    } else {
+      EXPECT_EQ(dpi, 192) << "only at 200 % is the window taller than the screen";
+    }
+    std::this_thread::sleep_for(1s);
+    Rect shown = main->rect;
+    shown.height = std::min(shown.height, 1080 - shown.y);
+    Shot("main_window_dpi" + std::to_string(dpi), shown);
+
+    ASSERT_TRUE(screen_->Close(main->id));
+    const auto exitCode = process_->WaitForExit(30s);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
+    process_.reset();
+  }
+  ASSERT_TRUE(SetDpi(96));
+}
+
 }  // namespace
 }  // namespace kestrin::e2e
 
@@ -361,6 +454,7 @@ int main(int argc, char** argv) {
     if (argument.rfind("--frame=", 0) == 0) kestrin::e2e::g_options.frame = value("--frame=");
     if (argument.rfind("--artifacts=", 0) == 0) kestrin::e2e::g_options.artifacts = value("--artifacts=");
     if (argument.rfind("--port=", 0) == 0) kestrin::e2e::g_options.port = std::stoi(value("--port="));
+    if (argument.rfind("--planted=", 0) == 0) kestrin::e2e::g_options.planted = value("--planted=");
   }
   return RUN_ALL_TESTS();
 }

@@ -35,13 +35,14 @@ inline std::vector<std::string> WineEnvironment() {
 
 inline std::vector<std::string> WineCommand(const std::string& program) { return {"/usr/lib/wine/wine64", program}; }
 
-// Where the client area of the program's windows starts inside their outer rectangle, and the
-// screen's size, as Wine draws them (the frame-metrics program says).
+// Where the client area of the program's windows starts inside their outer rectangle, the
+// screen's size and its DPI, as Wine draws them (the frame-metrics program says).
 struct Frame {
   int left = 0;
   int top = 0;
   int screenWidth = 0;
   int screenHeight = 0;
+  int dpi = 96;
 };
 
 inline std::optional<Frame> MeasureFrame(const std::string& frameProgram) {
@@ -49,7 +50,7 @@ inline std::optional<Frame> MeasureFrame(const std::string& frameProgram) {
   if (!output) return std::nullopt;
   Frame frame;
   std::istringstream in(*output);
-  if (!(in >> frame.left >> frame.top >> frame.screenWidth >> frame.screenHeight)) return std::nullopt;
+  if (!(in >> frame.left >> frame.top >> frame.screenWidth >> frame.screenHeight >> frame.dpi)) return std::nullopt;
   return frame;
 }
 

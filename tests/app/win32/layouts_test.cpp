@@ -1,6 +1,7 @@
 // The main window and the notice window as the Win32 backend builds them from their layouts,
 // with no handler bound: what the user sees before anything has run, and that every caption fits
-// its box in the font the system gives.
+// its box in the font the system gives. At the screen's DPI: ctest runs them again with the Wine
+// prefix at 120, 144 and 192 DPI (tests/app/CMakeLists.txt), every place, size and font scaled.
 #include <gtest/gtest.h>
 
 #include "runtime/windows/windows_api.h"
@@ -28,6 +29,24 @@ std::wstring Wide(std::string_view gbk) {
   return std::wstring(wide.begin(), wide.end());
 }
 
+// The screen's DPI, as the program sees it.
+int ScreenDpi() {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// Layout pixels at the screen's DPI.
+int Px(int layoutPixels) { return ::MulDiv(layoutPixels, ScreenDpi(), 96); }
+
+// The client size a window's layout means: its outer size less the frame at 96 DPI, scaled.
+SIZE ClientAtDpi(int outerWidth, int outerHeight) {
+  RECT frame{};
+  ::AdjustWindowRectExForDpi(&frame, ui::kFormStyle, FALSE, 0, 96);
+  return {Px(outerWidth - (frame.right - frame.left)), Px(outerHeight - (frame.bottom - frame.top))};
+}
+
 HWND Control(std::string_view control, std::string_view window = kMainWindow) {
   return ui::ControlHandle(window, control);
 }
@@ -40,9 +59,9 @@ RECT PlaceOf(HWND control) {
   return rect;
 }
 
-// Where the layout puts a row: page rows lie in the page container, at (8, 186).
+// Where the layout puts a row at the screen's DPI: page rows lie in the page container, at (8, 186).
 POINT LayoutPlace(const ControlLayout& row) {
-  return row.page == ui::kOnWindow ? POINT{row.left, row.top} : POINT{8 + row.left, 186 + row.top};
+  return row.page == ui::kOnWindow ? POINT{Px(row.left), Px(row.top)} : POINT{Px(8) + Px(row.left), Px(186) + Px(row.top)};
 }
 
 // A device context with the control's own font selected.
@@ -120,18 +139,24 @@ TEST_F(LayoutsTest, EveryControlStandsAtItsPlaceWithItsText) {
       ::GetClientRect(main_, &client);
       EXPECT_EQ(place.bottom, client.bottom);
       EXPECT_EQ(place.right - place.left, client.right);
-      EXPECT_EQ(place.bottom - place.top, row.height);
+      EXPECT_EQ(place.bottom - place.top, Px(row.height));
       continue;
     }
     const POINT at = LayoutPlace(row);
     EXPECT_EQ(place.left, at.x);
     EXPECT_EQ(place.top, at.y);
-    EXPECT_EQ(place.right - place.left, row.width);
-    // A label may grow downwards to the lines its text needs; nothing else changes size.
+    if (row.kind != ControlKind::CheckBox && row.kind != ControlKind::RadioButton) {
+      EXPECT_EQ(place.right - place.left, Px(row.width));
+    }
+    // A label may grow downwards to the lines its text needs, a check box or radio button to the
+    // right to its caption's width; nothing else changes size.
     if (row.kind == ControlKind::Label) {
-      EXPECT_GE(place.bottom - place.top, row.height);
+      EXPECT_GE(place.bottom - place.top, Px(row.height));
+    } else if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) {
+      EXPECT_GE(place.right - place.left, Px(row.width));
+      EXPECT_EQ(place.bottom - place.top, Px(row.height));
     } else {
-      EXPECT_EQ(place.bottom - place.top, row.height);
+      EXPECT_EQ(place.bottom - place.top, Px(row.height));
     }
     if (row.kind == ControlKind::EditBox) {
       EXPECT_EQ(ui::FormControls(kMainWindow).ReadText(row.name), row.text);
@@ -144,10 +169,18 @@ TEST_F(LayoutsTest, EveryControlStandsAtItsPlaceWithItsText) {
 }
 
 TEST_F(LayoutsTest, TheWindowStartsAsTheLayoutSays) {
+  std::printf("screen at %d DPI\n", ScreenDpi());
   RECT outer{};
   ::GetWindowRect(main_, &outer);
-  EXPECT_EQ(outer.right - outer.left, 757);
-  EXPECT_EQ(outer.bottom - outer.top, 665);
+  if (ScreenDpi() == 96) {
+    EXPECT_EQ(outer.right - outer.left, 757);
+    EXPECT_EQ(outer.bottom - outer.top, 665);
+  }
+  RECT client{};
+  ::GetClientRect(main_, &client);
+  const SIZE scaled = ClientAtDpi(757, 665);
+  EXPECT_EQ(client.right, scaled.cx);
+  EXPECT_EQ(client.bottom, scaled.cy);
   EXPECT_EQ(testwin::TextOf(main_), L"Kestrin百度推送");
   EXPECT_FALSE(::GetWindowLongW(main_, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "fixed size";
   EXPECT_NE(::SendMessageW(main_, WM_GETICON, ICON_BIG, 0), 0) << "its icon";
@@ -185,7 +218,7 @@ TEST_F(LayoutsTest, TheWindowStartsAsTheLayoutSays) {
   EXPECT_TRUE(::GetWindowLongW(Control(names::编辑框8), GWL_STYLE) & WS_VSCROLL);
 }
 
-TEST_F(LayoutsTest, TextsAreInSimSunAt12PixelsAndTheLargeOnesAt20) {
+TEST_F(LayoutsTest, TextsAreInSimSunAt12PixelsAndTheLargeOnesAt20ScaledToTheDpi) {
   struct Case {
     const char* control;
     LONG height;
@@ -205,7 +238,7 @@ TEST_F(LayoutsTest, TextsAreInSimSunAt12PixelsAndTheLargeOnesAt20) {
                              &font));
     EXPECT_STREQ(font.lfFaceName, L"SimSun");
     EXPECT_EQ(font.lfCharSet, GB2312_CHARSET);
-    EXPECT_EQ(font.lfHeight, c.height);
+    EXPECT_EQ(font.lfHeight, c.height < 0 ? -Px(-c.height) : Px(c.height));
     EXPECT_EQ(font.lfWeight, c.weight);
   }
 }
@@ -217,8 +250,8 @@ TEST_F(LayoutsTest, NoCaptionIsClipped) {
   {
     const ControlDc dc(Control("标签1"));
     const std::wstring face = dc.Face();
-    std::printf("captions measured in \"%s\" (asked for SimSun 12 px):\n",
-                GbkToUtf8(Utf16ToGbk(std::u16string(face.begin(), face.end()))).c_str());
+    std::printf("captions measured in \"%s\" (asked for SimSun %d px at %d DPI):\n",
+                GbkToUtf8(Utf16ToGbk(std::u16string(face.begin(), face.end()))).c_str(), Px(12), ScreenDpi());
   }
   for (const ControlLayout& row : MainWindowLayout().controls) {
     const HWND control = Control(row.name);
@@ -287,6 +320,43 @@ TEST_F(LayoutsTest, NoCaptionIsClipped) {
   }
 }
 
+// Moved to a screen of another DPI, the window takes the place and size Windows suggests, and
+// its controls their places, sizes and fonts at that DPI; back again, as they were.
+TEST_F(LayoutsTest, ADpiChangeTakesTheSuggestedRectangleAndScalesTheControls) {
+  const struct {
+    int dpi;
+    RECT suggested;
+  } cases[] = {
+      {144, {100, 50, 100 + 1136, 50 + 998}},
+      {192, {0, 0, 1514, 1330}},
+      {ScreenDpi(), {20, 30, 20 + 757, 30 + 665}},
+  };
+  const HWND pattern = Control(names::编辑框1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dpi);
+    ::SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), reinterpret_cast<LPARAM>(&c.suggested));
+    testwin::Pump();
+    RECT outer{};
+    ::GetWindowRect(main_, &outer);
+    EXPECT_EQ(outer.left, c.suggested.left);
+    EXPECT_EQ(outer.top, c.suggested.top);
+    EXPECT_EQ(outer.right, c.suggested.right);
+    EXPECT_EQ(outer.bottom, c.suggested.bottom);
+    const auto at = [&c](int pixels) { return ::MulDiv(pixels, c.dpi, 96); };
+    const RECT place = PlaceOf(pattern);
+    EXPECT_EQ(place.left, at(8) + at(88));
+    EXPECT_EQ(place.top, at(186) + at(20));
+    EXPECT_EQ(place.right - place.left, at(448));
+    EXPECT_EQ(place.bottom - place.top, at(24));
+    LOGFONTW font{};
+    ASSERT_TRUE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(pattern, WM_GETFONT, 0, 0)), sizeof font, &font));
+    EXPECT_EQ(font.lfHeight, -at(12));
+    RECT client{};
+    ::GetClientRect(main_, &client);
+    EXPECT_EQ(PlaceOf(Control(names::状态条1)).bottom, client.bottom) << "the status bar stays at the bottom";
+  }
+}
+
 TEST(NoticeLayoutTest, TheNoticeWindowHoldsItsBrowserAreaAndNoIconOfItsOwn) {
   ui::InstallProgram({WindowLayouts(), {}, kMainWindow});
   ASSERT_TRUE(ui::LoadWindow(kMainWindow));
@@ -294,16 +364,23 @@ TEST(NoticeLayoutTest, TheNoticeWindowHoldsItsBrowserAreaAndNoIconOfItsOwn) {
   const HWND notice = ui::WindowHandle(kNoticeWindow);
   RECT outer{};
   ::GetWindowRect(notice, &outer);
-  EXPECT_EQ(outer.right - outer.left, 349);
-  EXPECT_EQ(outer.bottom - outer.top, 357);
+  if (ScreenDpi() == 96) {
+    EXPECT_EQ(outer.right - outer.left, 349);
+    EXPECT_EQ(outer.bottom - outer.top, 357);
+  }
+  RECT client{};
+  ::GetClientRect(notice, &client);
+  const SIZE scaled = ClientAtDpi(349, 357);
+  EXPECT_EQ(client.right, scaled.cx);
+  EXPECT_EQ(client.bottom, scaled.cy);
   EXPECT_EQ(testwin::TextOf(notice), L"");
   EXPECT_EQ(::GetWindow(notice, GW_OWNER), ui::WindowHandle(kMainWindow));
   EXPECT_EQ(::SendMessageW(notice, WM_GETICON, ICON_BIG, 0), 0);
   const RECT browser = PlaceOf(Control(names::超文本浏览框1, kNoticeWindow));
   EXPECT_EQ(browser.left, 0);
-  EXPECT_EQ(browser.top, 8);
-  EXPECT_EQ(browser.right - browser.left, 330);
-  EXPECT_EQ(browser.bottom - browser.top, 312);
+  EXPECT_EQ(browser.top, Px(8));
+  EXPECT_EQ(browser.right - browser.left, Px(330));
+  EXPECT_EQ(browser.bottom - browser.top, Px(312));
   EXPECT_EQ(Control(names::时钟1, kNoticeWindow), nullptr) << "a timer is not a window";
   ::DestroyWindow(ui::WindowHandle(kMainWindow));
   testwin::Pump();

@@ -36,10 +36,12 @@ class ResourcesTest : public testing::Test {
   HMODULE module_ = nullptr;
 };
 
-TEST_F(ResourcesTest, TheManifestAsksForVersion6OfTheCommonControls) {
+TEST_F(ResourcesTest, TheManifestAsksForVersion6OfTheCommonControlsAndIsAwareOfEachScreensDpi) {
   const std::string_view manifest = Resource(reinterpret_cast<const wchar_t*>(RT_MANIFEST), 1);
   EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"), std::string_view::npos);
-  EXPECT_EQ(manifest.find("<dpiAware"), std::string_view::npos) << "Windows scales the window on a dense screen";
+  // The program scales itself: Windows must not stretch the window as a bitmap.
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string_view::npos);
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string_view::npos);
 }
 
 TEST_F(ResourcesTest, TheIconGroupNamesAnImageWindowsCanDrawAtEverySize) {

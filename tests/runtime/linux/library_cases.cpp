@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,6 +14,15 @@ using CosFn = double (*)(double);
 
 bool WorksAsStrlen(void* address) { return reinterpret_cast<StrlenFn>(address)("abcd") == 4; }
 bool WorksAsCos(void* address) { return reinterpret_cast<CosFn>(address)(0.0) == 1.0; }
+
+// curl_version of the system's libcurl, not of a file in the program's folder.
+bool IsTheSystemsCurlVersion(void* address) {
+  Dl_info where{};
+  if (dladdr(address, &where) == 0 || where.dli_fname == nullptr) return false;
+  const std::string text = reinterpret_cast<const char* (*)()>(address)();
+  return std::filesystem::path(where.dli_fname).parent_path() != std::filesystem::path(RunDirectory()) &&
+         text.rfind("libcurl/", 0) == 0;
+}
 
 const BindCase kBindCases[] = {
     {"named C library", "libc.so.6", "strlen", WorksAsStrlen},
@@ -41,5 +51,7 @@ LibraryBesideProgram PlaceLibraryBesideProgram() {
                              std::filesystem::copy_options::overwrite_existing);
   return {name, "cos", WorksAsCos, true};
 }
+
+PlantedSystemLibrary PlantedBesideProgram() { return {"libcurl.so.4", "curl_version", IsTheSystemsCurlVersion}; }
 
 }  // namespace kestrin

@@ -30,6 +30,22 @@ bool WorksAsStrStrIA(void* address) {
   return reinterpret_cast<Fn>(address)(text, "BC") == text + 1;
 }
 
+// An address inside a library of the system folder.
+bool IsInTheSystemFolder(void* address) {
+  HMODULE library = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &library)) {
+    return false;
+  }
+  wchar_t file[MAX_PATH] = {};
+  wchar_t folder[MAX_PATH] = {};
+  const DWORD fileLength = ::GetModuleFileNameW(library, file, MAX_PATH);
+  const UINT folderLength = ::GetSystemDirectoryW(folder, MAX_PATH);
+  return folderLength > 0 && fileLength > folderLength && file[folderLength] == L'\\' &&
+         ::CompareStringOrdinal(file, static_cast<int>(folderLength), folder, static_cast<int>(folderLength), TRUE) ==
+             CSTR_EQUAL;
+}
+
 bool WorksAsProbe(void* address) { return reinterpret_cast<int (*)()>(address)() == 936; }
 
 const BindCase kBindCases[] = {
@@ -57,5 +73,9 @@ std::span<const FailureCase> FailureCases() { return kFailureCases; }
 
 // Built beside the test program (tests/runtime/CMakeLists.txt).
 LibraryBesideProgram PlaceLibraryBesideProgram() { return {"kestrin_probe_library.dll", "KestrinProbe", WorksAsProbe, false}; }
+
+// Tests run with Wine told to prefer a wininet.dll beside the program, as Windows does
+// (scripts/wine.sh).
+PlantedSystemLibrary PlantedBesideProgram() { return {"wininet.dll", "InternetOpenA", IsInTheSystemFolder}; }
 
 }  // namespace kestrin

@@ -1,5 +1,5 @@
-// Pictures scaled to their boxes: areas averaged by coverage and by alpha, and laid over the
-// window's background.
+// Pictures scaled to their boxes: areas averaged by coverage and by alpha (enlargements shaded
+// between neighbours), and laid over the window's background.
 #include "ui/win32/picture.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ DecodedImage Image(int width, int height, std::vector<std::uint32_t> pixels) {
   return DecodedImage{width, height, std::move(pixels)};
 }
 
-TEST(ScaleImageTest, EachPixelAveragesTheAreaItCovers) {
+TEST(ScaleImageTest, EachPixelAveragesTheAreaItCoversOrShadesBetweenItsSources) {
   struct Case {
     const char* name;
     DecodedImage from;
@@ -31,6 +31,9 @@ TEST(ScaleImageTest, EachPixelAveragesTheAreaItCovers) {
       // Three columns into two: the middle source column is shared half and half.
       {"a column split between two", Image(3, 1, {0xFF000000, 0xFF909090, 0xFFFFFFFF}), 2, 1, {0xFF303030, 0xFFDADADA}},
       {"enlarged, each copies its source", Image(1, 1, {0xFF123456}), 2, 2, {0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456}},
+      // Enlarged, a pixel between two sources shades between them by nearness, not as a block.
+      {"enlarged, shaded between its sources", Image(2, 1, {0xFF000000, 0xFFFFFFFF}), 4, 1,
+       {0xFF000000, 0xFF404040, 0xFFBFBFBF, 0xFFFFFFFF}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -209,7 +210,7 @@ TEST(WinInetRequest, NothingReachedIsAConnectFailure) {
   EXPECT_EQ(response.responseHeaders, std::string(5000, ' '));
 }
 
-// WinINet has no deadline of its own: the request's handle is closed when it passes.
+// WinINet has no deadline of its own: each call's time-outs are cut to the time left.
 TEST(WinInetRequest, TheDeadlineEndsASilentOrTricklingServer) {
   const struct {
     const char* name;
@@ -336,6 +337,74 @@ TEST(WinInetRequestConcurrent, CallsOnManyThreadsStayApart) {
   for (std::thread& thread : threads) thread.join();
   for (const std::string& body : bodies) EXPECT_EQ(body, "same");
   EXPECT_EQ(server.Requests().size(), bodies.size());
+}
+
+// Many requests at once, most of them ended by their deadline while their server trickles or says
+// nothing, on threads that keep opening new handles. Each ends with the outcome its own server
+// gives, and every request the server reads is whole: one request line, and the Referer line of
+// the same address, so no call has written into another's request.
+TEST(WinInetRequestConcurrent, DeadlinesOnManyThreadsEndOnlyTheirOwnRequests) {
+  struct Kind {
+    const char* name;
+    TransferOutcome outcome;
+  };
+  const Kind kinds[] = {{"quick", TransferOutcome::kComplete},
+                        {"trickle", TransferOutcome::kTimedOut},
+                        {"silent", TransferOutcome::kTimedOut}};
+  std::mutex mutex;
+  std::vector<std::string> heads;
+  RawServer server([&](RawConnection& connection) {
+    const std::string head = connection.ReadHead();
+    if (head.empty()) return;
+    {
+      std::lock_guard lock(mutex);
+      heads.push_back(head);
+    }
+    const std::string path = head.substr(4, head.find(' ', 4) - 4);
+    if (path.starts_with("/quick/")) {
+      connection.Send(Answer(200, "", path));
+    } else if (path.starts_with("/trickle/")) {
+      if (!connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")) return;
+      while (!connection.Stopping() && connection.Send("x")) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    } else {
+      connection.WaitUntilStopped();
+    }
+  });
+  constexpr int kThreads = 12;
+  constexpr int kRounds = 4;
+  std::vector<std::string> faults(kThreads);
+  std::vector<std::thread> threads;
+  const auto start = std::chrono::steady_clock::now();
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < kRounds; ++round) {
+        const Kind& kind = kinds[(t + round) % 3];
+        const std::string path = std::string("/") + kind.name + "/" + std::to_string(t * kRounds + round);
+        WebRequestOptions options;
+        options.timeoutMs = 150 + 90 * ((t * 7 + round) % 6);
+        const WebResponse response = WebRequest(server.Url(path), options);
+        const std::string body = AsString(response.body);
+        const bool right = response.outcome == kind.outcome && body == (kind.outcome == TransferOutcome::kComplete ? path : "");
+        if (!right) {
+          faults[t] += path + ": outcome " + std::to_string(static_cast<int>(response.outcome)) + ", body \"" +
+                       body.substr(0, 40) + "\"; ";
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const auto took = std::chrono::steady_clock::now() - start;
+  for (int t = 0; t < kThreads; ++t) EXPECT_TRUE(faults[t].empty()) << faults[t];
+  EXPECT_LT(took, std::chrono::seconds(30));
+  std::lock_guard lock(mutex);
+  EXPECT_GE(heads.size(), static_cast<std::size_t>(kThreads * kRounds));
+  const std::regex whole(R"(GET (/[a-z]+/[0-9]+) HTTP/1\.1\r\n(?:[^\r\n]+\r\n)*\r\n)");
+  for (const std::string& head : heads) {
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(head, parts, whole)) << head;
+    EXPECT_NE(head.find("\r\nReferer: " + server.Url(parts[1].str()) + "\r\n"), std::string::npos) << head;
+    EXPECT_EQ(head.find("GET ", 1), std::string::npos) << head;
+  }
 }
 
 }  // namespace
