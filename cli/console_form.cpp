@@ -22,6 +22,11 @@ void ConsoleForm::EndStatus() {
   statusShown_ = false;
 }
 
+std::int64_t ConsoleForm::Printed() {
+  std::lock_guard lock(mutex_);
+  return static_cast<std::int64_t>(printed_.size());
+}
+
 Text ConsoleForm::ReadText(ControlName control) {
   std::lock_guard lock(mutex_);
   const auto found = texts_.find(control);

@@ -195,14 +195,16 @@ void History::LoadHeld(std::string_view engine) {
   }
 }
 
-bool History::Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs) {
+History::Standing History::StandingOf(std::string_view engine, const std::string& url, bool force,
+                                      std::int64_t runStartMs) {
   lookup_->Bind(engine).Bind(url);
-  bool sendable = true;
+  bool accepted = false;
   if (lookup_->Step() && lookup_->TextView(0) == "accepted") {
-    sendable = force && lookup_->Number(1) < runStartMs;
+    accepted = !(force && lookup_->Number(1) < runStartMs);
   }
   lookup_->Reset();
-  return sendable && !held_.contains(url);
+  if (accepted) return Standing::kAccepted;
+  return held_.contains(url) ? Standing::kHeld : Standing::kSendable;
 }
 
 std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
@@ -234,7 +236,9 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
     std::string text;
     for (; claim.consumed < request.candidates.size() && claim.urls.size() < limit; ++claim.consumed) {
       const std::string& url = request.candidates[claim.consumed];
-      if (!Sendable(request.engine, url, request.force, request.runStartMs)) continue;
+      const Standing standing = StandingOf(request.engine, url, request.force, request.runStartMs);
+      if (standing == Standing::kAccepted) ++claim.accepted;
+      if (standing != Standing::kSendable) continue;
       claim.urls.push_back(url);
       text += url;
       text += '\n';
@@ -258,21 +262,21 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
   return claim;
 }
 
-std::vector<std::string> History::MarkSendable(std::string_view engine, std::string_view site,
-                                               std::span<const std::string> candidates, bool force,
-                                               std::int64_t runStartMs, AddressState state,
-                                               std::string_view reason) {
-  std::vector<std::string> marked;
+Marked History::MarkSendable(std::string_view engine, std::string_view site, std::span<const std::string> candidates,
+                             bool force, std::int64_t runStartMs, AddressState state, std::string_view reason) {
+  Marked marked;
   Begin();
   try {
     LoadHeld(engine);
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
-      if (!Sendable(engine, url, force, runStartMs)) continue;
+      const Standing standing = StandingOf(engine, url, force, runStartMs);
+      if (standing == Standing::kAccepted) ++marked.accepted;
+      if (standing != Standing::kSendable) continue;
       upsert_->Bind(engine).Bind(url).Bind(site).Bind(StateName(state)).Bind(reason).Bind(now);
-      upsert_->Bind(static_cast<std::int64_t>(marked.size()));
+      upsert_->Bind(static_cast<std::int64_t>(marked.urls.size()));
       upsert_->Run();
-      marked.push_back(url);
+      marked.urls.push_back(url);
     }
     Commit();
   } catch (...) {
@@ -335,13 +339,11 @@ namespace {
 // The WHERE clause of a filter; its parameters are bound by BindFilter in the same order.
 std::string FilterSql(const HistoryFilter& filter) {
   std::string sql = " WHERE time >= ?";
-  if (filter.failed && filter.queued) {
-    sql += " AND state IN ('failed', 'queued')";
-  } else if (filter.failed) {
-    sql += " AND state = 'failed'";
-  } else if (filter.queued) {
-    sql += " AND state = 'queued'";
-  }
+  std::string states;
+  if (filter.failed) states += ", 'failed'";
+  if (filter.queued) states += ", 'queued'";
+  if (filter.refused) states += ", 'not_valid', 'not_same_site'";
+  if (!states.empty()) sql += " AND state IN (" + states.substr(2) + ")";
   if (!filter.engine.empty()) sql += " AND engine = ?";
   if (!filter.site.empty()) sql += " AND site = ?";
   return sql;

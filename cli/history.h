@@ -49,15 +49,22 @@ struct Claim {
   std::int64_t id = 0;            // the claim's row while it is held; 0 when nothing was claimed
   std::vector<std::string> urls;  // now this run's to send, in candidate order
   std::size_t consumed = 0;       // candidates looked at, claimed or skipped
+  std::size_t accepted = 0;       // of those, skipped as accepted before
   bool quotaExhausted = false;    // the known remain for the day is 0: nothing was claimed
   bool quotaKnown = false;        // a remain for the day limited the claim
+};
+
+struct Marked {
+  std::vector<std::string> urls;  // the candidates marked, in order
+  std::size_t accepted = 0;       // candidates left alone as accepted before
 };
 
 // Which entries `history` lists or clears. Every condition given must hold.
 struct HistoryFilter {
   std::optional<std::int64_t> sinceMs;
-  bool failed = false;  // with queued: either state; neither: every state
+  bool failed = false;  // with queued or refused: any of them; none: every state
   bool queued = false;
+  bool refused = false;  // not_valid and not_same_site; with the others: any of the states asked
   std::string engine;   // empty: every engine
   std::string site;     // empty: every site (an IndexNow entry's site is its host)
 };
@@ -78,7 +85,7 @@ class History {
   [[nodiscard]] Claim ClaimBatch(const ClaimRequest& request);
   // Gives every sendable candidate the state `state` with `reason` (queued when the quota is
   // spent, failed when the run must stop), in one transaction; returns those it marked.
-  [[nodiscard]] std::vector<std::string> MarkSendable(std::string_view engine, std::string_view site,
+  [[nodiscard]] Marked MarkSendable(std::string_view engine, std::string_view site,
                                                       std::span<const std::string> candidates, bool force,
                                                       std::int64_t runStartMs, AddressState state,
                                                       std::string_view reason);
@@ -102,7 +109,9 @@ class History {
   // The addresses held by other runs' live claims on `engine`; dead claims are dropped. Call
   // inside a write transaction.
   void LoadHeld(std::string_view engine);
-  bool Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+  enum class Standing { kSendable, kAccepted, kHeld };
+  Standing StandingOf(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+
   void Begin();
   void Commit();
   void Rollback() noexcept;

@@ -1,10 +1,16 @@
 #include "cli/push.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <unordered_set>
 
+#include "cli/address_form.h"
 #include "cli/baidu.h"
 #include "cli/dates.h"
 #include "cli/history.h"
@@ -28,22 +34,41 @@ bool Uses(const SiteConfig& site, std::string_view engine) {
   return std::find(engines.begin(), engines.end(), engine) != engines.end();
 }
 
-// Why a site cannot be pushed as configured, or empty.
-std::string SettingProblem(const SiteConfig& site) {
-  for (const std::string& engine : EnginesOf(site)) {
-    if (engine != kBaidu && engine != kIndexNow) {
-      return Tr("unknown engine \"" + engine + "\" (baidu or indexnow)",
-                "未知的推送引擎“" + engine + "”（可用 baidu 或 indexnow）");
-    }
+// The name of a setting as the reader wrote it: the file's key, or the command line's flag.
+std::string Setting(const SiteConfig& site, std::string_view key, std::string_view flag) {
+  return site.file.empty() ? std::string(flag) : std::string(key);
+}
+
+// Where a site's settings were written, for a message about them.
+std::string Where(const SiteConfig& site) {
+  if (site.file.empty()) return site.site.empty() ? "" : site.site + ": ";
+  return site.file + ": [[site]] " + site.site + ": ";
+}
+
+// Why `engine` cannot be pushed for `site` as configured, or empty.
+std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
+  if (engine != kBaidu && engine != kIndexNow) {
+    return Where(site) + Tr("unknown engine \"" + std::string(engine) + "\" in " +
+                                Setting(site, "engines", "--engine") + " (baidu or indexnow)",
+                            Setting(site, "engines", "--engine") + " 中有未知的推送引擎“" + std::string(engine) +
+                                "”（可用 baidu 或 indexnow）");
   }
-  if (Uses(site, kBaidu) && (site.site.empty() || site.token.empty())) {
-    return Tr("baidu needs --site and --token", "百度推送需要 --site 和 --token");
+  if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
+    const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
+    return Where(site) + Tr("baidu needs " + needs, "百度推送需要 " + needs);
   }
-  if (Uses(site, kIndexNow) && !ValidIndexNowKey(site.indexnowKey)) {
-    return Tr("indexnow needs --key: 8 to 128 letters, digits or '-'",
-              "IndexNow 推送需要 --key：8 到 128 个字母、数字或“-”");
+  if (engine == kIndexNow && !ValidIndexNowKey(site.indexnowKey)) {
+    const std::string key = Setting(site, "indexnow_key", "--key");
+    return Where(site) + Tr("indexnow needs " + key + ": 8 to 128 letters, digits or '-'",
+                            "IndexNow 推送需要 " + key + "：8 到 128 个字母、数字或“-”");
   }
   return {};
+}
+
+// The host a site's addresses are on: that of its site setting, with or without a scheme.
+std::string SiteHost(std::string_view site) {
+  if (site.find("://") == std::string_view::npos) return HostOf("http://" + std::string(site));
+  return HostOf(site);
 }
 
 // The candidates of one engine and site: what the history has queued first, then the sources'
@@ -72,14 +97,16 @@ class SitePush {
     Push(engine, candidates, [&](std::span<const std::string> batch) {
       const std::string body = BaiduBody(batch);
       const HttpReply reply = Send(address, "text/plain", body);
-      return ReadBaiduReply(reply, batch, daily);
+      return Explained(ReadBaiduReply(reply, batch, daily), address, reply);
     });
   }
 
-  void IndexNow(const std::vector<std::string>& addresses) {
+  // IndexNow for the hosts whose key file holds; `refused` lists those whose check failed.
+  void IndexNow(const std::vector<std::string>& addresses, const std::unordered_set<std::string>& refused) {
     const std::string endpoint =
         site_.indexnowEndpoint.empty() ? std::string(kIndexNowEndpoint) : site_.indexnowEndpoint;
     for (const auto& [host, hostAddresses] : ByHost(addresses)) {
+      if (refused.contains(host)) continue;
       const std::string location =
           site_.keyLocation.empty() ? DefaultKeyLocation(host, site_.indexnowKey) : site_.keyLocation;
       const std::vector<std::string> candidates = Candidates(history_.Queued(kIndexNow, host), hostAddresses);
@@ -87,7 +114,7 @@ class SitePush {
       Push(engine, candidates, [&](std::span<const std::string> batch) {
         const std::string body = IndexNowBody(host, site_.indexnowKey, location, batch);
         const HttpReply reply = Send(endpoint, "application/json; charset=utf-8", body);
-        return ReadIndexNowReply(reply, batch);
+        return Explained(ReadIndexNowReply(reply, batch), endpoint, reply);
       });
     }
   }
@@ -114,8 +141,32 @@ class SitePush {
   };
 
   HttpReply Send(const std::string& address, std::string_view contentType, const std::string& body) {
-    return SendWithRetries([&] { return network_.post(address, contentType, body); }, settings_.retry,
-                           network_.wait);
+    attempts_ = 0;
+    return SendWithRetries(
+        [&] {
+          ++attempts_;
+          return network_.post(address, contentType, body);
+        },
+        settings_.retry, network_.wait);
+  }
+
+  // A request that failed on the way, or whose failing answer was tried more than once, names the
+  // host it went to and how often it was tried.
+  BatchVerdict Explained(BatchVerdict verdict, const std::string& address, const HttpReply& reply) const {
+    std::string reason;
+    if (reply.transfer != Transfer::kComplete) {
+      reason = DescribeFailure(address, reply, attempts_);
+    } else if (Retryable(reply)) {
+      reason = HostOf(address) + ": " + verdict.reason +
+               Tr(" (" + std::to_string(attempts_) + " attempts)", "（共尝试 " + std::to_string(attempts_) + " 次）");
+    } else {
+      return verdict;
+    }
+    verdict.reason = reason;
+    for (AddressOutcome& outcome : verdict.outcomes) {
+      if (outcome.state == AddressState::kFailed) outcome.reason = reason;
+    }
+    return verdict;
   }
 
   void Push(const Engine& engine, std::vector<std::string> candidates,
@@ -123,6 +174,12 @@ class SitePush {
     std::size_t next = 0;
     std::int64_t done = 0;
     bool probe = false;
+    const int today = BeijingDay(NowMs() / 1000);
+    if (!engine.quota.empty()) {
+      if (const auto remain = history_.Remain(engine.quota, engine.site, today)) {
+        report_.Quota(engine.quota, engine.site, *remain);
+      }
+    }
     while (next < candidates.size()) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
@@ -134,10 +191,12 @@ class SitePush {
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
-        Stop(engine, rest, AddressState::kQueued, "quota spent for today");
+        const std::size_t queued = Stop(engine, rest, AddressState::kQueued, "quota spent for today");
+        if (queued > 0) report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued));
         return;
       }
       next += claim.consumed;
+      report_.Skipped(static_cast<std::int64_t>(claim.accepted));
       if (claim.urls.empty()) continue;
 
       const BatchVerdict verdict = send(claim.urls);
@@ -155,13 +214,16 @@ class SitePush {
         }
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         Finish(engine, queued, false, claim.id);
-        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
+        const std::size_t more =
+            Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
+        report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued.size() + more));
         return;
       }
       probe = false;
       Finish(engine, verdict.outcomes, true, claim.id);
       if (verdict.remain && !engine.quota.empty()) {
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
+        report_.Quota(engine.quota, engine.site, *verdict.remain);
       }
       done += static_cast<std::int64_t>(claim.urls.size());
       report_.Progress(engine.name, engine.site, done, static_cast<std::int64_t>(candidates.size()));
@@ -169,7 +231,7 @@ class SitePush {
         const ExitCode code = verdict.end == BatchEnd::kAuthFailed ? kExitAuth : kExitProblems;
         report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kFailed,
-             "not sent: " + verdict.reason);
+             Tr("not sent: ", "未发送：") + verdict.reason);
         return;
       }
     }
@@ -181,11 +243,14 @@ class SitePush {
   }
 
   // The candidates not yet looked at end in `state`, apart from those accepted before or in the
-  // hands of another run.
-  void Stop(const Engine& engine, std::span<const std::string> rest, AddressState state, const std::string& reason) {
-    const std::vector<std::string> marked =
+  // hands of another run; returns how many did.
+  std::size_t Stop(const Engine& engine, std::span<const std::string> rest, AddressState state,
+                   const std::string& reason) {
+    const Marked marked =
         history_.MarkSendable(engine.name, engine.site, rest, settings_.force, runStartMs_, state, reason);
-    for (const std::string& url : marked) report_.Add(engine.name, {url, state, reason}, false);
+    report_.Skipped(static_cast<std::int64_t>(marked.accepted));
+    for (const std::string& url : marked.urls) report_.Add(engine.name, {url, state, reason}, false);
+    return marked.urls.size();
   }
 
   const PushSettings& settings_;
@@ -194,26 +259,93 @@ class SitePush {
   Report& report_;
   const SiteConfig& site_;
   std::int64_t runStartMs_;
+  int attempts_ = 0;
 };
 
-// Every key file the run's IndexNow requests will name, checked before anything is posted.
-bool KeyFilesHold(const std::vector<SiteConfig>& sites, const std::vector<std::vector<std::string>>& addresses,
-                  const Fetch& fetch, Report& report) {
-  std::unordered_set<std::string> checked;
+// Checks every key file the run's IndexNow requests would name, before anything is posted. A
+// failed check stops IndexNow for that site's host alone; returns those hosts per site.
+std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<SiteConfig>& sites,
+                                                           const std::vector<std::vector<std::string>>& addresses,
+                                                           const Fetch& fetch, Report& report) {
+  std::vector<std::unordered_set<std::string>> failed(sites.size());
+  std::map<std::string, std::string> checked;  // location and key -> the problem found, or empty
   for (std::size_t i = 0; i < sites.size(); ++i) {
     const SiteConfig& site = sites[i];
-    if (!Uses(site, kIndexNow)) continue;
+    if (!Uses(site, kIndexNow) || !SettingProblem(site, kIndexNow).empty()) continue;
     for (const auto& [host, unused] : SitePush::ByHost(addresses[i])) {
       const std::string location =
           site.keyLocation.empty() ? DefaultKeyLocation(host, site.indexnowKey) : site.keyLocation;
-      if (!checked.insert(location + "\n" + site.indexnowKey).second) continue;
-      if (const std::string problem = CheckKeyFile(location, site.indexnowKey, fetch); !problem.empty()) {
-        report.Problem(kExitUsage, problem + Tr("; nothing was posted", "；未推送任何地址"));
-        return false;
+      const auto [at, added] = checked.emplace(location + "\n" + site.indexnowKey, "");
+      if (added) at->second = CheckKeyFile(location, site.indexnowKey, fetch);
+      if (at->second.empty()) continue;
+      failed[i].insert(host);
+      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for " + host,
+                                                 "；未向 IndexNow 推送 " + host + " 的任何地址"));
+    }
+  }
+  return failed;
+}
+
+// The addresses of each site in their one form, each once. With several sites, an address goes
+// only to the sites on its host; one on none of them is told once and sent nowhere.
+std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig>& sites, const PushNetwork& network,
+                                                    const SourceOptions& options, std::istream& input,
+                                                    Report& report) {
+  std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
+  std::vector<std::vector<std::string>> out;
+  std::unordered_set<std::string> hosts;
+  for (const SiteConfig& site : sites) hosts.insert(SiteHost(site.site));
+  std::unordered_set<std::string> told;
+  for (const SiteConfig& site : sites) {
+    auto [at, added] = read.try_emplace(site.sources);
+    if (added) {
+      at->second = ReadSources(site.sources, options, network.fetch, input);
+      for (const std::string& error : at->second.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
+      for (const InvalidEntry& entry : at->second.invalid) {
+        report.Invalid(entry.source, entry.entry, Tr("not an http(s) address", "不是 http(s) 地址"));
+      }
+    }
+    const std::string siteHost = SiteHost(site.site);
+    std::vector<std::string> addresses;
+    std::unordered_set<std::string> seen;
+    for (const std::string& given : at->second.addresses) {
+      std::string address = NormalAddress(given);
+      if (sites.size() > 1 && !site.site.empty()) {
+        const std::string host = HostOf(address);
+        if (!hosts.contains(host)) {
+          if (told.insert(address).second) {
+            report.Invalid("", given, Tr("belongs to no configured site", "不属于任何已配置的站点"));
+          }
+          continue;
+        }
+        if (host != siteHost) continue;
+      }
+      if (seen.insert(address).second) addresses.push_back(std::move(address));
+    }
+    out.push_back(std::move(addresses));
+  }
+  return out;
+}
+
+// A source file that is not there or cannot be read is a mistake in the command, not a bad day
+// of the network: it is found before anything is sent.
+bool SourceFilesReadable(const std::vector<SiteConfig>& sites, Report& report) {
+  bool readable = true;
+  std::unordered_set<std::string> checked;
+  for (const SiteConfig& site : sites) {
+    for (const std::string& source : site.sources) {
+      if (source == "-" || IsWebAddress(source) || !checked.insert(source).second) continue;
+      struct stat status {};
+      if (stat(source.c_str(), &status) != 0 || access(source.c_str(), R_OK) != 0) {
+        report.Problem(kExitUsage, source + ": " + Tr("cannot be opened: ", "无法打开：") + std::strerror(errno));
+        readable = false;
+      } else if (S_ISDIR(status.st_mode)) {
+        report.Problem(kExitUsage, source + Tr(": is a folder, not a file", "：是文件夹而不是文件"));
+        readable = false;
       }
     }
   }
-  return true;
+  return readable;
 }
 
 }  // namespace
@@ -232,19 +364,19 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
                                   "没有要推送的站点：请给出 --site，或在 --config 中写 [[site]] 表"));
     return;
   }
+  // A setting one engine lacks keeps that engine back, not the others.
+  std::vector<std::vector<std::string>> engines;
   for (const SiteConfig& site : settings.sites) {
-    if (const std::string problem = SettingProblem(site); !problem.empty()) {
-      report.Problem(kExitUsage, site.site.empty() ? problem : site.site + ": " + problem);
-      return;
+    engines.emplace_back();
+    for (const std::string& engine : EnginesOf(site)) {
+      if (const std::string problem = SettingProblem(site, engine); !problem.empty()) {
+        report.Problem(kExitUsage, problem);
+      } else {
+        engines.back().push_back(engine);
+      }
     }
   }
-
-  std::vector<std::vector<std::string>> addresses;
-  for (const SiteConfig& site : settings.sites) {
-    SourceAddresses read = ReadSources(site.sources, settings.sourceOptions, network.fetch, input);
-    for (const std::string& error : read.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
-    addresses.push_back(std::move(read.addresses));
-  }
+  if (!SourceFilesReadable(settings.sites, report)) return;
 
   std::unique_ptr<History> history;
   try {
@@ -253,16 +385,18 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
     return;
   }
-  if (!KeyFilesHold(settings.sites, addresses, network.fetch, report)) return;
+  const std::vector<std::vector<std::string>> addresses =
+      SiteAddresses(settings.sites, network, settings.sourceOptions, input, report);
+  const auto refusedHosts = FailedKeyFiles(settings.sites, addresses, network.fetch, report);
 
   const std::int64_t runStartMs = NowMs();
   try {
     for (std::size_t i = 0; i < settings.sites.size(); ++i) {
       const SiteConfig& site = settings.sites[i];
       SitePush push(settings, network, *history, report, site, runStartMs);
-      for (const std::string& engine : EnginesOf(site)) {
+      for (const std::string& engine : engines[i]) {
         if (engine == kBaidu) push.Baidu(addresses[i]);
-        if (engine == kIndexNow) push.IndexNow(addresses[i]);
+        if (engine == kIndexNow) push.IndexNow(addresses[i], refusedHosts[i]);
       }
     }
   } catch (const HistoryError& error) {

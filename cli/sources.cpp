@@ -120,7 +120,7 @@ class SourceReader {
   }
 
   void Add(const std::string& source, std::string address) {
-    if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + address);
+    if (!IsWebAddress(address)) return out_.invalid.push_back({source, std::move(address)});
     // The set looks at the kept strings themselves; a deque never moves them. Kept first, the
     // address is hashed once.
     kept_.push_back(std::move(address));

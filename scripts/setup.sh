@@ -11,6 +11,8 @@ packages=(
   libcli11-dev libxml2-dev libsqlite3-dev libtomlplusplus-dev dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev libxcb1-dev
   fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
+  # kestrin-cli's man page, made from its --help at build time.
+  help2man
   # The Windows build: cross compiler, GoogleTest's sources to build with it, Wine to run the
   # tests, a zh_CN locale for Wine's code page 936, GnuTLS for its HTTPS and Python (with the
   # openssl command above) for the TLS relay of its tests.

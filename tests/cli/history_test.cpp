@@ -154,7 +154,7 @@ TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
 TEST_F(HistoryTest, QueuedAddressesKeepTheirOrder) {
   History history(path_);
   const std::vector<std::string> urls{"https://s.example/z", "https://s.example/a", "https://s.example/m"};
-  EXPECT_EQ(history.MarkSendable("baidu", "s.example", urls, false, 0, AddressState::kQueued, "quota"), urls);
+  EXPECT_EQ(history.MarkSendable("baidu", "s.example", urls, false, 0, AddressState::kQueued, "quota").urls, urls);
   EXPECT_EQ(history.Queued("baidu", "s.example"), urls);
 }
 

@@ -100,9 +100,10 @@ TEST(ReadSources, ListsFilesAndStandardInput) {
   FakeWeb web;
   const SourceAddresses read = Read({list, "-", folder.Path() + "/missing.txt"}, web, {}, "http://s.example/d\n");
   EXPECT_EQ(read.addresses, (std::vector<std::string>{"http://s.example/a", "HTTPS://s.example/c", "http://s.example/d"}));
-  ASSERT_EQ(read.errors.size(), 2u);
-  EXPECT_NE(read.errors[0].find("ftp://s.example/b"), std::string::npos);
-  EXPECT_NE(read.errors[1].find("cannot be opened"), std::string::npos);
+  ASSERT_EQ(read.errors.size(), 1u);
+  EXPECT_NE(read.errors[0].find("cannot be opened"), std::string::npos);
+  ASSERT_EQ(read.invalid.size(), 1u);
+  EXPECT_EQ(read.invalid[0].entry, "ftp://s.example/b");
 }
 
 TEST(ReadSources, OversizedAndDamagedFilesEndInAClearError) {
