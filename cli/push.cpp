@@ -191,7 +191,7 @@ class SitePush {
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
-        const std::size_t queued = Stop(engine, rest, AddressState::kQueued, "quota spent for today");
+        const std::size_t queued = Stop(engine, rest, AddressState::kQueued, Tr("quota spent for today", "今日配额已用完"));
         if (queued > 0) report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued));
         return;
       }
