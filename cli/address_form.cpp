@@ -1,5 +1,6 @@
 #include "cli/address_form.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "links/resolve_link.h"
@@ -9,9 +10,30 @@ namespace {
 
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
+// Whether `address` is in its one form already: no byte the resolver takes out or the form
+// encodes, no escape in lower case, no capital before the path. Most addresses are; they skip
+// the resolver, which would give them back byte for byte.
+bool AlreadyNormal(std::string_view address) {
+  const auto scheme = address.find("://");
+  const std::size_t hostEnd =
+      scheme == std::string_view::npos ? 0 : std::min(address.find_first_of("/?#", scheme + 3), address.size());
+  for (std::size_t i = 0; i < address.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(address[i]);
+    if (byte <= ' ' || byte >= 0x7F) return false;
+    if (i < hostEnd && byte >= 'A' && byte <= 'Z') return false;
+    if (byte == '%' && i + 2 < address.size() &&
+        (std::islower(static_cast<unsigned char>(address[i + 1])) ||
+         std::islower(static_cast<unsigned char>(address[i + 2])))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string NormalAddress(std::string_view address) {
+  if (AlreadyNormal(address)) return std::string(address);
   const Text given(address);
   const std::optional<Text> resolved = ResolveLink(given, given);
   if (!resolved) return std::string(address);

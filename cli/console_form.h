@@ -46,4 +46,7 @@ class ConsoleForm final : public Controls {
   std::unordered_set<Text> printed_;
 };
 
+// The window's progress text (GBK) in the reader's language and character set.
+[[nodiscard]] std::string StatusWords(const Text& text);
+
 }  // namespace kestrin::cli

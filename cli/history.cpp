@@ -207,6 +207,32 @@ History::Standing History::StandingOf(std::string_view engine, const std::string
   return held_.contains(url) ? Standing::kHeld : Standing::kSendable;
 }
 
+std::vector<char> History::AcceptedBefore(std::string_view engine, std::span<const std::string> candidates,
+                                          bool force) {
+  std::vector<char> accepted(candidates.size(), 0);
+  if (force || candidates.empty()) return accepted;
+  std::vector<std::uint32_t> order(candidates.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return candidates[a] < candidates[b]; });
+  // Rows between the candidates that are no candidate cost a step each: a few times as many
+  // as there are candidates still beats a look-up each, more would not.
+  const std::int64_t bound = static_cast<std::int64_t>(candidates.size()) * 4 + 1000;
+  Statement scan(db_,
+                 "SELECT url, state = 'accepted' FROM address WHERE engine = ? AND url >= ? AND url <= ? "
+                 "ORDER BY url LIMIT ?");
+  scan.Bind(engine).Bind(candidates[order.front()]).Bind(candidates[order.back()]).Bind(bound);
+  std::size_t next = 0;
+  while (next < order.size() && scan.Step()) {
+    const std::string_view url = scan.TextView(0);
+    while (next < order.size() && std::string_view(candidates[order[next]]) < url) ++next;
+    while (next < order.size() && std::string_view(candidates[order[next]]) == url) {
+      accepted[order[next]] = static_cast<char>(scan.Number(1) != 0);
+      ++next;
+    }
+  }
+  return accepted;
+}
+
 std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
   Statement select(db_,
                    "SELECT url FROM address WHERE state = 'queued' AND engine = ? AND site = ? ORDER BY time, position");
@@ -236,6 +262,10 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
     std::string text;
     for (; claim.consumed < request.candidates.size() && claim.urls.size() < limit; ++claim.consumed) {
       const std::string& url = request.candidates[claim.consumed];
+      if (!request.acceptedBefore.empty() && request.acceptedBefore[claim.consumed] != 0) {
+        ++claim.accepted;
+        continue;
+      }
       const Standing standing = StandingOf(request.engine, url, request.force, request.runStartMs);
       if (standing == Standing::kAccepted) ++claim.accepted;
       if (standing != Standing::kSendable) continue;

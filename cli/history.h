@@ -39,6 +39,9 @@ struct ClaimRequest {
   std::size_t limit = 0;                     // at most this many
   bool force = false;                        // also addresses accepted before this run
   std::int64_t runStartMs = 0;
+  // When not empty, one flag per candidate: set for those AcceptedBefore found accepted, which
+  // are then skipped without a look-up of their own. The others are looked up as ever.
+  std::span<const char> acceptedBefore;
   // The quota that limits the claim and is lowered by it, for the Beijing day `day`; empty for
   // an engine without one.
   std::string_view quota;
@@ -76,6 +79,14 @@ class History {
   ~History();
   History(const History&) = delete;
   History& operator=(const History&) = delete;
+
+  // One flag per candidate, set for those accepted on `engine` (before `runStartMs` when `force`:
+  // then they are not skipped, so none is set). Read in one ordered pass over the history's
+  // rows between the least and the greatest candidate, which costs far less per address than a
+  // look-up each; past a bound on the rows read, the rest are left unset (to be looked up).
+  // Another run may accept more meanwhile, never less, so a set flag stays true for the run.
+  [[nodiscard]] std::vector<char> AcceptedBefore(std::string_view engine, std::span<const std::string> candidates,
+                                                 bool force);
 
   // The addresses queued for `site` on `engine`, oldest first.
   [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);

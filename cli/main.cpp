@@ -171,6 +171,8 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   app.set_version_flag("--version", "kestrin-cli " KESTRIN_VERSION, Tr("print the version and exit", "显示版本并退出"));
   app.get_version_ptr()->group(Tr("Options", "选项"));
+  app.set_help_all_flag("--help-all", Tr("print the help of every subcommand and exit", "显示所有子命令的帮助并退出"))
+      ->group(Tr("Options", "选项"));
 
   CollectSettings collect;
   CLI::App* collectCommand = app.add_subcommand(

@@ -74,9 +74,12 @@ std::string SiteHost(std::string_view site) {
 // The candidates of one engine and site: what the history has queued first, then the sources'
 // addresses, each once.
 std::vector<std::string> Candidates(std::vector<std::string> queued, const std::vector<std::string>& addresses) {
-  std::unordered_set<std::string> seen(queued.begin(), queued.end());
+  if (queued.empty()) return addresses;
+  // The views point into the queued strings, which the reserve keeps in place.
+  queued.reserve(queued.size() + addresses.size());
+  const std::unordered_set<std::string_view> first(queued.begin(), queued.end());
   for (const std::string& address : addresses) {
-    if (seen.insert(address).second) queued.push_back(address);
+    if (!first.contains(address)) queued.push_back(address);
   }
   return queued;
 }
@@ -171,6 +174,7 @@ class SitePush {
 
   void Push(const Engine& engine, std::vector<std::string> candidates,
             const std::function<BatchVerdict(std::span<const std::string>)>& send) {
+    std::vector<char> acceptedBefore = history_.AcceptedBefore(engine.name, candidates, settings_.force);
     std::size_t next = 0;
     std::int64_t done = 0;
     bool probe = false;
@@ -188,6 +192,7 @@ class SitePush {
                                                .limit = probe ? 1 : engine.batch,
                                                .force = settings_.force,
                                                .runStartMs = runStartMs_,
+                                               .acceptedBefore = std::span<const char>(acceptedBefore).subspan(next),
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
@@ -209,6 +214,7 @@ class SitePush {
           history_.Record(engine.name, engine.site, queued, claim.id);
           candidates.insert(candidates.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.begin(),
                             claim.urls.end());
+          acceptedBefore.insert(acceptedBefore.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.size(), 0);
           probe = true;
           continue;
         }
@@ -286,6 +292,26 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
   return failed;
 }
 
+// `addresses` (each once) in their one form, each once still: twins met under two forms merge.
+void ToNormalForms(std::vector<std::string>& addresses) {
+  bool changed = false;
+  for (std::string& address : addresses) {
+    std::string normal = NormalAddress(address);
+    if (normal != address) {
+      address = std::move(normal);
+      changed = true;
+    }
+  }
+  if (!changed) return;
+  std::unordered_set<std::string_view> seen;
+  std::vector<std::string> once;
+  once.reserve(addresses.size());
+  for (std::string& address : addresses) {
+    if (seen.insert(address).second) once.push_back(std::move(address));
+  }
+  addresses = std::move(once);
+}
+
 // The addresses of each site in their one form, each once. With several sites, an address goes
 // only to the sites on its host; one on none of them is told once and sent nowhere.
 std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig>& sites, const PushNetwork& network,
@@ -298,29 +324,30 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
   std::unordered_set<std::string> told;
   for (const SiteConfig& site : sites) {
     auto [at, added] = read.try_emplace(site.sources);
+    SourceAddresses& sourced = at->second;
     if (added) {
-      at->second = ReadSources(site.sources, options, network.fetch, input);
-      for (const std::string& error : at->second.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
-      for (const InvalidEntry& entry : at->second.invalid) {
+      sourced = ReadSources(site.sources, options, network.fetch, input);
+      for (const std::string& error : sourced.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
+      for (const InvalidEntry& entry : sourced.invalid) {
         report.Invalid(entry.source, entry.entry, Tr("not an http(s) address", "不是 http(s) 地址"));
       }
+      ToNormalForms(sourced.addresses);
+    }
+    if (sites.size() == 1 || site.site.empty()) {
+      out.push_back(sites.size() == 1 ? std::move(sourced.addresses) : sourced.addresses);
+      continue;
     }
     const std::string siteHost = SiteHost(site.site);
     std::vector<std::string> addresses;
-    std::unordered_set<std::string> seen;
-    for (const std::string& given : at->second.addresses) {
-      std::string address = NormalAddress(given);
-      if (sites.size() > 1 && !site.site.empty()) {
-        const std::string host = HostOf(address);
-        if (!hosts.contains(host)) {
-          if (told.insert(address).second) {
-            report.Invalid("", given, Tr("belongs to no configured site", "不属于任何已配置的站点"));
-          }
-          continue;
+    for (const std::string& address : sourced.addresses) {
+      const std::string host = HostOf(address);
+      if (!hosts.contains(host)) {
+        if (told.insert(address).second) {
+          report.Invalid("", address, Tr("belongs to no configured site", "不属于任何已配置的站点"));
         }
-        if (host != siteHost) continue;
+        continue;
       }
-      if (seen.insert(address).second) addresses.push_back(std::move(address));
+      if (host == siteHost) addresses.push_back(address);
     }
     out.push_back(std::move(addresses));
   }
