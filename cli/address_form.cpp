@@ -10,9 +10,10 @@ namespace {
 
 bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
-// Whether `address` is in its one form already: no byte the resolver takes out or the form
-// encodes, no escape in lower case, no capital before the path. Most addresses are; they skip
-// the resolver, which would give them back byte for byte.
+}  // namespace
+
+// Most addresses are in their one form already; they skip the resolver, which would give them
+// back byte for byte.
 bool AlreadyNormal(std::string_view address) {
   const auto scheme = address.find("://");
   const std::size_t hostEnd =
@@ -29,8 +30,6 @@ bool AlreadyNormal(std::string_view address) {
   }
   return true;
 }
-
-}  // namespace
 
 std::string NormalAddress(std::string_view address) {
   if (AlreadyNormal(address)) return std::string(address);

@@ -39,9 +39,11 @@ struct ClaimRequest {
   std::size_t limit = 0;                     // at most this many
   bool force = false;                        // also addresses accepted before this run
   std::int64_t runStartMs = 0;
-  // When not empty, one flag per candidate: set for those AcceptedBefore found accepted, which
-  // are then skipped without a look-up of their own. The others are looked up as ever.
-  std::span<const char> acceptedBefore;
+  // When not empty, what ReadStandings found of each candidate: one found accepted is skipped
+  // without a look-up of its own; one found not accepted needs none either while no other run
+  // has written to the file since (`standingsVersion`). The others are looked up as ever.
+  std::span<const char> standings;
+  std::int64_t standingsVersion = 0;
   // The quota that limits the claim and is lowered by it, for the Beijing day `day`; empty for
   // an engine without one.
   std::string_view quota;
@@ -55,6 +57,15 @@ struct Claim {
   std::size_t accepted = 0;       // of those, skipped as accepted before
   bool quotaExhausted = false;    // the known remain for the day is 0: nothing was claimed
   bool quotaKnown = false;        // a remain for the day limited the claim
+};
+
+// What ReadStandings found, one flag per candidate.
+inline constexpr char kStandingUnknown = 0;
+inline constexpr char kStandingAccepted = 1;  // another run may accept more later, never less
+inline constexpr char kStandingOpen = 2;      // not accepted: not in the history, or in another state
+struct Standings {
+  std::vector<char> flags;
+  std::int64_t version = 0;  // the file's data version when read: it changes when another run writes
 };
 
 struct Marked {
@@ -80,13 +91,10 @@ class History {
   History(const History&) = delete;
   History& operator=(const History&) = delete;
 
-  // One flag per candidate, set for those accepted on `engine` (before `runStartMs` when `force`:
-  // then they are not skipped, so none is set). Read in one ordered pass over the history's
-  // rows between the least and the greatest candidate, which costs far less per address than a
-  // look-up each; past a bound on the rows read, the rest are left unset (to be looked up).
-  // Another run may accept more meanwhile, never less, so a set flag stays true for the run.
-  [[nodiscard]] std::vector<char> AcceptedBefore(std::string_view engine, std::span<const std::string> candidates,
-                                                 bool force);
+  // What the history holds of each candidate on `engine`, read in one ordered pass over its rows
+  // between the least and the greatest candidate, which costs far less per address than a
+  // look-up each. Past a bound on the rows read, the rest stay unknown; with `force` all do.
+  [[nodiscard]] Standings ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force);
 
   // The addresses queued for `site` on `engine`, oldest first.
   [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);
@@ -123,6 +131,8 @@ class History {
   enum class Standing { kSendable, kAccepted, kHeld };
   Standing StandingOf(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
 
+  // PRAGMA data_version: the same until another connection commits a change.
+  std::int64_t DataVersion();
   void Begin();
   void Commit();
   void Rollback() noexcept;

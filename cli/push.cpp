@@ -73,13 +73,13 @@ std::string SiteHost(std::string_view site) {
 
 // The candidates of one engine and site: what the history has queued first, then the sources'
 // addresses, each once.
-std::vector<std::string> Candidates(std::vector<std::string> queued, const std::vector<std::string>& addresses) {
+std::vector<std::string> Candidates(std::vector<std::string> queued, std::vector<std::string> addresses) {
   if (queued.empty()) return addresses;
   // The views point into the queued strings, which the reserve keeps in place.
   queued.reserve(queued.size() + addresses.size());
   const std::unordered_set<std::string_view> first(queued.begin(), queued.end());
-  for (const std::string& address : addresses) {
-    if (!first.contains(address)) queued.push_back(address);
+  for (std::string& address : addresses) {
+    if (!first.contains(address)) queued.push_back(std::move(address));
   }
   return queued;
 }
@@ -91,13 +91,12 @@ class SitePush {
       : settings_(settings), network_(network), history_(history), report_(report), site_(site),
         runStartMs_(runStartMs) {}
 
-  void Baidu(const std::vector<std::string>& addresses) {
+  void Baidu(std::vector<std::string> addresses) {
     const bool daily = site_.daily.value_or(false);
     const std::string interface = site_.interface.empty() ? std::string(kBaiduInterface) : site_.interface;
     const std::string address = BaiduAddress(interface, site_.site, site_.token, daily);
-    const std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), addresses);
     Engine engine{kBaidu, site_.site, daily ? "baidu-daily" : "baidu", kBaiduBatch};
-    Push(engine, candidates, [&](std::span<const std::string> batch) {
+    Push(engine, Candidates(history_.Queued(kBaidu, site_.site), std::move(addresses)), [&](std::span<const std::string> batch) {
       const std::string body = BaiduBody(batch);
       const HttpReply reply = Send(address, "text/plain", body);
       return Explained(ReadBaiduReply(reply, batch, daily), address, reply);
@@ -174,7 +173,7 @@ class SitePush {
 
   void Push(const Engine& engine, std::vector<std::string> candidates,
             const std::function<BatchVerdict(std::span<const std::string>)>& send) {
-    std::vector<char> acceptedBefore = history_.AcceptedBefore(engine.name, candidates, settings_.force);
+    Standings standings = history_.ReadStandings(engine.name, candidates, settings_.force);
     std::size_t next = 0;
     std::int64_t done = 0;
     bool probe = false;
@@ -192,7 +191,8 @@ class SitePush {
                                                .limit = probe ? 1 : engine.batch,
                                                .force = settings_.force,
                                                .runStartMs = runStartMs_,
-                                               .acceptedBefore = std::span<const char>(acceptedBefore).subspan(next),
+                                               .standings = std::span<const char>(standings.flags).subspan(next),
+                                               .standingsVersion = standings.version,
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
@@ -214,7 +214,8 @@ class SitePush {
           history_.Record(engine.name, engine.site, queued, claim.id);
           candidates.insert(candidates.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.begin(),
                             claim.urls.end());
-          acceptedBefore.insert(acceptedBefore.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.size(), 0);
+          standings.flags.insert(standings.flags.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.size(),
+                                 kStandingUnknown);
           probe = true;
           continue;
         }
@@ -296,6 +297,7 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
 void ToNormalForms(std::vector<std::string>& addresses) {
   bool changed = false;
   for (std::string& address : addresses) {
+    if (AlreadyNormal(address)) continue;
     std::string normal = NormalAddress(address);
     if (normal != address) {
       address = std::move(normal);
@@ -412,7 +414,7 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
     return;
   }
-  const std::vector<std::vector<std::string>> addresses =
+  std::vector<std::vector<std::string>> addresses =
       SiteAddresses(settings.sites, network, settings.sourceOptions, input, report);
   const auto refusedHosts = FailedKeyFiles(settings.sites, addresses, network.fetch, report);
 
@@ -421,8 +423,10 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     for (std::size_t i = 0; i < settings.sites.size(); ++i) {
       const SiteConfig& site = settings.sites[i];
       SitePush push(settings, network, *history, report, site, runStartMs);
-      for (const std::string& engine : engines[i]) {
-        if (engine == kBaidu) push.Baidu(addresses[i]);
+      for (std::size_t e = 0; e < engines[i].size(); ++e) {
+        const std::string& engine = engines[i][e];
+        // The last engine may take the addresses; the ones before it need a copy.
+        if (engine == kBaidu) push.Baidu(e + 1 == engines[i].size() ? std::move(addresses[i]) : addresses[i]);
         if (engine == kIndexNow) push.IndexNow(addresses[i], refusedHosts[i]);
       }
     }
