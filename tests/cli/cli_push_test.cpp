@@ -3,8 +3,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -637,6 +640,40 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
     }
   }
   EXPECT_EQ(indexnow_.PostCount(), 0);
+}
+
+// The README's crontab and deploy-hook lines, word for word but for the file and the addresses:
+// the log gets a stamped summary, and the hook fails the deploy only on a usage error.
+TEST_F(CliPushTest, TheReadmesLinesWorkAsWritten) {
+  const std::string home = folder_.Path();
+  ASSERT_EQ(mkdir((home + "/.config").c_str(), 0700), 0);
+  const std::string list = folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 3)));
+  folder_.Write(".config/kestrin.toml", "history = \"" + history_ + "\"\n[[site]]\nsite = \"" + Site() +
+                                            "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
+                                            baidu_.Interface() + "\"\nsources = [\"" + list + "\"]\n");
+  const std::string hook = "kestrin-cli push --config ~/.config/kestrin.toml --since \"$(date +%F)\" ";
+  const struct {
+    const char* name;
+    std::string line;
+    int exitCode;
+    int requests;
+  } cases[] = {
+      {"the crontab line", "kestrin-cli push --config $HOME/.config/kestrin.toml >> $HOME/kestrin.log 2>&1", 0, 1},
+      {"the hook with a new list passes", hook + folder_.Write("new.txt", Origin() + "/hook/1.html\n") +
+                                              " || [ $? -ne 2 ]", 0, 1},
+      {"the hook with a misspelt path fails the deploy", hook + home + "/nwe.txt || [ $? -ne 2 ]", 1, 0},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.name);
+    const int before = baidu_.RequestCount();
+    const CliRun run = RunCli({.args = {row.line}, .env = {{"HOME", home}}, .shell = true});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_EQ(baidu_.RequestCount() - before, row.requests);
+  }
+  std::ifstream log(home + "/kestrin.log");
+  const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(std::regex_search(logged, std::regex(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} sent 3, accepted 3)")))
+      << logged;
 }
 
 TEST_F(CliIndexNowTest, RepeatedEnginesKeepAHistoryEach) {
