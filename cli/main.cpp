@@ -145,13 +145,20 @@ bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& si
 std::string UsageError(const CLI::ParseError& error) {
   const std::string text = error.what();
   const auto colon = text.find(": ");
-  const std::string detail = colon == std::string::npos ? "" : text.substr(colon + 2);
-  const std::string name = error.get_name();
+  std::string detail = colon == std::string::npos ? "" : text.substr(colon + 2);
+  if (constexpr std::string_view kRequired = " is required"; detail.empty() && text.ends_with(kRequired)) {
+    detail = text.substr(0, text.size() - kRequired.size());
+  }
   if (!ChineseLocale() || detail.empty()) return text;
-  if (name == "ExtrasError") return Tr("", "多余的参数：") + detail;
-  if (name == "RequiredError") return Tr("", "缺少必需的选项或参数：") + detail;
-  if (name == "ConversionError" || name == "ValidationError") return Tr("", "取值无效：") + detail;
-  if (name == "ArgumentMismatch") return Tr("", "参数个数不对：") + detail;
+  if (detail == "A subcommand") return Tr("", "需要一个子命令：collect、sitemap、push、history 或 help");
+  // The error's name is that of the subcommand it came from: its type tells what it is.
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) return Tr("", "多余的参数：") + detail;
+  if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) return Tr("", "缺少必需的选项或参数：") + detail;
+  if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr ||
+      dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
+    return Tr("", "取值无效：") + detail;
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) return Tr("", "参数个数不对：") + detail;
   return Tr("", "用法错误：") + text;
 }
 

@@ -530,6 +530,11 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .env = {{"LANG", "zh_CN.UTF-8"}, {"KESTRIN_CLI_BACKOFF_MS", "10"}},
        .exitCode = 1,
        .errHas = {"\xE8\xBF\x9E\xE6\x8E\xA5\xE8\xA2\xAB\xE6\x8B\x92\xE7\xBB\x9D"}},  // 连接被拒绝
+      {.name = "and so do usage errors",
+       .args = {"push", "--bogus"},
+       .env = {{"LANG", "zh_CN.UTF-8"}},
+       .exitCode = 2,
+       .errHas = {"\xE5\xA4\x9A\xE4\xBD\x99\xE7\x9A\x84\xE5\x8F\x82\xE6\x95\xB0"}},  // 多余的参数
       {.name = "and a GBK terminal gets GBK",
        .args = {"--help"},
        .env = {{"LANG", "zh_CN.GBK"}},
