@@ -217,8 +217,10 @@ int Main(int argc, char** argv) {
   CLI::App* pushCommand = app.add_subcommand(
       "push", Tr("submit new addresses to Baidu and IndexNow", "向百度和 IndexNow 推送新地址"));
   pushCommand->add_option("SOURCES", push.site.sources,
-                          Tr("file, - for standard input, or http(s) address of a sitemap, feed or robots.txt",
-                             "文件、- 表示标准输入，或站点地图、订阅源、robots.txt 的 http(s) 地址"));
+                          Tr("file, - for standard input, or http(s) address of a sitemap, feed or robots.txt; "
+                             "none: standard input, when it is not a terminal",
+                             "文件、- 表示标准输入，或站点地图、订阅源、robots.txt 的 http(s) 地址；"
+                             "未给出时读取标准输入（须不是终端）"));
   pushCommand->add_option("--config", push.config, Tr("TOML file of [[site]] tables", "含 [[site]] 表的 TOML 配置文件"));
   pushCommand->add_option("--site", push.site.site, Tr("site as registered with Baidu", "在百度站长平台登记的站点"));
   pushCommand->add_option("--token", push.site.token, Tr("Baidu push token", "百度推送令牌"));
