@@ -39,6 +39,7 @@ int RunHistory(const HistorySettings& settings) {
   if (settings.sinceDay) filter.sinceMs = LocalMidnightMs(*settings.sinceDay);
   filter.failed = settings.failed;
   filter.queued = settings.queued;
+  filter.refused = settings.refused;
   filter.engine = settings.engine;
   filter.site = settings.site;
   std::vector<HistoryEntry> entries;

@@ -13,6 +13,11 @@ SourceQueue::SourceQueue(std::vector<std::string> sources, const SourceOptions& 
                             const std::lock_guard lock(mutex_);
                             errors_.push_back(line);
                             changed_.notify_all();
+                          },
+                          [this](InvalidEntry&& entry) {
+                            const std::lock_guard lock(mutex_);
+                            invalid_.push_back(std::move(entry));
+                            changed_.notify_all();
                           }};
     ReadSources(sources, options, Opening(fetch), input, sink);
     const std::lock_guard lock(mutex_);
@@ -38,16 +43,18 @@ void SourceQueue::Put(std::string address) {
   changed_.notify_all();
 }
 
-bool SourceQueue::Take(std::size_t wanted, std::vector<std::string>& addresses, std::vector<std::string>& errors) {
+bool SourceQueue::Take(std::size_t wanted, SourceAddresses& read) {
   std::unique_lock lock(mutex_);
   // Waiting for more than the queue holds would wait for ever: the reader waits for room.
   wanted = std::min(wanted, capacity_);
-  changed_.wait(lock, [&] { return done_ || addresses_.size() >= wanted || !errors_.empty(); });
-  const bool more = !done_ || !addresses_.empty() || !errors_.empty();
-  for (std::string& error : errors_) errors.push_back(std::move(error));
+  changed_.wait(lock, [&] { return done_ || addresses_.size() >= wanted || !errors_.empty() || !invalid_.empty(); });
+  const bool more = !done_ || !addresses_.empty() || !errors_.empty() || !invalid_.empty();
+  for (std::string& error : errors_) read.errors.push_back(std::move(error));
   errors_.clear();
+  for (InvalidEntry& entry : invalid_) read.invalid.push_back(std::move(entry));
+  invalid_.clear();
   while (!addresses_.empty()) {
-    addresses.push_back(std::move(addresses_.front()));
+    read.addresses.push_back(std::move(addresses_.front()));
     addresses_.pop_front();
   }
   changed_.notify_all();

@@ -26,10 +26,10 @@ class SourceQueue {
   SourceQueue(const SourceQueue&) = delete;
   SourceQueue& operator=(const SourceQueue&) = delete;
 
-  // Appends to `addresses` and `errors` what has been read, in order: waits until at least
-  // `wanted` addresses are there or the sources are done. False once everything read has been
-  // handed over and no more will come.
-  bool Take(std::size_t wanted, std::vector<std::string>& addresses, std::vector<std::string>& errors);
+  // Appends to `read` what has been read, in order: waits until at least `wanted` addresses are
+  // there or the sources are done. False once everything read has been handed over and no more
+  // will come.
+  bool Take(std::size_t wanted, SourceAddresses& read);
 
  private:
   void Put(std::string address);
@@ -39,6 +39,7 @@ class SourceQueue {
   std::condition_variable changed_;
   std::deque<std::string> addresses_;
   std::vector<std::string> errors_;
+  std::vector<InvalidEntry> invalid_;
   bool done_ = false;
   bool abandoned_ = false;
   std::thread reader_;  // last: started once everything above is made

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,8 @@ TEST(CliCollect, TheWindowsCollectorWithItsDefaultsPrintsEachAddressOnce) {
       want.assign(expected.begin(), expected.end());
     }
     EXPECT_EQ(Lines(result.out), want);
-    EXPECT_EQ(result.err, "") << "no status without a terminal";
+    EXPECT_EQ(result.err.find('\r'), std::string::npos) << "no status line without a terminal";
+    EXPECT_NE(result.err.find("15"), std::string::npos) << "only the closing count: " << result.err;
   }
 
   // The same page listed twice prints its addresses once; the default range is the window's 2 to 10.
@@ -123,6 +125,9 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
                             .contentType = "application/xml"});
   server.Reply("/page", {.body = "<!DOCTYPE html>\n<html><body>\n<p>not a list<br></p>\n</body></html>\n",
                          .contentType = "text/html"});
+  std::string badLines = "https://s.example/g\nbad\x1b[2J\n";
+  for (int i = 1; i < 12; ++i) badLines += "bad" + std::to_string(i) + "\n";
+  server.Reply("/bad.txt", {.body = badLines, .contentType = "text/plain"});
   testsupport::RawServer dropped(testsupport::scripts::Answer(
       "HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: 5000\r\n\r\n"
       "<urlset><url><loc>https://s.example/d1</loc></url><url><loc>https://s.exa"));
@@ -132,6 +137,7 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
     int exitCode;
     std::vector<std::string> out;
     const char* err;  // a part of standard error
+    int errLines = -1;  // lines on standard error; -1: one with `err`, else none
   };
   const Row rows[] = {
       {"503 twice, then read", server.Url("/flaky.xml"), 0, {"https://s.example/f"}, ""},
@@ -141,6 +147,8 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
       {"the connection dropped part way", dropped.Url("/d.xml"), 1, {"https://s.example/d1"},
        "d.xml: cut short: the connection broke; 1 addresses kept"},
       {"an HTML page: one line", server.Url("/page"), 1, {}, "page: not a sitemap, feed or list of addresses\n"},
+      {"bad lines of a list: ten named, control bytes shown escaped, then one line for the rest",
+       server.Url("/bad.txt"), 1, {"https://s.example/g"}, "bad.txt: not an http(s) address: bad\\x1B[2J\n", 11},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -148,13 +156,56 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_EQ(Lines(run.out), row.out);
     EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.err[0] == '\0' ? 0 : 1) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.errLines >= 0 ? row.errLines : row.err[0] == '\0' ? 0 : 1)
+        << run.err;
   }
   EXPECT_EQ(flakyCalls.load(), 3);
 
   // On a terminal, the sitemaps read and addresses found, written over and wiped at the end.
   const CliRun shown = RunCli({.args = {"sitemap", server.Url("/cut.xml")}, .terminal = true});
   EXPECT_NE(shown.err.find("1 sitemaps read, 2 addresses found"), std::string::npos) << shown.err;
+}
+
+TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage) {
+  const std::string sitemap = "<urlset><url><loc>https://s.example/p</loc></url></urlset>";
+  testsupport::RawServer proxy([&sitemap](testsupport::RawConnection& connection) {
+    // Only a request in a proxy's absolute form is answered.
+    if (connection.ReadHead().find(" http://") == std::string::npos) return;
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nConnection: close\r\nContent-Length: " +
+                    std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
+  });
+  testsupport::RawServer silent(testsupport::scripts::Silent());
+  int closedPort = 0;
+  {
+    testsupport::RawServer gone(testsupport::scripts::Silent());
+    closedPort = gone.Port();
+  }
+  const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort) + "/s.xml";
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int exitCode;
+    std::vector<std::string> out;
+    std::string err;  // a part of standard error
+  };
+  const Row rows[] = {
+      {"http_proxy is honoured", {"sitemap", closed}, {{"http_proxy", proxy.Url("")}}, 0, {"https://s.example/p"}, ""},
+      {"--proxy is honoured", {"sitemap", "--proxy", proxy.Url(""), closed}, {}, 0, {"https://s.example/p"}, ""},
+      {"--timeout bounds the whole run", {"sitemap", "--timeout", "1", silent.Url("/s.xml")}, {}, 1, {},
+       "--timeout was reached"},
+      {"a source's message follows a Chinese locale", {"sitemap", "/nonexistent/list.txt"},
+       {{"LANG", "zh_CN.UTF-8"}}, 1, {}, "list.txt: \xE6\x97\xA0\xE6\xB3\x95\xE6\x89\x93\xE5\xBC\x80"},  // 无法打开
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::map<std::string, std::string> env = row.env;
+    env["KESTRIN_CLI_BACKOFF_MS"] = "1";
+    const CliRun run = RunCli({.args = row.args, .env = env, .timeoutMs = 20000});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_EQ(Lines(run.out), row.out);
+    EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+  }
 }
 
 TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {

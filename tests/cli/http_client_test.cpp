@@ -48,5 +48,37 @@ TEST(HttpPost, EachEndingHasItsOwnTransfer) {
   }
 }
 
+// The proxy a request takes, as curl chooses it.
+TEST(ProxyFor, AsCurlReadsTheVariables) {
+  const ProxyEnvironment none{};
+  const ProxyEnvironment both{.http = "http://p:1", .https = "http://s:2", .all = "", .no = ""};
+  const ProxyEnvironment all{.http = "", .https = "", .all = "socks5://a:3", .no = ""};
+  const ProxyEnvironment except{.http = "http://p:1", .https = "", .all = "", .no = " .Example.com, 10.0.0.1 "};
+  const ProxyEnvironment star{.http = "http://p:1", .https = "", .all = "", .no = "*"};
+  const struct {
+    const char* name;
+    const char* address;
+    const char* explicitProxy;
+    const ProxyEnvironment& environment;
+    const char* proxy;
+  } cases[] = {
+      {"nothing set: direct", "http://www.example.com/", "", none, ""},
+      {"http by http_proxy", "http://www.example.com/", "", both, "http://p:1"},
+      {"https by https_proxy", "HTTPS://www.example.com/", "", both, "http://s:2"},
+      {"all_proxy when the scheme's is unset", "https://www.example.com/", "", all, "socks5://a:3"},
+      {"--proxy over the variables", "https://www.example.com/", "http://x:9", both, "http://x:9"},
+      {"no_proxy: a domain and its hosts", "http://www.EXAMPLE.com:8080/a", "", except, ""},
+      {"no_proxy: the domain itself", "http://example.com/a", "", except, ""},
+      {"no_proxy: not a suffix of a longer name", "http://notexample.com/a", "", except, "http://p:1"},
+      {"no_proxy: an address", "http://10.0.0.1/a", "", except, ""},
+      {"no_proxy applies to --proxy too", "http://example.com/", "http://x:9", except, ""},
+      {"no_proxy *", "http://anything.example/", "", star, ""},
+      {"a user name is not the host", "http://example.com@other.example/", "", except, "http://p:1"},
+  };
+  for (const auto& row : cases) {
+    EXPECT_EQ(ProxyFor(row.address, row.explicitProxy, row.environment), row.proxy) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace kestrin::cli
