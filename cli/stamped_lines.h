@@ -26,7 +26,7 @@ class StampedLines final : public std::streambuf {
   bool lineStart_ = true;
 };
 
-// "YYYY-MM-DD HH:MM:SS " of `time` in local time.
+// "YYYY-MM-DD HH:MM:SS" of `time` in local time.
 [[nodiscard]] std::string LocalStamp(std::time_t time);
 
 }  // namespace kestrin::cli

@@ -24,7 +24,7 @@ TEST(StampedLines, EveryLineBeginsWithTheTime) {
   StampedLines stamped(log.rdbuf(), [] { return std::time_t{0}; });
   std::ostream err(&stamped);
   err << "first\nsecond" << " line\n\n" << std::flush;
-  const std::string stamp = LocalStamp(0);
+  const std::string stamp = LocalStamp(0) + ' ';
   EXPECT_EQ(log.str(), stamp + "first\n" + stamp + "second line\n" + stamp + "\n");
 }
 
