@@ -8,7 +8,7 @@ SourceQueue::SourceQueue(std::vector<std::string> sources, const SourceOptions& 
                          std::istream& input, std::size_t capacity)
     : capacity_(capacity) {
   reader_ = std::thread([this, sources = std::move(sources), options, fetch = std::move(fetch), &input] {
-    const SourceSink sink{[this](std::string_view address) { Put(std::string(address)); },
+    const SourceSink sink{[this](std::string_view address) { Put(address); },
                           [this](const std::string& line) {
                             const std::lock_guard lock(mutex_);
                             errors_.push_back(line);
@@ -18,8 +18,10 @@ SourceQueue::SourceQueue(std::vector<std::string> sources, const SourceOptions& 
                             const std::lock_guard lock(mutex_);
                             invalid_.push_back(std::move(entry));
                             changed_.notify_all();
-                          }};
+                          },
+                          [this](int, std::size_t) { HandOver(); }};
     ReadSources(sources, options, Opening(fetch), input, sink);
+    HandOver();
     const std::lock_guard lock(mutex_);
     done_ = true;
     changed_.notify_all();
@@ -35,11 +37,19 @@ SourceQueue::~SourceQueue() {
   reader_.join();
 }
 
-void SourceQueue::Put(std::string address) {
+void SourceQueue::Put(std::string_view address) {
+  pending_.emplace_back(address);
+  if (pending_.size() >= kHandOver) HandOver();
+}
+
+void SourceQueue::HandOver() {
+  if (pending_.empty()) return;
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return abandoned_ || addresses_.size() < capacity_; });
-  if (abandoned_) return;
-  addresses_.push_back(std::move(address));
+  if (!abandoned_) {
+    for (std::string& address : pending_) addresses_.push_back(std::move(address));
+  }
+  pending_.clear();
   changed_.notify_all();
 }
 

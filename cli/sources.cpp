@@ -130,12 +130,12 @@ class SourceReader {
       return;
     }
     // A page that is not a list (an HTML error page, a binary file) is one error, not one a line.
-    const std::vector<std::string> lines = ListLines(bytes);
-    const bool addresses = std::any_of(lines.begin(), lines.end(), [](const std::string& line) { return IsWebAddress(line); });
+    const std::vector<std::string_view> lines = ListLines(bytes);
+    const bool addresses = std::any_of(lines.begin(), lines.end(), [](std::string_view line) { return IsWebAddress(line); });
     if (!lines.empty() && (!addresses || bytes.find('\0') != std::string::npos)) {
       return Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
     }
-    for (const std::string& line : lines) Add(source, line);
+    for (const std::string_view line : lines) Add(source, line);
   }
 
   void TakeXml(const std::string& source, SourceStream& stream, int depth) {
