@@ -18,13 +18,19 @@ bool AlreadyNormal(std::string_view address) {
   const auto scheme = address.find("://");
   const std::size_t hostEnd =
       scheme == std::string_view::npos ? 0 : std::min(address.find_first_of("/?#", scheme + 3), address.size());
-  for (std::size_t i = 0; i < address.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(address[i]);
-    if (byte <= ' ' || byte >= 0x7F) return false;
-    if (i < hostEnd && byte >= 'A' && byte <= 'Z') return false;
-    if (byte == '%' && i + 2 < address.size() &&
-        (std::islower(static_cast<unsigned char>(address[i + 1])) ||
-         std::islower(static_cast<unsigned char>(address[i + 2])))) {
+  for (std::size_t i = 0; i < hostEnd; ++i) {
+    if (address[i] >= 'A' && address[i] <= 'Z') return false;
+  }
+  // No early exit: a loop without branches runs through the bytes many at a time.
+  unsigned char outside = 0;
+  for (const char c : address) {
+    const auto byte = static_cast<unsigned char>(c);
+    outside |= static_cast<unsigned char>((byte <= ' ') | (byte >= 0x7F));
+  }
+  if (outside != 0) return false;
+  for (auto at = address.find('%'); at != std::string_view::npos; at = address.find('%', at + 1)) {
+    if (at + 2 < address.size() && (std::islower(static_cast<unsigned char>(address[at + 1])) ||
+                                    std::islower(static_cast<unsigned char>(address[at + 2])))) {
       return false;
     }
   }

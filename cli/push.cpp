@@ -86,11 +86,6 @@ std::vector<std::string> Candidates(std::vector<std::string> queued, std::vector
   return queued;
 }
 
-// An address in the one form it is compared, sent and recorded in.
-std::string OneForm(std::string_view address) {
-  return AlreadyNormal(address) ? std::string(address) : NormalAddress(address);
-}
-
 // What reading the sources met besides addresses: errors (the token kept out of them) and
 // entries that are no address.
 void TellSourceProblems(const SourceAddresses& read, const SiteConfig& site, Report& report) {
@@ -478,7 +473,8 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
   SourceOptions sourceOptions = settings.sourceOptions;
   sourceOptions.retry = settings.retry;
   sourceOptions.wait = network.wait;
-  sourceOptions.form = OneForm;
+  sourceOptions.formed = AlreadyNormal;
+  sourceOptions.form = NormalAddress;
 
   std::unique_ptr<History> history;
   try {
@@ -488,8 +484,13 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     return;
   }
   // One site sent to Baidu alone needs no key file checked and no address sorted among sites
-  // before anything goes: its batches go out while its sources are still read.
-  if (settings.sites.size() == 1 && engines[0] == std::vector<std::string>{std::string(kBaidu)}) {
+  // before anything goes: its batches go out while sources that may be slow to come (fetched, or
+  // piped in) are still read. Local files read in moments, and read whole they let the history
+  // be read in one ordered pass.
+  const std::vector<std::string>& sources = settings.sites[0].sources;
+  const bool slow = std::any_of(sources.begin(), sources.end(),
+                                [](const std::string& source) { return source == "-" || IsWebAddress(source); });
+  if (slow && settings.sites.size() == 1 && engines[0] == std::vector<std::string>{std::string(kBaidu)}) {
     return PushWhileReading(settings, sourceOptions, network, *history, input, report);
   }
   std::vector<std::vector<std::string>> addresses = SiteAddresses(settings.sites, network, sourceOptions, input, report);

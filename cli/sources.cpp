@@ -194,7 +194,7 @@ class SourceReader {
 
   void Add(const std::string& source, std::string_view address) {
     if (!IsWebAddress(address)) return sink_.invalid(InvalidEntry{source, std::string(address)});
-    if (options_.form) return Hand(options_.form(address));
+    if (options_.form != nullptr && !options_.formed(address)) return Hand(options_.form(address));
     Hand(address);
   }
 

@@ -22,8 +22,10 @@ struct SourceOptions {
   // as pushes are; `wait` sleeps between them.
   RetryPolicy retry = ToolRetryPolicy();
   std::function<void(std::int64_t)> wait = SleepMs;
-  // The form an address is compared and handed over in (push's one form); empty: as written.
-  std::function<std::string(std::string_view address)> form = nullptr;
+  // The form an address is compared and handed over in (push's one form): `formed` tells one in
+  // it already, `form` makes it. Null: as written.
+  bool (*formed)(std::string_view address) = nullptr;
+  std::string (*form)(std::string_view address) = nullptr;
 };
 
 // How a source given by address is fetched; tests and benchmarks may replace it.

@@ -18,8 +18,15 @@ TEST(NormalAddress, TwinsMeetInOneForm) {
       {"a stray % stays", "http://s.example/100%/x", "http://s.example/100%/x"},
       {"a port is kept", "https://s.example:8443/a", "https://s.example:8443/a"},
       {"line breaks taken out, as the collector does", "http://s.example/a\tb", "http://s.example/ab"},
+      {"an escape in lower case late in the query", "http://s.example/a?b=1&c=%7e", "http://s.example/a?b=1&c=%7E"},
   };
-  for (const auto& row : cases) EXPECT_EQ(NormalAddress(row.address), row.normal) << row.name;
+  for (const auto& row : cases) {
+    EXPECT_EQ(NormalAddress(row.address), row.normal) << row.name;
+    // The quick test never passes an address the resolver would change.
+    if (AlreadyNormal(row.address)) {
+      EXPECT_STREQ(row.address, row.normal) << row.name;
+    }
+  }
 }
 
 }  // namespace
