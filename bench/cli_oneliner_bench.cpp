@@ -11,6 +11,7 @@
 
 #include <cstdio>
 
+#include "bench/cli_bench_mock.h"
 #include "bench/interleaved.h"
 #include "bench/median_reporter.h"
 #include "cli/baidu.h"
@@ -23,29 +24,21 @@ namespace kestrin {
 namespace {
 
 constexpr int kAddresses = 100000;
-constexpr const char* kSite = "http://127.0.0.1";
-constexpr const char* kToken = "benchtoken123456";
+using bench::CliFolder;
+using bench::CliMock;
+using bench::kCliSite;
+using bench::kCliToken;
 
-testsupport::MockBaidu& Mock() {
-  static testsupport::MockBaidu mock(kSite, kToken, std::int64_t{1} << 40, 10);
-  return mock;
-}
-
-testsupport::TempFolder& Folder() {
-  static auto* folder = new testsupport::TempFolder;
-  return *folder;
-}
-
-std::string History() { return Folder().Path() + "/history.sqlite"; }
+std::string History() { return CliFolder().Path() + "/history.sqlite"; }
 
 // The list of round `round`; rounds never share an address.
 std::string WriteList(int round) {
   std::string list;
   list.reserve(static_cast<std::size_t>(kAddresses) * 48);
   for (int i = 1; i <= kAddresses; ++i) {
-    list += std::string(kSite) + "/news/" + std::to_string(round) + "/article-" + std::to_string(i) + ".html\n";
+    list += std::string(kCliSite) + "/news/" + std::to_string(round) + "/article-" + std::to_string(i) + ".html\n";
   }
-  return Folder().Write("list-" + std::to_string(round) + ".txt", list);
+  return CliFolder().Write("list-" + std::to_string(round) + ".txt", list);
 }
 
 // Runs `args` with standard output and error thrown away; its exit status, or -1.
@@ -67,22 +60,22 @@ int Run(std::vector<std::string> args) {
 int g_round = 0;
 
 void BM_CurlLoop(benchmark::State& state) {
-  const std::string address = cli::BaiduAddress(Mock().Interface(), kSite, kToken, false);
+  const std::string address = cli::BaiduAddress(CliMock().Interface(), kCliSite, kCliToken, false);
   int requests = 0;
   int status = 0;
   for (auto _ : state) {
     state.PauseTiming();
     const std::string list = WriteList(++g_round);
-    const std::string parts = Folder().Path() + "/parts-" + std::to_string(g_round);
+    const std::string parts = CliFolder().Path() + "/parts-" + std::to_string(g_round);
     Run({"mkdir", parts});
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     state.ResumeTiming();
     status = Run({"sh", "-c",
                   "cd '" + parts + "' && split -l 2000 '" + list +
                       "' part_ && for p in part_*; do curl -s -H 'Content-Type:text/plain' --data-binary @$p '" +
                       address + "' || exit 1; done"});
     state.PauseTiming();
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
     Run({"rm", "-r", parts, list});
     state.ResumeTiming();
   }
@@ -91,7 +84,7 @@ void BM_CurlLoop(benchmark::State& state) {
 }
 
 int PushStatus(const std::string& list) {
-  return Run({testsupport::CliPath(), "push", "--site", kSite, "--token", kToken, "--interface", Mock().Interface(),
+  return Run({testsupport::CliPath(), "push", "--site", kCliSite, "--token", kCliToken, "--interface", CliMock().Interface(),
               "--history", History(), list});
 }
 
@@ -101,11 +94,11 @@ void BM_CliAllNew(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     const std::string list = WriteList(++g_round);
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     state.ResumeTiming();
     status = PushStatus(list);
     state.PauseTiming();
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
     Run({"rm", list});
     state.ResumeTiming();
   }
@@ -122,10 +115,10 @@ void BM_CliNothingNew(benchmark::State& state) {
   int requests = 0;
   int status = 0;
   for (auto _ : state) {
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     status = PushStatus(list);
     state.PauseTiming();
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
     state.ResumeTiming();
   }
   if (status != 0) state.SkipWithError("kestrin-cli did not exit with 0");
