@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "tests/support/raw_server.h"
@@ -78,6 +79,35 @@ TEST(ProxyFor, AsCurlReadsTheVariables) {
   for (const auto& row : cases) {
     EXPECT_EQ(ProxyFor(row.address, row.explicitProxy, row.environment), row.proxy) << row.name;
   }
+}
+
+// Every request of a run, the sitemap's streamed ones too, goes by the run's proxy and ends by
+// its deadline.
+TEST(RouteFor, TheRunsProxyAndWhatIsLeftOfItsDeadline) {
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  const struct {
+    const char* name;
+    const char* proxy;
+    std::int64_t deadlineIn;  // from now; 0: no deadline
+    std::int64_t limit;
+    std::int64_t atLeast, atMost;
+  } cases[] = {
+      {"no deadline: the request's own limit", "", 0, 60000, 60000, 60000},
+      {"--proxy for every request", "http://x:9", 0, 1000, 1000, 1000},
+      {"a near deadline cuts the limit", "", 5000, 60000, 1, 5000},
+      {"a far deadline leaves it", "", 600000, 60000, 60000, 60000},
+      {"a deadline passed leaves nothing", "", -1000, 60000, 0, 0},
+  };
+  for (const auto& row : cases) {
+    SetNetworkSettings(row.proxy, row.deadlineIn == 0 ? 0 : now + row.deadlineIn);
+    const RequestRoute route = RouteFor("http://www.example.com/a", row.limit);
+    EXPECT_EQ(route.proxy, row.proxy) << row.name;
+    EXPECT_GE(route.timeoutMs, row.atLeast) << row.name;
+    EXPECT_LE(route.timeoutMs, row.atMost) << row.name;
+  }
+  SetNetworkSettings("", 0);
 }
 
 }  // namespace
