@@ -34,7 +34,8 @@ struct PushNetwork {
 // The tool's own network: requests with a 60 s deadline each.
 [[nodiscard]] PushNetwork ToolNetwork();
 
-// Checks the settings, reads the sources, checks every IndexNow key file, then pushes. A missing
+// Checks the settings, reads the sources, checks every IndexNow key file, then pushes; one site
+// sent to Baidu alone from fetched or piped sources is pushed while they are read. A missing
 // setting or a failed key-file check keeps back that engine (for that site or host) alone; a
 // source file that cannot be read stops the run before anything is sent. Every address met ends
 // in the report in one state, is counted as skipped (accepted before, unless `force`), or is in
