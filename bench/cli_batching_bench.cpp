@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "bench/cli_bench_mock.h"
 #include "bench/interleaved.h"
 #include "bench/median_reporter.h"
 #include "cli/baidu.h"
@@ -42,24 +43,16 @@ namespace kestrin {
 namespace {
 
 constexpr int kAddresses = 5000;
-constexpr const char* kSite = "http://127.0.0.1";
-constexpr const char* kToken = "benchtoken123456";
-
-testsupport::MockBaidu& Mock() {
-  static testsupport::MockBaidu mock(kSite, kToken, std::int64_t{1} << 40, 10);
-  return mock;
-}
-
-testsupport::TempFolder& Folder() {
-  static auto* folder = new testsupport::TempFolder;
-  return *folder;
-}
+using bench::CliFolder;
+using bench::CliMock;
+using bench::kCliSite;
+using bench::kCliToken;
 
 // The addresses of round `round`; rounds never share one.
 std::string AddressList(int round, const char* lineEnd) {
   std::string list;
   for (int i = 1; i <= kAddresses; ++i) {
-    list += std::string(kSite) + "/article/" + std::to_string(round) + "/" + std::to_string(i) + ".html" + lineEnd;
+    list += std::string(kCliSite) + "/article/" + std::to_string(round) + "/" + std::to_string(i) + ".html" + lineEnd;
   }
   return list;
 }
@@ -68,12 +61,12 @@ void BM_WindowSubmitter(benchmark::State& state) {
   testsupport::MemoryForm form;
   form.SetRecording(false);
   form.Put(names::编辑框11, AddressList(0, "\r\n"));
-  form.Put(names::编辑框9, cli::BaiduAddress(Mock().Interface(), kSite, kToken, false));
+  form.Put(names::编辑框9, cli::BaiduAddress(CliMock().Interface(), kCliSite, kCliToken, false));
   int requests = 0;
   for (auto _ : state) {
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     SubmitLinks(form, names::编辑框11, names::编辑框12);
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
   }
   if (form.TextOf(names::编辑框12) != "") state.SkipWithError("an address failed");
   state.counters["requests"] = requests;
@@ -98,11 +91,11 @@ Controls& MainWindowForm() {
 void BM_WindowSubmitterOnWindow(benchmark::State& state) {
   Controls& form = MainWindowForm();
   form.SetText(names::编辑框11, AddressList(0, "\r\n"));
-  form.SetText(names::编辑框9, cli::BaiduAddress(Mock().Interface(), kSite, kToken, false));
+  form.SetText(names::编辑框9, cli::BaiduAddress(CliMock().Interface(), kCliSite, kCliToken, false));
   form.SetText(names::编辑框12, "");
   int requests = 0;
   for (auto _ : state) {
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     QEventLoop loop;
     std::thread worker([&] {
       SubmitLinks(form, names::编辑框11, names::编辑框12);
@@ -110,7 +103,7 @@ void BM_WindowSubmitterOnWindow(benchmark::State& state) {
     });
     loop.exec();
     worker.join();
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
   }
   if (form.ReadText(names::编辑框12) != "") state.SkipWithError("an address failed");
   state.counters["requests"] = requests;
@@ -123,25 +116,25 @@ int g_round = 0;  // shared by both push cases, so that neither meets addresses 
 
 void BM_CliPush(benchmark::State& state) {
   cli::SiteConfig site;
-  site.site = kSite;
-  site.token = kToken;
-  site.interface = Mock().Interface();
+  site.site = kCliSite;
+  site.token = kCliToken;
+  site.interface = CliMock().Interface();
   cli::PushSettings settings;
-  settings.historyPath = Folder().Path() + "/history.sqlite";
+  settings.historyPath = CliFolder().Path() + "/history.sqlite";
   int requests = 0;
   std::int64_t accepted = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    site.sources = {Folder().Write("list.txt", AddressList(++g_round, "\n"))};
+    site.sources = {CliFolder().Write("list.txt", AddressList(++g_round, "\n"))};
     settings.sites = {site};
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;
     cli::Report report(out, err, false, false);
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     state.ResumeTiming();
     cli::RunPush(settings, cli::ToolNetwork(), in, report);
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
     accepted = report.Totals().accepted;
   }
   if (accepted != kAddresses) state.SkipWithError("not every address was accepted");
@@ -149,14 +142,14 @@ void BM_CliPush(benchmark::State& state) {
 }
 
 void BM_CliProcess(benchmark::State& state) {
-  const std::string history = Folder().Path() + "/history.sqlite";
-  const std::string interface = Mock().Interface();
+  const std::string history = CliFolder().Path() + "/history.sqlite";
+  const std::string interface = CliMock().Interface();
   int requests = 0;
   int status = -1;
   for (auto _ : state) {
     state.PauseTiming();
-    const std::string list = Folder().Write("list.txt", AddressList(++g_round, "\n"));
-    std::vector<std::string> args{testsupport::CliPath(), "push",      "--site",    kSite, "--token", kToken,
+    const std::string list = CliFolder().Write("list.txt", AddressList(++g_round, "\n"));
+    std::vector<std::string> args{testsupport::CliPath(), "push",      "--site",    kCliSite, "--token", kCliToken,
                                   "--interface",          interface,   "--history", history, list};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
@@ -164,7 +157,7 @@ void BM_CliProcess(benchmark::State& state) {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-    const int before = Mock().RequestCount();
+    const int before = CliMock().RequestCount();
     state.ResumeTiming();
     pid_t pid = 0;
     if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0) {
@@ -174,7 +167,7 @@ void BM_CliProcess(benchmark::State& state) {
     waitpid(pid, &status, 0);
     state.PauseTiming();
     posix_spawn_file_actions_destroy(&files);
-    requests = Mock().RequestCount() - before;
+    requests = CliMock().RequestCount() - before;
     state.ResumeTiming();
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("kestrin-cli did not exit with 0");

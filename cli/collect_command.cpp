@@ -4,6 +4,9 @@
 
 #include "cli/commands.h"
 #include "cli/console_form.h"
+#include "cli/http_client.h"
+#include "cli/messages.h"
+#include "cli/report.h"
 #include "links/collector.h"
 #include "runtime/codepage.h"
 #include "runtime/text_ops.h"
@@ -48,9 +51,38 @@ int RunCollect(const CollectSettings& settings) {
   form.PutState(names::单选框1, settings.gbk);
   form.PutState(names::单选框2, !settings.gbk);
 
-  CollectLinks(form);
+  // Pages are read as the window reads them, but a page that did not come is told, not taken
+  // for an empty one.
+  int pages = 0;
+  int failedPages = 0;
+  CollectLinks(form, [&](const Text& address) {
+    ++pages;
+    const HttpReply reply = HttpGet(address, HttpLimits{.timeoutMs = 120000, .maxBodyBytes = std::int64_t{64} << 20});
+    if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
+      ++failedPages;
+      form.EndStatus();
+      std::cerr << "kestrin-cli: " << GbkToUtf8(address) << ": " << DescribeReply(reply) << '\n';
+    }
+    return Text(reply.body.substr(0, reply.body.find('\0')));
+  });
   form.EndStatus();
-  return std::cout.good() ? 0 : 1;
+  const std::int64_t found = form.Printed();
+  if (found == 0) {
+    std::cerr << "kestrin-cli: "
+              << Tr("found no address on " + std::to_string(pages) +
+                        " pages: check the pattern and the markers (kestrin-cli collect --help shows them)",
+                    "在 " + std::to_string(pages) + " 页中没有采集到地址：请检查地址模式和标记（kestrin-cli collect --help 列出它们）")
+              << '\n';
+  } else {
+    std::cerr << "kestrin-cli: "
+              << Tr("collected " + std::to_string(found) + " addresses from " + std::to_string(pages) + " pages",
+                    "从 " + std::to_string(pages) + " 页中采集到 " + std::to_string(found) + " 个地址")
+              << (failedPages > 0 ? Tr(", " + std::to_string(failedPages) + " pages failed",
+                                       "，" + std::to_string(failedPages) + " 页失败")
+                                  : std::string())
+              << '\n';
+  }
+  return std::cout.good() && found > 0 && failedPages == 0 ? kExitOk : kExitProblems;
 }
 
 }  // namespace kestrin::cli

@@ -18,7 +18,9 @@ struct CollectSettings {
   bool gbk = false;     // the pages are GBK already
   std::optional<std::string> listStart, listEnd, linkStart, linkEnd;  // UTF-8
 };
-// Prints the addresses found, one per line, each once; 0.
+// Prints the addresses found, one per line, each once, and on standard error each page that
+// could not be read (address and cause) and how many addresses came from how many pages. 0; 1
+// when a page failed or nothing was found, so that a cron job hears of changed markers.
 int RunCollect(const CollectSettings& settings);
 
 // sitemap: the addresses of the sources, one per line; 1 when a source could not be read whole.
@@ -29,6 +31,7 @@ struct HistorySettings {
   std::optional<int> sinceDay;  // a day number; entries from that local midnight on
   bool failed = false;
   bool queued = false;
+  bool refused = false;
   std::string engine;  // empty: every engine
   std::string site;    // empty: every site
   bool json = false;

@@ -1,5 +1,6 @@
 #include "cli/console_form.h"
 
+#include "cli/messages.h"
 #include "runtime/codepage.h"
 
 namespace kestrin::cli {
@@ -20,6 +21,11 @@ void ConsoleForm::EndStatus() {
   std::lock_guard lock(mutex_);
   if (statusShown_) *status_ << '\n' << std::flush;
   statusShown_ = false;
+}
+
+std::int64_t ConsoleForm::Printed() {
+  std::lock_guard lock(mutex_);
+  return static_cast<std::int64_t>(printed_.size());
 }
 
 Text ConsoleForm::ReadText(ControlName control) {
@@ -58,9 +64,23 @@ void ConsoleForm::AppendEditText(ControlName control, const std::vector<Text>& t
 
 void ConsoleForm::SetStatusPartText(int part, const Text& text) {
   if (part != 1 || status_ == nullptr) return;
+  // The closing count of the window is told by the tool's own summary, in the reader's language.
+  if (text.starts_with("全部采集完成")) return;
   std::lock_guard lock(mutex_);
-  *status_ << '\r' << GbkToUtf8(text) << "\x1b[K" << std::flush;
+  *status_ << '\r' << StatusWords(text) << "\x1b[K" << std::flush;
   statusShown_ = true;
+}
+
+std::string StatusWords(const Text& text) {
+  // "正在采集第P页的内容,采集成功N条数据": the page and the count so far.
+  constexpr std::string_view kPage = "正在采集第";
+  constexpr std::string_view kCount = "采集成功";
+  const auto pageEnd = text.find("页");
+  const auto count = text.find(kCount);
+  if (!text.starts_with(kPage) || pageEnd == Text::npos || count == Text::npos) return Tr(GbkToUtf8(text), text);
+  const std::string page = text.substr(kPage.size(), pageEnd - kPage.size());
+  const std::string found = text.substr(count + kCount.size(), text.find("条", count) - count - kCount.size());
+  return Tr("page " + page + ": " + found + " addresses so far", text);
 }
 
 void ConsoleForm::SetCaption(const Text&) {}

@@ -2,6 +2,7 @@
 // the addresses it appends go to standard output.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <ostream>
@@ -23,6 +24,8 @@ class ConsoleForm final : public Controls {
   void PutState(ControlName control, bool checked);
   // Ends the status line, if one is shown.
   void EndStatus();
+  // How many addresses went to `out`.
+  [[nodiscard]] std::int64_t Printed();
 
   [[nodiscard]] Text ReadText(ControlName control) override;
   [[nodiscard]] bool ReadState(ControlName control) override;
@@ -42,5 +45,8 @@ class ConsoleForm final : public Controls {
   bool statusShown_ = false;
   std::unordered_set<Text> printed_;
 };
+
+// The window's progress text (GBK) in the reader's language and character set.
+[[nodiscard]] std::string StatusWords(const Text& text);
 
 }  // namespace kestrin::cli

@@ -86,6 +86,36 @@ void SwitchToWal(sqlite3* db) {
   }
 }
 
+// The candidates' positions in the order of their texts. The addresses of one site share a long
+// beginning; eight bytes past it, as one number, settle most comparisons without a memcmp.
+std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
+  std::size_t shared = texts.front().size();
+  for (const std::string& text : texts) {
+    shared = std::min(shared, text.size());
+    while (shared > 0 && text.compare(0, shared, texts.front(), 0, shared) != 0) --shared;
+  }
+  struct Keyed {
+    std::uint64_t key;
+    std::uint32_t index;
+  };
+  std::vector<Keyed> keyed(texts.size());
+  for (std::uint32_t i = 0; i < texts.size(); ++i) {
+    std::uint64_t key = 0;
+    for (std::size_t b = 0; b < 8; ++b) {
+      const std::size_t at = shared + b;
+      key = key << 8 | (at < texts[i].size() ? static_cast<unsigned char>(texts[i][at]) : 0u);
+    }
+    keyed[i] = {key, i};
+  }
+  std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+    if (a.key != b.key) return a.key < b.key;
+    return texts[a.index] < texts[b.index];
+  });
+  std::vector<std::uint32_t> order(texts.size());
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].index;
+  return order;
+}
+
 }  // namespace
 
 std::int64_t NowMs() {
@@ -195,14 +225,53 @@ void History::LoadHeld(std::string_view engine) {
   }
 }
 
-bool History::Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs) {
+History::Standing History::StandingOf(std::string_view engine, const std::string& url, bool force,
+                                      std::int64_t runStartMs) {
   lookup_->Bind(engine).Bind(url);
-  bool sendable = true;
+  bool accepted = false;
   if (lookup_->Step() && lookup_->TextView(0) == "accepted") {
-    sendable = force && lookup_->Number(1) < runStartMs;
+    accepted = !(force && lookup_->Number(1) < runStartMs);
   }
   lookup_->Reset();
-  return sendable && !held_.contains(url);
+  if (accepted) return Standing::kAccepted;
+  return held_.contains(url) ? Standing::kHeld : Standing::kSendable;
+}
+
+std::int64_t History::DataVersion() {
+  Statement version(db_, "PRAGMA data_version");
+  return version.Step() ? version.Number(0) : 0;
+}
+
+Standings History::ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force) {
+  Standings standings;
+  standings.flags.assign(candidates.size(), kStandingUnknown);
+  if (force || candidates.empty()) return standings;
+  standings.version = DataVersion();
+  const std::vector<std::uint32_t> order = SortedOrder(candidates);
+  // Rows between the candidates that are no candidate cost a step each: a few times as many
+  // as there are candidates still beats a look-up each, more would not.
+  const std::int64_t bound = static_cast<std::int64_t>(candidates.size()) * 4 + 1000;
+  Statement scan(db_,
+                 "SELECT url, state = 'accepted' FROM address WHERE engine = ? AND url >= ? AND url <= ? "
+                 "ORDER BY url LIMIT ?");
+  scan.Bind(engine).Bind(candidates[order.front()]).Bind(candidates[order.back()]).Bind(bound);
+  std::size_t next = 0;
+  std::int64_t rows = 0;
+  while (next < order.size() && scan.Step()) {
+    ++rows;
+    const std::string_view url = scan.TextView(0);
+    for (; next < order.size() && std::string_view(candidates[order[next]]) < url; ++next) {
+      standings.flags[order[next]] = kStandingOpen;
+    }
+    for (; next < order.size() && std::string_view(candidates[order[next]]) == url; ++next) {
+      standings.flags[order[next]] = scan.Number(1) != 0 ? kStandingAccepted : kStandingOpen;
+    }
+  }
+  // Cut off by the bound, the scan says nothing of the candidates past its last row.
+  if (rows < bound) {
+    for (; next < order.size(); ++next) standings.flags[order[next]] = kStandingOpen;
+  }
+  return standings;
 }
 
 std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
@@ -231,10 +300,22 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
       if (remain) limit = static_cast<std::size_t>(std::min<std::int64_t>(*remain, static_cast<std::int64_t>(limit)));
     }
     LoadHeld(request.engine);
+    const bool read = !request.standings.empty();
+    const bool fresh = read && DataVersion() == request.standingsVersion;
     std::string text;
     for (; claim.consumed < request.candidates.size() && claim.urls.size() < limit; ++claim.consumed) {
       const std::string& url = request.candidates[claim.consumed];
-      if (!Sendable(request.engine, url, request.force, request.runStartMs)) continue;
+      const char known = read ? request.standings[claim.consumed] : kStandingUnknown;
+      Standing standing = Standing::kSendable;
+      if (known == kStandingAccepted) {
+        standing = Standing::kAccepted;
+      } else if (known == kStandingOpen && fresh) {
+        standing = held_.contains(url) ? Standing::kHeld : Standing::kSendable;
+      } else {
+        standing = StandingOf(request.engine, url, request.force, request.runStartMs);
+      }
+      if (standing == Standing::kAccepted) ++claim.accepted;
+      if (standing != Standing::kSendable) continue;
       claim.urls.push_back(url);
       text += url;
       text += '\n';
@@ -258,21 +339,21 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
   return claim;
 }
 
-std::vector<std::string> History::MarkSendable(std::string_view engine, std::string_view site,
-                                               std::span<const std::string> candidates, bool force,
-                                               std::int64_t runStartMs, AddressState state,
-                                               std::string_view reason) {
-  std::vector<std::string> marked;
+Marked History::MarkSendable(std::string_view engine, std::string_view site, std::span<const std::string> candidates,
+                             bool force, std::int64_t runStartMs, AddressState state, std::string_view reason) {
+  Marked marked;
   Begin();
   try {
     LoadHeld(engine);
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
-      if (!Sendable(engine, url, force, runStartMs)) continue;
+      const Standing standing = StandingOf(engine, url, force, runStartMs);
+      if (standing == Standing::kAccepted) ++marked.accepted;
+      if (standing != Standing::kSendable) continue;
       upsert_->Bind(engine).Bind(url).Bind(site).Bind(StateName(state)).Bind(reason).Bind(now);
-      upsert_->Bind(static_cast<std::int64_t>(marked.size()));
+      upsert_->Bind(static_cast<std::int64_t>(marked.urls.size()));
       upsert_->Run();
-      marked.push_back(url);
+      marked.urls.push_back(url);
     }
     Commit();
   } catch (...) {
@@ -335,13 +416,11 @@ namespace {
 // The WHERE clause of a filter; its parameters are bound by BindFilter in the same order.
 std::string FilterSql(const HistoryFilter& filter) {
   std::string sql = " WHERE time >= ?";
-  if (filter.failed && filter.queued) {
-    sql += " AND state IN ('failed', 'queued')";
-  } else if (filter.failed) {
-    sql += " AND state = 'failed'";
-  } else if (filter.queued) {
-    sql += " AND state = 'queued'";
-  }
+  std::string states;
+  if (filter.failed) states += ", 'failed'";
+  if (filter.queued) states += ", 'queued'";
+  if (filter.refused) states += ", 'not_valid', 'not_same_site'";
+  if (!states.empty()) sql += " AND state IN (" + states.substr(2) + ")";
   if (!filter.engine.empty()) sql += " AND engine = ?";
   if (!filter.site.empty()) sql += " AND site = ?";
   return sql;

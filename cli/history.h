@@ -39,6 +39,11 @@ struct ClaimRequest {
   std::size_t limit = 0;                     // at most this many
   bool force = false;                        // also addresses accepted before this run
   std::int64_t runStartMs = 0;
+  // When not empty, what ReadStandings found of each candidate: one found accepted is skipped
+  // without a look-up of its own; one found not accepted needs none either while no other run
+  // has written to the file since (`standingsVersion`). The others are looked up as ever.
+  std::span<const char> standings;
+  std::int64_t standingsVersion = 0;
   // The quota that limits the claim and is lowered by it, for the Beijing day `day`; empty for
   // an engine without one.
   std::string_view quota;
@@ -49,15 +54,31 @@ struct Claim {
   std::int64_t id = 0;            // the claim's row while it is held; 0 when nothing was claimed
   std::vector<std::string> urls;  // now this run's to send, in candidate order
   std::size_t consumed = 0;       // candidates looked at, claimed or skipped
+  std::size_t accepted = 0;       // of those, skipped as accepted before
   bool quotaExhausted = false;    // the known remain for the day is 0: nothing was claimed
   bool quotaKnown = false;        // a remain for the day limited the claim
+};
+
+// What ReadStandings found, one flag per candidate.
+inline constexpr char kStandingUnknown = 0;
+inline constexpr char kStandingAccepted = 1;  // another run may accept more later, never less
+inline constexpr char kStandingOpen = 2;      // not accepted: not in the history, or in another state
+struct Standings {
+  std::vector<char> flags;
+  std::int64_t version = 0;  // the file's data version when read: it changes when another run writes
+};
+
+struct Marked {
+  std::vector<std::string> urls;  // the candidates marked, in order
+  std::size_t accepted = 0;       // candidates left alone as accepted before
 };
 
 // Which entries `history` lists or clears. Every condition given must hold.
 struct HistoryFilter {
   std::optional<std::int64_t> sinceMs;
-  bool failed = false;  // with queued: either state; neither: every state
+  bool failed = false;  // with queued or refused: any of them; none: every state
   bool queued = false;
+  bool refused = false;  // not_valid and not_same_site; with the others: any of the states asked
   std::string engine;   // empty: every engine
   std::string site;     // empty: every site (an IndexNow entry's site is its host)
 };
@@ -70,6 +91,11 @@ class History {
   History(const History&) = delete;
   History& operator=(const History&) = delete;
 
+  // What the history holds of each candidate on `engine`, read in one ordered pass over its rows
+  // between the least and the greatest candidate, which costs far less per address than a
+  // look-up each. Past a bound on the rows read, the rest stay unknown; with `force` all do.
+  [[nodiscard]] Standings ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force);
+
   // The addresses queued for `site` on `engine`, oldest first.
   [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);
   // Takes up to `limit` sendable candidates in one transaction: neither accepted before (unless
@@ -78,7 +104,7 @@ class History {
   [[nodiscard]] Claim ClaimBatch(const ClaimRequest& request);
   // Gives every sendable candidate the state `state` with `reason` (queued when the quota is
   // spent, failed when the run must stop), in one transaction; returns those it marked.
-  [[nodiscard]] std::vector<std::string> MarkSendable(std::string_view engine, std::string_view site,
+  [[nodiscard]] Marked MarkSendable(std::string_view engine, std::string_view site,
                                                       std::span<const std::string> candidates, bool force,
                                                       std::int64_t runStartMs, AddressState state,
                                                       std::string_view reason);
@@ -102,7 +128,11 @@ class History {
   // The addresses held by other runs' live claims on `engine`; dead claims are dropped. Call
   // inside a write transaction.
   void LoadHeld(std::string_view engine);
-  bool Sendable(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+  enum class Standing { kSendable, kAccepted, kHeld };
+  Standing StandingOf(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+
+  // PRAGMA data_version: the same until another connection commits a change.
+  std::int64_t DataVersion();
   void Begin();
   void Commit();
   void Rollback() noexcept;

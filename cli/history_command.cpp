@@ -8,6 +8,7 @@
 #include "cli/history.h"
 #include "cli/messages.h"
 #include "cli/report.h"
+#include "cli/stamped_lines.h"
 
 namespace kestrin::cli {
 namespace {
@@ -23,14 +24,8 @@ std::int64_t LocalMidnightMs(int dayNumber) {
   return std::int64_t{std::mktime(&day)} * 1000;
 }
 
-std::string LocalTime(std::int64_t ms) {
-  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
+// The local time of an entry, as a log line gives it.
+std::string LocalTime(std::int64_t ms) { return LocalStamp(static_cast<std::time_t>(ms / 1000)); }
 
 }  // namespace
 
@@ -39,6 +34,7 @@ int RunHistory(const HistorySettings& settings) {
   if (settings.sinceDay) filter.sinceMs = LocalMidnightMs(*settings.sinceDay);
   filter.failed = settings.failed;
   filter.queued = settings.queued;
+  filter.refused = settings.refused;
   filter.engine = settings.engine;
   filter.site = settings.site;
   std::vector<HistoryEntry> entries;

@@ -78,12 +78,13 @@ BatchVerdict ReadIndexNowReply(const HttpReply& reply, std::span<const std::stri
       for (const std::string& url : urls) verdict.outcomes.push_back({url, AddressState::kAccepted, ""});
       return verdict;
     }
-    case 400: return FailAll(urls, BatchEnd::kStop, "400 bad request: the request is not in IndexNow's format");
-    case 403: return FailAll(urls, BatchEnd::kAuthFailed, "403 forbidden: the key is not valid for this host");
+    case 400: return FailAll(urls, BatchEnd::kStop, Tr("400 bad request: the request is not in IndexNow's format", "400 请求有误：请求不符合 IndexNow 的格式"));
+    case 403: return FailAll(urls, BatchEnd::kAuthFailed, Tr("403 forbidden: the key is not valid for this host", "403 禁止：该密钥对此主机无效"));
     case 422:
       return FailAll(urls, BatchEnd::kAnswered,
-                     "422 unprocessable: the addresses do not belong to the host, or the key does not match");
-    case 429: return FailAll(urls, BatchEnd::kStop, "429 too many requests: the endpoint asks to slow down");
+                     Tr("422 unprocessable: the addresses do not belong to the host, or the key does not match",
+                        "422 无法处理：地址不属于该主机，或密钥不符"));
+    case 429: return FailAll(urls, BatchEnd::kStop, Tr("429 too many requests: the endpoint asks to slow down", "429 请求过多：接口要求放慢"));
     default: break;
   }
   return FailAll(urls, reply.status >= 500 ? BatchEnd::kStop : BatchEnd::kAnswered, DescribeReply(reply));

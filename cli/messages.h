@@ -1,4 +1,5 @@
-// The language of the command-line tool's messages: Chinese under a zh_* locale, English otherwise.
+// The language of the command-line tool's messages: Chinese under a zh_* locale, English
+// otherwise; and their character set: the terminal's, GBK or UTF-8.
 #pragma once
 
 #include <string>
@@ -12,8 +13,18 @@ namespace kestrin::cli {
 // Decides from explicit values instead of the environment (empty means unset).
 [[nodiscard]] bool ChineseLocaleOf(std::string_view lcAll, std::string_view lcMessages, std::string_view lang);
 
-// `english`, or `chinese` (a GBK literal, as every narrow literal here) converted to UTF-8 for the
-// terminal.
+// Whether the terminal's character set is GBK (or GB2312, GB18030): the locale's codeset when
+// the system knows the locale, else the ".CODESET" part of the first of LC_ALL, LC_CTYPE and
+// LANG that is set. Read once, at the first call.
+[[nodiscard]] bool GbkTerminal();
+// Decides from a codeset name as nl_langinfo gives it, or a locale name.
+[[nodiscard]] bool GbkCodeset(std::string_view codesetOrLocale);
+
+// `english`, or `chinese` (a GBK literal, as every narrow literal here) in the terminal's
+// character set.
 [[nodiscard]] std::string Tr(std::string_view english, std::string_view chinese);
+
+// `text` fit for a terminal or a log: control bytes shown as \xNN.
+[[nodiscard]] std::string Printable(std::string_view text);
 
 }  // namespace kestrin::cli

@@ -1,11 +1,17 @@
 #include "cli/push.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
 #include <unordered_set>
 
+#include "cli/address_form.h"
 #include "cli/baidu.h"
 #include "cli/dates.h"
 #include "cli/history.h"
@@ -30,32 +36,63 @@ bool Uses(const SiteConfig& site, std::string_view engine) {
   return std::find(engines.begin(), engines.end(), engine) != engines.end();
 }
 
-// Why a site cannot be pushed as configured, or empty.
-std::string SettingProblem(const SiteConfig& site) {
-  for (const std::string& engine : EnginesOf(site)) {
-    if (engine != kBaidu && engine != kIndexNow) {
-      return Tr("unknown engine \"" + engine + "\" (baidu or indexnow)",
-                "未知的推送引擎“" + engine + "”（可用 baidu 或 indexnow）");
-    }
+// The name of a setting as the reader wrote it: the file's key, or the command line's flag.
+std::string Setting(const SiteConfig& site, std::string_view key, std::string_view flag) {
+  return site.file.empty() ? std::string(flag) : std::string(key);
+}
+
+// Where a site's settings were written, for a message about them.
+std::string Where(const SiteConfig& site) {
+  if (site.file.empty()) return site.site.empty() ? "" : site.site + ": ";
+  return site.file + ": [[site]] " + site.site + ": ";
+}
+
+// Why `engine` cannot be pushed for `site` as configured, or empty.
+std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
+  if (engine != kBaidu && engine != kIndexNow) {
+    return Where(site) + Tr("unknown engine \"" + std::string(engine) + "\" in " +
+                                Setting(site, "engines", "--engine") + " (baidu or indexnow)",
+                            Setting(site, "engines", "--engine") + " 中有未知的推送引擎“" + std::string(engine) +
+                                "”（可用 baidu 或 indexnow）");
   }
-  if (Uses(site, kBaidu) && (site.site.empty() || site.token.empty())) {
-    return Tr("baidu needs --site and --token", "百度推送需要 --site 和 --token");
+  if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
+    const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
+    return Where(site) + Tr("baidu needs " + needs, "百度推送需要 " + needs);
   }
-  if (Uses(site, kIndexNow) && !ValidIndexNowKey(site.indexnowKey)) {
-    return Tr("indexnow needs --key: 8 to 128 letters, digits or '-'",
-              "IndexNow 推送需要 --key：8 到 128 个字母、数字或“-”");
+  if (engine == kIndexNow && !ValidIndexNowKey(site.indexnowKey)) {
+    const std::string key = Setting(site, "indexnow_key", "--key");
+    return Where(site) + Tr("indexnow needs " + key + ": 8 to 128 letters, digits or '-'",
+                            "IndexNow 推送需要 " + key + "：8 到 128 个字母、数字或“-”");
   }
   return {};
 }
 
+// The host a site's addresses are on: that of its site setting, with or without a scheme.
+std::string SiteHost(std::string_view site) {
+  if (site.find("://") == std::string_view::npos) return HostOf("http://" + std::string(site));
+  return HostOf(site);
+}
+
 // The candidates of one engine and site: what the history has queued first, then the sources'
 // addresses, each once.
-std::vector<std::string> Candidates(std::vector<std::string> queued, const std::vector<std::string>& addresses) {
-  std::unordered_set<std::string> seen(queued.begin(), queued.end());
-  for (const std::string& address : addresses) {
-    if (seen.insert(address).second) queued.push_back(address);
+std::vector<std::string> Candidates(std::vector<std::string> queued, std::vector<std::string> addresses) {
+  if (queued.empty()) return addresses;
+  // The views point into the queued strings, which the reserve keeps in place.
+  queued.reserve(queued.size() + addresses.size());
+  const std::unordered_set<std::string_view> first(queued.begin(), queued.end());
+  for (std::string& address : addresses) {
+    if (!first.contains(address)) queued.push_back(std::move(address));
   }
   return queued;
+}
+
+// What reading the sources met besides addresses: errors (the token kept out of them) and
+// entries that are no address.
+void TellSourceProblems(const SourceAddresses& read, const SiteConfig& site, Report& report) {
+  for (const std::string& error : read.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
+  for (const InvalidEntry& entry : read.invalid) {
+    report.Invalid(entry.source, entry.entry, Tr("not an http(s) address", "不是 http(s) 地址"));
+  }
 }
 
 class SitePush {
@@ -66,20 +103,19 @@ class SitePush {
         runStartMs_(runStartMs) {}
 
   // With `sources`, the addresses come from it as it reads, and batches go out meanwhile.
-  void Baidu(const std::vector<std::string>& addresses, SourceQueue* sources = nullptr) {
+  void Baidu(std::vector<std::string> addresses, SourceQueue* sources = nullptr) {
     const bool daily = site_.daily.value_or(false);
     const std::string interface = site_.interface.empty() ? std::string(kBaiduInterface) : site_.interface;
     const std::string address = BaiduAddress(interface, site_.site, site_.token, daily);
-    const std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), addresses);
+    std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), std::move(addresses));
     Refill refill;
     if (sources != nullptr) {
       refill = [this, sources, queued = std::unordered_set<std::string>(candidates.begin(), candidates.end())](
                    std::vector<std::string>& more, std::size_t wanted) {
-        std::vector<std::string> read;
-        std::vector<std::string> errors;
-        const bool open = sources->Take(wanted, read, errors);
-        for (const std::string& error : errors) report_.Problem(kExitProblems, MaskTokenIn(error, site_.token));
-        for (std::string& url : read) {
+        SourceAddresses read;
+        const bool open = sources->Take(wanted, read);
+        TellSourceProblems(read, site_, report_);
+        for (std::string& url : read.addresses) {
           if (!queued.contains(url)) more.push_back(std::move(url));
         }
         return open;
@@ -87,19 +123,21 @@ class SitePush {
     }
     Engine engine{kBaidu, site_.site, daily ? "baidu-daily" : "baidu", kBaiduBatch};
     Push(
-        engine, candidates,
+        engine, std::move(candidates),
         [&](std::span<const std::string> batch) {
           const std::string body = BaiduBody(batch);
           const HttpReply reply = Send(address, "text/plain", body);
-          return ReadBaiduReply(reply, batch, daily);
+          return Explained(ReadBaiduReply(reply, batch, daily), address, reply);
         },
         refill);
   }
 
-  void IndexNow(const std::vector<std::string>& addresses) {
+  // IndexNow for the hosts whose key file holds; `refused` lists those whose check failed.
+  void IndexNow(const std::vector<std::string>& addresses, const std::unordered_set<std::string>& refused) {
     const std::string endpoint =
         site_.indexnowEndpoint.empty() ? std::string(kIndexNowEndpoint) : site_.indexnowEndpoint;
     for (const auto& [host, hostAddresses] : ByHost(addresses)) {
+      if (refused.contains(host)) continue;
       const std::string location =
           site_.keyLocation.empty() ? DefaultKeyLocation(host, site_.indexnowKey) : site_.keyLocation;
       const std::vector<std::string> candidates = Candidates(history_.Queued(kIndexNow, host), hostAddresses);
@@ -107,7 +145,7 @@ class SitePush {
       Push(engine, candidates, [&](std::span<const std::string> batch) {
         const std::string body = IndexNowBody(host, site_.indexnowKey, location, batch);
         const HttpReply reply = Send(endpoint, "application/json; charset=utf-8", body);
-        return ReadIndexNowReply(reply, batch);
+        return Explained(ReadIndexNowReply(reply, batch), endpoint, reply);
       });
     }
   }
@@ -134,8 +172,44 @@ class SitePush {
   };
 
   HttpReply Send(const std::string& address, std::string_view contentType, const std::string& body) {
-    return SendWithRetries([&] { return network_.post(address, contentType, body); }, settings_.retry,
-                           network_.wait);
+    attempts_ = 0;
+    return SendWithRetries(
+        [&] {
+          ++attempts_;
+          return network_.post(address, contentType, body);
+        },
+        settings_.retry, network_.wait);
+  }
+
+  // A request that failed on the way, or whose failing answer was tried more than once, names the
+  // host it went to and how often it was tried.
+  BatchVerdict Explained(BatchVerdict verdict, const std::string& address, const HttpReply& reply) const {
+    std::string reason;
+    if (reply.transfer != Transfer::kComplete) {
+      reason = DescribeFailure(address, reply, attempts_);
+    } else if (Retryable(reply)) {
+      reason = HostOf(address) + ": " + verdict.reason +
+               Tr(" (" + std::to_string(attempts_) + " attempts)", "（共尝试 " + std::to_string(attempts_) + " 次）");
+    } else {
+      return verdict;
+    }
+    verdict.reason = reason;
+    for (AddressOutcome& outcome : verdict.outcomes) {
+      if (outcome.state == AddressState::kFailed) outcome.reason = reason;
+    }
+    return verdict;
+  }
+
+  // Adds what the history holds of the candidates from `from` on to `standings`. When another run
+  // has written since the earlier ones were read, those not found accepted are looked up again.
+  void Know(const Engine& engine, Standings& standings, std::span<const std::string> candidates, std::size_t from) {
+    if (from == candidates.size()) return;
+    Standings more = history_.ReadStandings(engine.name, candidates.subspan(from), settings_.force);
+    if (more.version != standings.version) {
+      std::replace(standings.flags.begin(), standings.flags.end(), kStandingOpen, kStandingUnknown);
+      standings.version = more.version;
+    }
+    standings.flags.insert(standings.flags.end(), more.flags.begin(), more.flags.end());
   }
 
   // Appends candidates read since, at least `wanted` unless the sources end; false once they have.
@@ -143,13 +217,24 @@ class SitePush {
 
   void Push(const Engine& engine, std::vector<std::string> candidates,
             const std::function<BatchVerdict(std::span<const std::string>)>& send, const Refill& refill = {}) {
+    Standings standings = history_.ReadStandings(engine.name, candidates, settings_.force);
     std::size_t next = 0;
     std::int64_t done = 0;
     bool probe = false;
+    const int today = BeijingDay(NowMs() / 1000);
+    if (!engine.quota.empty()) {
+      if (const auto remain = history_.Remain(engine.quota, engine.site, today)) {
+        report_.Quota(engine.quota, engine.site, *remain);
+      }
+    }
     bool open = static_cast<bool>(refill);
     // A batch is claimed once it can be whole, or the sources are done; a stop takes them all.
     const auto fill = [&](std::size_t wanted) {
-      while (open && candidates.size() - next < wanted) open = refill(candidates, wanted - (candidates.size() - next));
+      while (open && candidates.size() - next < wanted) {
+        const std::size_t known = candidates.size();
+        open = refill(candidates, wanted - (candidates.size() - next));
+        Know(engine, standings, candidates, known);
+      }
     };
     const std::size_t all = std::numeric_limits<std::size_t>::max();
     for (fill(engine.batch); next < candidates.size(); fill(probe ? 1 : engine.batch)) {
@@ -160,12 +245,15 @@ class SitePush {
                                                .limit = probe ? 1 : engine.batch,
                                                .force = settings_.force,
                                                .runStartMs = runStartMs_,
+                                               .standings = std::span<const char>(standings.flags).subspan(next),
+                                               .standingsVersion = standings.version,
                                                .quota = engine.quota,
                                                .day = BeijingDay(NowMs() / 1000)});
       if (claim.quotaExhausted) {
         fill(all);
-        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued,
-             "quota spent for today");
+        const std::size_t queued = Stop(engine, std::span<const std::string>(candidates).subspan(next),
+                                        AddressState::kQueued, Tr("quota spent for today", "今日配额已用完"));
+        if (queued > 0) report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued));
         return;
       }
       if (open && claim.consumed == rest.size() && claim.urls.size() < (probe ? 1 : engine.batch)) {
@@ -177,12 +265,16 @@ class SitePush {
           const std::int64_t remain = history_.Remain(engine.quota, engine.site, day).value_or(0);
           history_.SetRemain(engine.quota, engine.site, day, remain + static_cast<std::int64_t>(claim.urls.size()));
         }
+        report_.Skipped(static_cast<std::int64_t>(claim.accepted));
         candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next), candidates.end());
         candidates.insert(candidates.end(), claim.urls.begin(), claim.urls.end());
+        standings.flags.resize(next);
+        standings.flags.resize(candidates.size(), kStandingOpen);
         fill(claim.urls.size() + engine.batch);
         continue;
       }
       next += claim.consumed;
+      report_.Skipped(static_cast<std::int64_t>(claim.accepted));
       if (claim.urls.empty()) continue;
 
       const BatchVerdict verdict = send(claim.urls);
@@ -195,19 +287,24 @@ class SitePush {
           history_.Record(engine.name, engine.site, queued, claim.id);
           candidates.insert(candidates.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.begin(),
                             claim.urls.end());
+          standings.flags.insert(standings.flags.begin() + static_cast<std::ptrdiff_t>(next), claim.urls.size(),
+                                 kStandingUnknown);
           probe = true;
           continue;
         }
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         Finish(engine, queued, false, claim.id);
         fill(all);
-        Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
+        const std::size_t more =
+            Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
+        report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued.size() + more));
         return;
       }
       probe = false;
       Finish(engine, verdict.outcomes, true, claim.id);
       if (verdict.remain && !engine.quota.empty()) {
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
+        report_.Quota(engine.quota, engine.site, *verdict.remain);
       }
       done += static_cast<std::int64_t>(claim.urls.size());
       report_.Progress(engine.name, engine.site, done, static_cast<std::int64_t>(candidates.size()));
@@ -216,7 +313,7 @@ class SitePush {
         report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
         fill(all);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kFailed,
-             "not sent: " + verdict.reason);
+             Tr("not sent: ", "未发送：") + verdict.reason);
         return;
       }
     }
@@ -228,11 +325,14 @@ class SitePush {
   }
 
   // The candidates not yet looked at end in `state`, apart from those accepted before or in the
-  // hands of another run.
-  void Stop(const Engine& engine, std::span<const std::string> rest, AddressState state, const std::string& reason) {
-    const std::vector<std::string> marked =
+  // hands of another run; returns how many did.
+  std::size_t Stop(const Engine& engine, std::span<const std::string> rest, AddressState state,
+                   const std::string& reason) {
+    const Marked marked =
         history_.MarkSendable(engine.name, engine.site, rest, settings_.force, runStartMs_, state, reason);
-    for (const std::string& url : marked) report_.Add(engine.name, {url, state, reason}, false);
+    report_.Skipped(static_cast<std::int64_t>(marked.accepted));
+    for (const std::string& url : marked.urls) report_.Add(engine.name, {url, state, reason}, false);
+    return marked.urls.size();
   }
 
   const PushSettings& settings_;
@@ -241,44 +341,99 @@ class SitePush {
   Report& report_;
   const SiteConfig& site_;
   std::int64_t runStartMs_;
+  int attempts_ = 0;
 };
 
-// Every key file the run's IndexNow requests will name, checked before anything is posted.
-bool KeyFilesHold(const std::vector<SiteConfig>& sites, const std::vector<std::vector<std::string>>& addresses,
-                  const Fetch& fetch, Report& report) {
-  std::unordered_set<std::string> checked;
+// Checks every key file the run's IndexNow requests would name, before anything is posted. A
+// failed check stops IndexNow for that site's host alone; returns those hosts per site.
+std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<SiteConfig>& sites,
+                                                           const std::vector<std::vector<std::string>>& addresses,
+                                                           const Fetch& fetch, Report& report) {
+  std::vector<std::unordered_set<std::string>> failed(sites.size());
+  std::map<std::string, std::string> checked;  // location and key -> the problem found, or empty
   for (std::size_t i = 0; i < sites.size(); ++i) {
     const SiteConfig& site = sites[i];
-    if (!Uses(site, kIndexNow)) continue;
+    if (!Uses(site, kIndexNow) || !SettingProblem(site, kIndexNow).empty()) continue;
     for (const auto& [host, unused] : SitePush::ByHost(addresses[i])) {
       const std::string location =
           site.keyLocation.empty() ? DefaultKeyLocation(host, site.indexnowKey) : site.keyLocation;
-      if (!checked.insert(location + "\n" + site.indexnowKey).second) continue;
-      if (const std::string problem = CheckKeyFile(location, site.indexnowKey, fetch); !problem.empty()) {
-        report.Problem(kExitUsage, problem + Tr("; nothing was posted", "；未推送任何地址"));
-        return false;
+      const auto [at, added] = checked.emplace(location + "\n" + site.indexnowKey, "");
+      if (added) at->second = CheckKeyFile(location, site.indexnowKey, fetch);
+      if (at->second.empty()) continue;
+      failed[i].insert(host);
+      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for " + host,
+                                                 "；未向 IndexNow 推送 " + host + " 的任何地址"));
+    }
+  }
+  return failed;
+}
+
+// The addresses of each site, each once. With several sites, an address goes
+// only to the sites on its host; one on none of them is told once and sent nowhere.
+std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig>& sites, const PushNetwork& network,
+                                                    const SourceOptions& options, std::istream& input,
+                                                    Report& report) {
+  std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
+  std::vector<std::vector<std::string>> out;
+  std::unordered_set<std::string> hosts;
+  for (const SiteConfig& site : sites) hosts.insert(SiteHost(site.site));
+  std::unordered_set<std::string> told;
+  for (const SiteConfig& site : sites) {
+    auto [at, added] = read.try_emplace(site.sources);
+    SourceAddresses& sourced = at->second;
+    if (added) {
+      sourced = ReadSources(site.sources, options, network.fetch, input);
+      TellSourceProblems(sourced, site, report);
+    }
+    if (sites.size() == 1 || site.site.empty()) {
+      out.push_back(sites.size() == 1 ? std::move(sourced.addresses) : sourced.addresses);
+      continue;
+    }
+    const std::string siteHost = SiteHost(site.site);
+    std::vector<std::string> addresses;
+    for (const std::string& address : sourced.addresses) {
+      const std::string host = HostOf(address);
+      if (!hosts.contains(host)) {
+        if (told.insert(address).second) {
+          report.Invalid("", address, Tr("belongs to no configured site", "不属于任何已配置的站点"));
+        }
+        continue;
+      }
+      if (host == siteHost) addresses.push_back(address);
+    }
+    out.push_back(std::move(addresses));
+  }
+  return out;
+}
+
+// A source file that is not there or cannot be read is a mistake in the command, not a bad day
+// of the network: it is found before anything is sent.
+bool SourceFilesReadable(const std::vector<SiteConfig>& sites, Report& report) {
+  bool readable = true;
+  std::unordered_set<std::string> checked;
+  for (const SiteConfig& site : sites) {
+    for (const std::string& source : site.sources) {
+      if (source == "-" || IsWebAddress(source) || !checked.insert(source).second) continue;
+      struct stat status {};
+      if (stat(source.c_str(), &status) != 0 || access(source.c_str(), R_OK) != 0) {
+        report.Problem(kExitUsage, source + ": " + Tr("cannot be opened: ", "无法打开：") + std::strerror(errno));
+        readable = false;
+      } else if (S_ISDIR(status.st_mode)) {
+        report.Problem(kExitUsage, source + Tr(": is a folder, not a file", "：是文件夹而不是文件"));
+        readable = false;
       }
     }
   }
-  return true;
+  return readable;
 }
 
 void PushWhileReading(const PushSettings& settings, const SourceOptions& sourceOptions, const PushNetwork& network,
-                      std::istream& input, Report& report) {
-  std::unique_ptr<History> history;
+                      History& history, std::istream& input, Report& report) {
+  const SiteConfig& site = settings.sites.front();
   try {
-    history = std::make_unique<History>(settings.historyPath);
-  } catch (const HistoryError& error) {
-    report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
-    return;
-  }
-  const std::int64_t runStartMs = NowMs();
-  try {
-    for (const SiteConfig& site : settings.sites) {
-      SourceQueue sources(site.sources, sourceOptions, network.fetch, input);
-      SitePush push(settings, network, *history, report, site, runStartMs);
-      push.Baidu({}, &sources);
-    }
+    SourceQueue sources(site.sources, sourceOptions, network.fetch, input);
+    SitePush push(settings, network, history, report, site, NowMs());
+    push.Baidu({}, &sources);
   } catch (const HistoryError& error) {
     report.Problem(kExitProblems, Tr("history ", "历史记录 ") + error.what());
   }
@@ -300,28 +455,26 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
                                   "没有要推送的站点：请给出 --site，或在 --config 中写 [[site]] 表"));
     return;
   }
+  // A setting one engine lacks keeps that engine back, not the others.
+  std::vector<std::vector<std::string>> engines;
   for (const SiteConfig& site : settings.sites) {
-    if (const std::string problem = SettingProblem(site); !problem.empty()) {
-      report.Problem(kExitUsage, site.site.empty() ? problem : site.site + ": " + problem);
-      return;
+    engines.emplace_back();
+    for (const std::string& engine : EnginesOf(site)) {
+      if (const std::string problem = SettingProblem(site, engine); !problem.empty()) {
+        report.Problem(kExitUsage, problem);
+      } else {
+        engines.back().push_back(engine);
+      }
     }
   }
-
-  // Sources are fetched again after a failure as the pushes are, on the run's own clock.
+  if (!SourceFilesReadable(settings.sites, report)) return;
+  // Sources are fetched again after a failure as the pushes are, on the run's own clock, and
+  // their addresses are met in their one form, so that twins are one.
   SourceOptions sourceOptions = settings.sourceOptions;
   sourceOptions.retry = settings.retry;
   sourceOptions.wait = network.wait;
-  // Without IndexNow no key file need be checked before anything goes: each site's batches go out
-  // while its sources are still read.
-  if (std::none_of(settings.sites.begin(), settings.sites.end(), [](const SiteConfig& site) { return Uses(site, kIndexNow); })) {
-    return PushWhileReading(settings, sourceOptions, network, input, report);
-  }
-  std::vector<std::vector<std::string>> addresses;
-  for (const SiteConfig& site : settings.sites) {
-    SourceAddresses read = ReadSources(site.sources, sourceOptions, network.fetch, input);
-    for (const std::string& error : read.errors) report.Problem(kExitProblems, MaskTokenIn(error, site.token));
-    addresses.push_back(std::move(read.addresses));
-  }
+  sourceOptions.formed = AlreadyNormal;
+  sourceOptions.form = NormalAddress;
 
   std::unique_ptr<History> history;
   try {
@@ -330,16 +483,29 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
     report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
     return;
   }
-  if (!KeyFilesHold(settings.sites, addresses, network.fetch, report)) return;
+  // One site sent to Baidu alone needs no key file checked and no address sorted among sites
+  // before anything goes: its batches go out while sources that may be slow to come (fetched, or
+  // piped in) are still read. Local files read in moments, and read whole they let the history
+  // be read in one ordered pass.
+  const std::vector<std::string>& sources = settings.sites[0].sources;
+  const bool slow = std::any_of(sources.begin(), sources.end(),
+                                [](const std::string& source) { return source == "-" || IsWebAddress(source); });
+  if (slow && settings.sites.size() == 1 && engines[0] == std::vector<std::string>{std::string(kBaidu)}) {
+    return PushWhileReading(settings, sourceOptions, network, *history, input, report);
+  }
+  std::vector<std::vector<std::string>> addresses = SiteAddresses(settings.sites, network, sourceOptions, input, report);
+  const auto refusedHosts = FailedKeyFiles(settings.sites, addresses, network.fetch, report);
 
   const std::int64_t runStartMs = NowMs();
   try {
     for (std::size_t i = 0; i < settings.sites.size(); ++i) {
       const SiteConfig& site = settings.sites[i];
       SitePush push(settings, network, *history, report, site, runStartMs);
-      for (const std::string& engine : EnginesOf(site)) {
-        if (engine == kBaidu) push.Baidu(addresses[i]);
-        if (engine == kIndexNow) push.IndexNow(addresses[i]);
+      for (std::size_t e = 0; e < engines[i].size(); ++e) {
+        const std::string& engine = engines[i][e];
+        // The last engine may take the addresses; the ones before it need a copy.
+        if (engine == kBaidu) push.Baidu(e + 1 == engines[i].size() ? std::move(addresses[i]) : addresses[i]);
+        if (engine == kIndexNow) push.IndexNow(addresses[i], refusedHosts[i]);
       }
     }
   } catch (const HistoryError& error) {

@@ -34,10 +34,13 @@ struct PushNetwork {
 // The tool's own network: requests with a 60 s deadline each.
 [[nodiscard]] PushNetwork ToolNetwork();
 
-// Checks the settings, reads the sources, checks every IndexNow key file, then pushes. Nothing is
-// posted when a setting is missing or a key file check fails. Every address met ends in the
-// report in one state, except those accepted before (skipped unless `force`) and those another
-// run has in hand.
+// Checks the settings, reads the sources, checks every IndexNow key file, then pushes; one site
+// sent to Baidu alone from fetched or piped sources is pushed while they are read. A missing
+// setting or a failed key-file check keeps back that engine (for that site or host) alone; a
+// source file that cannot be read stops the run before anything is sent. Every address met ends
+// in the report in one state, is counted as skipped (accepted before, unless `force`), or is in
+// another run's hands; input entries that are no address, or of no configured site, are told
+// once as invalid.
 void RunPush(const PushSettings& settings, const PushNetwork& network, std::istream& input, Report& report);
 
 }  // namespace kestrin::cli

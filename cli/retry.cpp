@@ -20,6 +20,8 @@ bool Retryable(const HttpReply& reply) {
   switch (reply.transfer) {
     case Transfer::kTimedOut:
     case Transfer::kConnectFailed:
+    case Transfer::kNameNotResolved:
+    case Transfer::kTlsFailed:
     case Transfer::kBroken: return true;
     case Transfer::kComplete: return reply.status == 429 || (reply.status >= 500 && reply.status <= 599);
     case Transfer::kTooLarge:
@@ -40,7 +42,10 @@ HttpReply SendWithRetries(const std::function<HttpReply()>& send, const RetryPol
   std::uniform_real_distribution<double> jitter(0.0, 1.0);
   HttpReply reply = send();
   for (int attempt = 2; attempt <= policy.attempts && Retryable(reply); ++attempt) {
-    wait(BackoffMs(policy, attempt, jitter(random)));
+    const std::int64_t delay = BackoffMs(policy, attempt, jitter(random));
+    // A wait that ends past the run's --timeout would only be followed by a request not sent.
+    if (NetworkDeadlineWithin(delay)) break;
+    wait(delay);
     reply = send();
   }
   return reply;

@@ -26,7 +26,8 @@ struct RetryPolicy {
 // together spread while the waits stay about 1 s, 2 s and 4 s.
 [[nodiscard]] std::int64_t BackoffMs(const RetryPolicy& policy, int attempt, double jitter);
 
-// Sends until a reply is not retryable or the attempts are spent; returns the last reply.
+// Sends until a reply is not retryable, the attempts are spent or the next wait would pass the
+// run's deadline; returns the last reply.
 // `wait` sleeps the given milliseconds (replaceable in tests).
 [[nodiscard]] HttpReply SendWithRetries(const std::function<HttpReply()>& send, const RetryPolicy& policy,
                                         const std::function<void(std::int64_t)>& wait);

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/messages.h"
+#include "cli/report.h"
 #include "cli/source_fetch.h"
 
 namespace kestrin::cli {
@@ -77,20 +78,27 @@ int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& opt
   // Addresses printed to the terminal itself show the progress well enough, and would run into the line.
   ProgressLine progress(isatty(STDERR_FILENO) == 1 && isatty(STDOUT_FILENO) != 1);
   bool failed = false;
+  InvalidLog invalid;
+  const auto tell = [&](const std::string& line) {
+    failed = true;
+    if (line.empty()) return;
+    progress.Wipe();
+    // What was found before the error goes out first, so that both streams read in order.
+    out.Flush();
+    std::cerr << line << '\n';
+  };
   const SourceSink sink{
       [&out](std::string_view address) { out.Line(address); },
-      [&](const std::string& line) {
-        failed = true;
-        progress.Wipe();
-        // What was found before the error goes out first, so that both streams read in order.
-        out.Flush();
-        std::cerr << "kestrin-cli: " << line << '\n';
+      [&](const std::string& line) { tell("kestrin-cli: " + line); },
+      [&](InvalidEntry&& entry) {
+        tell(invalid.Tell(entry.source, entry.entry, Tr("not an http(s) address", "不是 http(s) 地址")));
       },
       [&progress](int documents, std::size_t addresses) { progress.Show(documents, addresses); },
   };
   ReadSources(sources, options, OpenWebSource, std::cin, sink);
   out.Flush();
   progress.Wipe();
+  for (const std::string& line : invalid.Rest()) std::cerr << line << '\n';
   return !failed && out.Good() ? 0 : 1;
 }
 

@@ -20,7 +20,8 @@ struct OpenedSource {
   std::shared_ptr<Transfer> ended = std::make_shared<Transfer>(Transfer::kComplete);
 };
 
-// A GET of `address` through the core's transport with a 60 s deadline, its body streamed.
+// A GET of `address` through the core's transport with a 60 s deadline (less when the run's is
+// nearer) and the run's proxy, its body streamed.
 [[nodiscard]] OpenedSource OpenWebSource(const std::string& address);
 
 }  // namespace kestrin::cli

@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::size_t kProgressEvery = 8192;
 constexpr std::size_t kLongestQuoted = 200;
-constexpr std::size_t kBadLinesNamed = 10;
 
 // A byte-order mark or a first '<' (in UTF-16 too, where libxml2 can tell the order from it).
 bool LooksLikeXml(std::string_view bytes) {
@@ -27,26 +26,13 @@ bool LooksLikeXml(std::string_view bytes) {
   return first != std::string_view::npos && bytes[first] == '<';
 }
 
-// Text fit for a terminal: control bytes shown as \xNN.
-std::string Escaped(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Remote text quoted in a message: cut after kLongestQuoted bytes.
 std::string Quoted(std::string_view text) {
   return text.size() > kLongestQuoted ? std::string(text.substr(0, kLongestQuoted)) + "..." : std::string(text);
+}
+
+std::string TooLarge(bool gzipped) {
+  return gzipped ? Tr("larger than 50 MB uncompressed", "解压后大于 50 MB") : Tr("larger than 50 MB", "大于 50 MB");
 }
 
 std::string Kept(std::size_t count) {
@@ -73,7 +59,7 @@ class SourceReader {
   }
 
  private:
-  void Fail(const std::string& source, const std::string& why) { sink_.error(Escaped(source + ": " + why)); }
+  void Fail(const std::string& source, const std::string& why) { sink_.error(Printable(source + ": " + why)); }
 
   // The bytes of a source as a stream, or nullptr once the failure is noted.
   std::unique_ptr<SourceStream> Open(const std::string& source) {
@@ -81,21 +67,23 @@ class SourceReader {
     if (source == "-") return SourceStream::OfInput(input_, kMaxFileBytes);
     if (IsWebAddress(source)) {
       OpenedSource opened;
+      int attempts = 0;
       const HttpReply reply = SendWithRetries(
           [&] {
+            ++attempts;
             opened = open_(source);
             return opened.reply;
           },
           options_.retry, options_.wait);
       if (!opened.body) {
-        Fail(source, reply.transfer == Transfer::kTooLarge ? "larger than 50 MB" : DescribeReply(reply));
+        Fail(source, reply.transfer == Transfer::kTooLarge ? TooLarge(false) : DescribeFailure(source, reply, attempts));
         return nullptr;
       }
       ended_ = opened.ended;
       return std::move(opened.body);
     }
     auto stream = SourceStream::OfFile(source, kMaxFileBytes);
-    if (!stream) Fail(source, "cannot be opened");
+    if (!stream) Fail(source, Tr("cannot be opened", "无法打开"));
     return stream;
   }
 
@@ -111,13 +99,13 @@ class SourceReader {
                              : Tr("cut short: the connection broke", "文件不完整：连接中断")) +
                            Kept(kept));
         } else {
-          Fail(source, "cannot be read" + tail);
+          Fail(source, Tr("cannot be read", "无法读取") + tail);
         }
         break;
       case StreamFailure::kTooLarge:
-        Fail(source, (stream.Gzipped() ? "larger than 50 MB uncompressed" : "larger than 50 MB") + tail);
+        Fail(source, TooLarge(stream.Gzipped()) + tail);
         break;
-      case StreamFailure::kCorrupt: Fail(source, "damaged gzip data" + tail); break;
+      case StreamFailure::kCorrupt: Fail(source, Tr("damaged gzip data", "gzip 数据已损坏") + tail); break;
     }
     return true;
   }
@@ -141,21 +129,13 @@ class SourceReader {
       for (const std::string& sitemap : SitemapsInRobots(bytes)) Follow(source, sitemap, depth + 1);
       return;
     }
-    // A page that is not a list (an HTML error page, a binary file) is one error, not one a line;
-    // a list with some bad lines names the first few.
-    const std::vector<std::string> lines = ListLines(bytes);
-    const bool addresses = std::any_of(lines.begin(), lines.end(), [](const std::string& line) { return IsWebAddress(line); });
+    // A page that is not a list (an HTML error page, a binary file) is one error, not one a line.
+    const std::vector<std::string_view> lines = ListLines(bytes);
+    const bool addresses = std::any_of(lines.begin(), lines.end(), [](std::string_view line) { return IsWebAddress(line); });
     if (!lines.empty() && (!addresses || bytes.find('\0') != std::string::npos)) {
       return Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
     }
-    std::size_t bad = 0;
-    for (const std::string& line : lines) {
-      if (IsWebAddress(line) || ++bad <= kBadLinesNamed) Add(source, line);
-    }
-    if (bad > kBadLinesNamed) {
-      Fail(source, Tr(std::to_string(bad - kBadLinesNamed) + " more lines that are not http(s) addresses",
-                      "另有 " + std::to_string(bad - kBadLinesNamed) + " 行不是 http(s) 地址"));
-    }
+    for (const std::string_view line : lines) Add(source, line);
   }
 
   void TakeXml(const std::string& source, SourceStream& stream, int depth) {
@@ -192,16 +172,20 @@ class SourceReader {
   }
 
   void Follow(const std::string& from, const std::string& sitemap, int depth) {
-    if (!IsWebAddress(sitemap)) return Fail(from, "not an http(s) address: " + Quoted(sitemap));
+    if (!IsWebAddress(sitemap)) return Fail(from, Tr("not an http(s) address: ", "不是 http(s) 地址：") + Quoted(sitemap));
     if (std::find(reading_.begin(), reading_.end(), sitemap) != reading_.end()) {
       // The address stays out of Tr: it is UTF-8 already, the Chinese text GBK.
       return Fail(from, Tr("sitemap loop: it lists ", "站点地图循环：其中列出的 ") + sitemap +
                             Tr(", which leads back to it; not read again", " 又指回它本身，不再重复读取"));
     }
-    if (depth > options_.maxDepth) return Fail(sitemap, "nested deeper than " + std::to_string(options_.maxDepth));
+    if (depth > options_.maxDepth) {
+      return Fail(sitemap, Tr("nested deeper than " + std::to_string(options_.maxDepth),
+                              "嵌套超过 " + std::to_string(options_.maxDepth) + " 层"));
+    }
     if (!visited_.insert(sitemap).second) return;  // listed by two indexes: read once
     if (++followed_ > options_.maxSitemaps) {
-      return Fail(sitemap, "more than " + std::to_string(options_.maxSitemaps) + " sitemaps followed");
+      return Fail(sitemap, Tr("more than " + std::to_string(options_.maxSitemaps) + " sitemaps followed",
+                              "跟随的站点地图超过 " + std::to_string(options_.maxSitemaps) + " 个"));
     }
     reading_.push_back(sitemap);
     Take(sitemap, Open(sitemap), depth);
@@ -209,7 +193,13 @@ class SourceReader {
   }
 
   void Add(const std::string& source, std::string_view address) {
-    if (!IsWebAddress(address)) return Fail(source, "not an http(s) address: " + Quoted(address));
+    if (!IsWebAddress(address)) return sink_.invalid(InvalidEntry{source, std::string(address)});
+    if (options_.form != nullptr && !options_.formed(address)) return Hand(options_.form(address));
+    Hand(address);
+  }
+
+  // Hands over an address in its form, the first time it is met.
+  void Hand(std::string_view address) {
     if (!seen_.Insert(address)) return;
     sink_.address(address);
     if (sink_.progress && seen_.Size() % kProgressEvery == 0) sink_.progress(documents_, seen_.Size());
@@ -256,7 +246,8 @@ SourceAddresses ReadSources(const std::vector<std::string>& sources, const Sourc
                             const Fetch& fetch, std::istream& input) {
   SourceAddresses out;
   const SourceSink sink{[&out](std::string_view address) { out.addresses.emplace_back(address); },
-                        [&out](const std::string& line) { out.errors.push_back(line); }};
+                        [&out](const std::string& line) { out.errors.push_back(line); },
+                        [&out](InvalidEntry&& entry) { out.invalid.push_back(std::move(entry)); }};
   ReadSources(sources, options, Opening(fetch), input, sink);
   return out;
 }

@@ -22,6 +22,10 @@ struct SourceOptions {
   // as pushes are; `wait` sleeps between them.
   RetryPolicy retry = ToolRetryPolicy();
   std::function<void(std::int64_t)> wait = SleepMs;
+  // The form an address is compared and handed over in (push's one form): `formed` tells one in
+  // it already, `form` makes it. Null: as written.
+  bool (*formed)(std::string_view address) = nullptr;
+  std::string (*form)(std::string_view address) = nullptr;
 };
 
 // How a source given by address is fetched; tests and benchmarks may replace it.
@@ -35,15 +39,23 @@ using OpenSource = std::function<OpenedSource(const std::string& address)>;
 // A whole-body fetch as an opening.
 [[nodiscard]] OpenSource Opening(const Fetch& fetch);
 
+// An entry of a source that is not an http(s) address, as the source wrote it.
+struct InvalidEntry {
+  std::string source;
+  std::string entry;
+};
+
 struct SourceAddresses {
   std::vector<std::string> addresses;  // one each, in the order first met
   std::vector<std::string> errors;     // one line per source or entry that could not be read
+  std::vector<InvalidEntry> invalid;   // entries skipped as no http(s) address
 };
 
 // What a reading hands over as it goes.
 struct SourceSink {
   std::function<void(std::string_view address)> address;  // each address the first time it is met
   std::function<void(const std::string& line)> error;     // one line per source or entry not read
+  std::function<void(InvalidEntry&& entry)> invalid;       // each entry that is no http(s) address
   // After each document, and every few thousand addresses: documents read, addresses handed over.
   std::function<void(int documents, std::size_t addresses)> progress = nullptr;
 };
@@ -51,7 +63,7 @@ struct SourceSink {
 // Reads every source in order: "-" is `input`, an http(s) address is fetched, anything else is
 // a file. Each is taken by what it holds: gzip is inflated, XML is a sitemap, index or feed,
 // robots.txt gives its sitemaps, other text is a list of addresses. Errors name their source and
-// do not stop the others. Entries that are not http(s) addresses are errors too.
+// do not stop the others. Entries that are not http(s) addresses are kept apart as invalid.
 // Each address goes to the sink as soon as its entry has been read; the addresses met are
 // remembered by hash (seen_addresses.h), so a million cost tens of megabytes, not hundreds.
 // Complete entries read before a document broke off are kept, and the break is an error.

@@ -65,8 +65,8 @@ bool IsWebAddress(std::string_view address) {
   return control == 0;
 }
 
-std::vector<std::string> ListLines(std::string_view text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> ListLines(std::string_view text) {
+  std::vector<std::string_view> lines;
   ForEachLine(text, [&](std::string_view line) {
     if (!line.empty() && line.front() != '#') lines.emplace_back(line);
   });

@@ -11,8 +11,9 @@ namespace kestrin::cli {
 [[nodiscard]] bool IsWebAddress(std::string_view address);
 
 // The lines of a list, trimmed; blank lines and lines starting with '#' left out. CR LF, LF and
-// a UTF-8 byte-order mark are all understood.
-[[nodiscard]] std::vector<std::string> ListLines(std::string_view text);
+// a UTF-8 byte-order mark are all understood. The lines are views into `text`, so that a list of
+// a hundred thousand costs no copy of each.
+[[nodiscard]] std::vector<std::string_view> ListLines(std::string_view text);
 
 // Whether a text reads as robots.txt: one of its lines is a User-agent, Disallow, Allow, Sitemap
 // or Crawl-delay record.

@@ -234,7 +234,8 @@ void SaxReader::EndElement() {
   if (address.empty() && root_.kind == XmlKind::kRss && entry_.guidIsLink) address = Trim(entry_.guid);
   if (address.empty()) return;
   if (out_.entries == kMaxAddressesPerFile) {
-    out_.error = "more than " + std::to_string(kMaxAddressesPerFile) + " entries in one file";
+    out_.error = Tr("more than " + std::to_string(kMaxAddressesPerFile) + " entries in one file",
+                    "一个文件中的条目超过 " + std::to_string(kMaxAddressesPerFile) + " 个");
     return Stop();
   }
   std::optional<int> day;
@@ -308,7 +309,7 @@ XmlOutcome SaxReader::Run(const XmlInput& input) {
   if (got < 0) got = 0;
   context_ = xmlCreatePushParserCtxt(&handler, this, buffer->data(), std::min(got, 4), nullptr);
   if (context_ == nullptr) {
-    out_.error = "cannot be read as XML";
+    out_.error = Tr("cannot be read as XML", "无法按 XML 读取");
     return out_;
   }
   xmlCtxtUseOptions(context_, kParseOptions);
@@ -337,10 +338,10 @@ XmlOutcome SaxReader::Run(const XmlInput& input) {
   if (rootClosed_ && wellFormed) return out_;
   if (ended && rootOpen_ && !rootClosed_) {
     out_.cutShort = true;
-    out_.error = "cut short: the file ends before its close tag";
+    out_.error = Tr("cut short: the file ends before its close tag", "文件不完整：在结束标签之前就结束了");
     return out_;
   }
-  out_.error = "not well-formed XML" + (parseError_.empty() ? std::string() : " (" + parseError_ + ")");
+  out_.error = Tr("not well-formed XML", "XML 格式不正确") + (parseError_.empty() ? std::string() : " (" + parseError_ + ")");
   return out_;
 }
 
@@ -364,7 +365,7 @@ XmlDocument ReadXmlDocument(const XmlInput& input, bool days) {
 XmlDocument ReadXmlDocument(std::string_view document) {
   if (document.size() > kMaxFileBytes) {
     XmlDocument out;
-    out.error = "larger than 50 MB";
+    out.error = Tr("larger than 50 MB", "大于 50 MB");
     return out;
   }
   std::size_t at = 0;

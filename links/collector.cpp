@@ -44,8 +44,8 @@ void WriteLine(Controls& form, const LinkResolver& page, const Text& found, Text
   line.append("\r\n");
 }
 
-void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPrefix) {
-  Text page = FetchPageText(pageAddress);
+void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPrefix, const PageReader& readPage) {
+  Text page = readPage ? readPage(pageAddress) : FetchPageText(pageAddress);
   if (!form.ReadState(names::单选框1)) page = Utf8ToGbk(page);
 
   const Text listStart = form.ReadText(names::编辑框4);
@@ -72,7 +72,7 @@ void CollectPage(Controls& form, const Text& pageAddress, const Text& progressPr
 
 }  // namespace
 
-void CollectLinks(Controls& form) {
+void CollectLinks(Controls& form, const PageReader& readPage) {
   if (form.ReadState(names::选择框1)) {
     const int to = ToInteger(form.ReadText(names::编辑框3));
     const int from = ToInteger(form.ReadText(names::编辑框2));
@@ -88,10 +88,10 @@ void CollectLinks(Controls& form) {
       }
       const Text label = ToText(page);
       const Text address = ReplaceText(form.ReadText(names::编辑框1), "$", label);
-      CollectPage(form, address, JoinTexts("正在采集第", label, "页的内容,采集成功"));
+      CollectPage(form, address, JoinTexts("正在采集第", label, "页的内容,采集成功"), readPage);
     }
   } else {
-    CollectPage(form, form.ReadText(names::编辑框1), "正在采集第1页的内容,采集成功");
+    CollectPage(form, form.ReadText(names::编辑框1), "正在采集第1页的内容,采集成功", readPage);
   }
   form.SetStatusPartText(1, JoinTexts("全部采集完成！共采集", ToText(CollectedTotal.load()), "条数据"));
 }

@@ -13,6 +13,8 @@ packages=(
   fonts-noto-cjk fonts-arphic-uming python3-fonttools xvfb xauth xdotool curl
   # xmllint: the baseline kestrin-cli's sitemap benchmark is measured against.
   libxml2-utils
+  # kestrin-cli's man page, made from its --help at build time.
+  help2man
   # The Windows build: cross compiler, GoogleTest's sources to build with it, Wine to run the
   # tests, a zh_CN locale for Wine's code page 936, GnuTLS for its HTTPS and Python (with the
   # openssl command above) for the TLS relay of its tests.

@@ -72,6 +72,10 @@ CliProcess::CliProcess(const CliCall& call) : timeoutMs_(call.timeoutMs) {
 
   std::vector<std::string> args{CliPath()};
   args.insert(args.end(), call.args.begin(), call.args.end());
+  if (call.shell) {
+    args = {"/bin/sh", "-c", call.args.empty() ? "" : call.args.front()};
+    env["PATH"] = std::filesystem::path(CliPath()).parent_path().string() + ":" + env["PATH"];
+  }
   std::vector<std::string> envText;
   for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
 

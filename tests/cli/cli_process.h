@@ -20,6 +20,7 @@ struct CliCall {
   std::string input{};                       // standard input
   int timeoutMs = 120000;
   bool terminal = false;                     // standard error on a pseudo-terminal, as in a shell
+  bool shell = false;  // args[0] is a command line for /bin/sh -c, with kestrin-cli on its PATH
 };
 
 // The path of the kestrin-cli under test.

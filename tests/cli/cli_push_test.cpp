@@ -3,9 +3,13 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,7 +95,7 @@ class CliPushTest : public testing::Test {
   }
 
   TempFolder folder_;
-  std::string history_ = folder_.Path() + "/state/history.sqlite";
+  std::string history_ = folder_.Path() + "/history.sqlite";
   MockBaidu baidu_{Site(), kToken, 100000, 10};
 };
 
@@ -108,10 +112,11 @@ TEST_F(CliPushTest, BatchesOfAtMost2000AndNothingTwice) {
   EXPECT_EQ(batches[2].size(), 500u);
   EXPECT_EQ(batches[0].front(), addresses.front());
   EXPECT_EQ(batches[2].back(), addresses.back());
-  const JsonOutput json = ParseJson(first.out);
+  JsonOutput json = ParseJson(first.out);
   EXPECT_EQ(json.states.size(), 4500u);
-  EXPECT_EQ(json.summary, nlohmann::json({{"sent", 4500}, {"accepted", 4500}, {"refused", 0}, {"queued", 0},
-                                          {"failed", 0}}));
+  json.summary.erase("quota");
+  EXPECT_EQ(json.summary, nlohmann::json({{"sent", 4500}, {"accepted", 4500}, {"refused", 0}, {"skipped", 0},
+                                          {"invalid", 0}, {"queued", 0}, {"failed", 0}}));
   EXPECT_EQ(first.err.find('\r'), std::string::npos) << "no progress line without a terminal";
   for (const std::string& type : baidu_.ContentTypes()) EXPECT_EQ(type, "text/plain");
 
@@ -245,7 +250,8 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
   EXPECT_EQ(refused.exitCode, 1) << refused.err;
   const JsonOutput json = ParseJson(refused.out);
   EXPECT_EQ(json.states.at("baidu " + Origin() + "/nobody.html"), "failed");
-  EXPECT_NE(json.reasons.at("baidu " + Origin() + "/nobody.html").find("connection failed"), std::string::npos);
+  EXPECT_NE(json.reasons.at("baidu " + Origin() + "/nobody.html").find("127.0.0.1: connection refused"),
+            std::string::npos);
 }
 
 TEST_F(CliPushTest, ProgressLineOnlyOnATerminal) {
@@ -380,6 +386,299 @@ TEST_F(CliIndexNowTest, KeyProblemsStopBeforeAnythingIsPosted) {
   const CliRun refused = RunCli(IndexNow({list}, "someotherkey"));
   EXPECT_EQ(refused.exitCode, 4) << refused.err;
   EXPECT_EQ(indexnow_.PostCount(), 1);
+}
+
+// What a user meets, one row per case, in order on one history and one pair of mocks. In the
+// texts, {site}, {token}, {interface}, {history}, {origin}, {folder}, {closed} (a port nobody
+// listens on), {silent} (a server that never answers), {proxy}, {pages} (404 for every page)
+// and {keyfile}/{endpoint} of the IndexNow mock stand for their values.
+struct UserCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string input = "";
+  std::map<std::string, std::string> env = {};
+  int exitCode = 0;
+  std::vector<std::string> errHas = {};
+  std::vector<std::string> outHas = {};
+  int baiduRequests = -1;  // requests the mock got in this row; -1: not counted
+  std::int64_t remain = -1;  // the mock's quota before the row; -1: as it is
+  bool stamped = false;      // every line of standard error starts with the date and time
+};
+
+TEST_F(CliIndexNowTest, WhatAUserMeets) {
+  testsupport::RawServer proxy([](testsupport::RawConnection& connection) {
+    const std::string head = connection.ReadHead();
+    const std::string json = R"({"remain":77,"success":1})";
+    // Only a request in a proxy's absolute form is answered as the interface would.
+    if (head.find(" http://") == std::string::npos) return;
+    connection.ReadSome(200);
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                    std::to_string(json.size()) + "\r\n\r\n" + json);
+  });
+  testsupport::RawServer silent(testsupport::scripts::Silent());
+  testsupport::RawServer pages(testsupport::scripts::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
+  int closedPort = 0;
+  {
+    testsupport::RawServer gone(testsupport::scripts::Silent());
+    closedPort = gone.Port();
+  }
+  const std::map<std::string, std::string> values = {
+      {"{site}", Site()},
+      {"{token}", kToken},
+      {"{interface}", baidu_.Interface()},
+      {"{history}", history_},
+      {"{origin}", Origin()},
+      {"{folder}", folder_.Path()},
+      {"{closed}", "http://127.0.0.1:" + std::to_string(closedPort) + "/urls"},
+      {"{silent}", silent.Url("/urls")},
+      {"{proxy}", proxy.Url("")},
+      {"{pages}", pages.Url("")},
+      {"{keyfile}", indexnow_.KeyLocation()},
+      {"{endpoint}", indexnow_.Endpoint()},
+  };
+  const auto expand = [&](std::string text) {
+    for (const auto& [name, value] : values) {
+      for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
+        text.replace(at, name.size(), value);
+      }
+    }
+    return text;
+  };
+  const auto config = [&](const std::string& name, const std::string& text) {
+    folder_.Write(name, expand(text));
+  };
+  config("list.txt", "{origin}/u/1.html\n{origin}/u/2.html\nftp://{origin}/u/3.html\n");
+  config("typo.toml", "[[site]]\nsite = \"{site}\"\ntokn = \"{token}\"\n");
+  config("dash.toml", "[[site]]\nsite = \"{site}\"\ntoken = \"{token}\"\nindexnow-endpoint = \"{endpoint}\"\n");
+  config("notoken.toml", "[[site]]\nsite = \"{site}\"\ninterface = \"{interface}\"\n");
+  config("two.toml",
+         "[[site]]\nsite = \"{site}\"\ntoken = \"{token}\"\ninterface = \"{interface}\"\n"
+         "[[site]]\nsite = \"http://b.example\"\ntoken = \"{token}\"\ninterface = \"{interface}\"\n");
+  const std::vector<std::string> baidu = {"push", "--site", "{site}", "--token", "{token}", "--history", "{history}",
+                                          "--json"};
+  const auto with = [&](std::vector<std::string> extra, std::vector<std::string> base) {
+    base.insert(base.end(), extra.begin(), extra.end());
+    return base;
+  };
+  const std::map<std::string, std::string> english = {{"LANG", "C.UTF-8"}, {"KESTRIN_CLI_BACKOFF_MS", "10"}};
+
+  const UserCase cases[] = {
+      {.name = "collect tells each failed page and that it found nothing",
+       .args = {"collect", "{pages}/list_$.html", "--from", "1", "--to", "2"},
+       .env = english,
+       .exitCode = 1,
+       .errHas = {"{pages}/list_1.html: HTTP 404 Not Found", "list_2.html", "found no address on 2 pages"}},
+      {.name = "collect's help shows the default markers",
+       .args = {"collect", "--help"},
+       .outHas = {"<div class=\"cca\">", "<li><a href=\""}},
+      {.name = "a failed key-file check keeps back IndexNow, not Baidu",
+       .args = with({"--engine", "indexnow", "--engine", "baidu", "--key", "key0123456789", "--key-location",
+                     "{origin}:1/nokey.txt", "--indexnow-endpoint", "{endpoint}", "--interface", "{interface}", "-"},
+                    baidu),
+       .input = "{origin}/apart/1.html\n",
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"nothing was posted to IndexNow for 127.0.0.1"},
+       .outHas = {R"("url":"{origin}/apart/1.html","engine":"baidu","state":"accepted")"},
+       .baiduRequests = 1},
+      {.name = "http_proxy is honoured",
+       .args = with({"--interface", "{closed}", "-"}, baidu),
+       .input = "{origin}/proxy/1.html\n",
+       .env = {{"http_proxy", "{proxy}"}},
+       .outHas = {R"("remain":77)"}},
+      {.name = "--proxy is honoured",
+       .args = with({"--interface", "{closed}", "--proxy", "{proxy}", "-"}, baidu),
+       .input = "{origin}/proxy/2.html\n",
+       .outHas = {R"("remain":77)"}},
+      {.name = "no_proxy sends the listed host direct",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/proxy/3.html\n",
+       .env = {{"http_proxy", "{proxy}"}, {"no_proxy", "localhost, 127.0.0.1"}},
+       .baiduRequests = 1},
+      {.name = "a network error names the host, the cause and the attempts",
+       .args = with({"--interface", "{closed}", "-"}, baidu),
+       .input = "{origin}/down/1.html\n",
+       .env = english,
+       .exitCode = 1,
+       .errHas = {"127.0.0.1: connection refused or host unreachable (4 attempts)"}},
+      {.name = "--timeout bounds the whole run",
+       .args = with({"--interface", "{silent}", "--timeout", "2", "-"}, baidu),
+       .input = "{origin}/slow/1.html\n",
+       .env = english,
+       .exitCode = 1,
+       .errHas = {"--timeout was reached"}},
+      {.name = "an unknown key names the file, line and nearest key",
+       .args = {"push", "--config", "{folder}/typo.toml", "--history", "{history}"},
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"typo.toml:3: unknown key tokn (did you mean token?)"},
+       .baiduRequests = 0},
+      {.name = "a key written with a dash is unknown too",
+       .args = {"push", "--config", "{folder}/dash.toml", "--history", "{history}"},
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"unknown key indexnow-endpoint (did you mean indexnow_endpoint?)"}},
+      {.name = "a setting missing from the file is named by its key",
+       .args = {"push", "--config", "{folder}/notoken.toml", "--history", "{history}", "-"},
+       .input = "{origin}/key/1.html\n",
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"notoken.toml: [[site]] {site}: baidu needs site and token"}},
+      {.name = "errors follow a Chinese locale",
+       .args = with({"--interface", "{closed}", "-"}, baidu),
+       .input = "{origin}/down/2.html\n",
+       .env = {{"LANG", "zh_CN.UTF-8"}, {"KESTRIN_CLI_BACKOFF_MS", "10"}},
+       .exitCode = 1,
+       .errHas = {"\xE8\xBF\x9E\xE6\x8E\xA5\xE8\xA2\xAB\xE6\x8B\x92\xE7\xBB\x9D"}},  // 连接被拒绝
+      {.name = "and so do usage errors",
+       .args = {"push", "--bogus"},
+       .env = {{"LANG", "zh_CN.UTF-8"}},
+       .exitCode = 2,
+       .errHas = {"\xE5\xA4\x9A\xE4\xBD\x99\xE7\x9A\x84\xE5\x8F\x82\xE6\x95\xB0"}},  // 多余的参数
+      {.name = "and a GBK terminal gets GBK",
+       .args = {"--help"},
+       .env = {{"LANG", "zh_CN.GBK"}},
+       .outHas = {"\xD3\xC3\xB7\xA8"}},  // 用法
+      {.name = "the quota left is in the summary",
+       .args = with({"--interface", "{interface}", "{folder}/list.txt"}, baidu),
+       .env = english,
+       .errHas = {"quota left: baidu {site}: "},
+       .outHas = {R"("quota":[{"engine":"baidu","site":"{site}","remain":)"}},
+      {.name = "a re-run says how many were skipped as already accepted",
+       .args = with({"--interface", "{interface}", "{folder}/list.txt"}, baidu),
+       .env = english,
+       .errHas = {"skipped as already accepted 2", "skipped as invalid 1"},
+       .baiduRequests = 0},
+      {.name = "with no source, push reads the pipe",
+       .args = with({"--interface", "{interface}"}, baidu),
+       .input = "{origin}/pipe/1.html\n",
+       .baiduRequests = 1},
+      {.name = "a missing source file is a usage error",
+       .args = with({"--interface", "{interface}", "{folder}/lsit.txt"}, baidu),
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"lsit.txt: cannot be opened"},
+       .baiduRequests = 0},
+      {.name = "a log's lines carry the time",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/log/1.html\n",
+       .stamped = true},
+      {.name = "refused addresses are listed",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/invalid/r.html\nhttp://other.example/r.html\n",
+       .env = english,
+       .exitCode = 1,
+       .errHas = {"not_valid: {origin}/invalid/r.html", "not_same_site: http://other.example/r.html"}},
+      {.name = "and history --refused lists them",
+       .args = {"history", "--history", "{history}", "--refused"},
+       .outHas = {"{origin}/invalid/r.html", "http://other.example/r.html"}},
+      {.name = "an invalid line gets its own object and leaves the exit code alone",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/ftp/1.html\nftp://files.example/a\n",
+       .outHas = {R"("url":"ftp://files.example/a","engine":"","state":"invalid")"},
+       .baiduRequests = 1},
+      {.name = "an address of no configured site is told once and sent nowhere",
+       .args = {"push", "--config", "{folder}/two.toml", "--history", "{history}", "--json", "-"},
+       .input = "{origin}/two/1.html\nhttp://other.example/two.html\nhttp://other.example/two.html\n",
+       .env = english,
+       .errHas = {"belongs to no configured site: http://other.example/two.html"},
+       .baiduRequests = 1},
+      {.name = "history --clear with no filter needs --all",
+       .args = {"history", "--history", "{history}", "--clear"},
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"--all"}},
+      {.name = "--version", .args = {"--version"}, .outHas = {"kestrin-cli 1.0"}},
+      {.name = "help", .args = {"help", "push"}, .outHas = {"--timeout", "--proxy"}},
+      {.name = "a raw path and its %-encoded twin are one address",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/\xE6\x96\x87/1.html\n{origin}/%e6%96%87/1.html\n",
+       .outHas = {R"("url":"{origin}/%E6%96%87/1.html","engine":"baidu","state":"accepted")", R"("sent":1,)"}},
+      {.name = "a --history in a folder that is not there is an error",
+       .args = {"push", "--site", "{site}", "--token", "{token}", "--history", "{folder}/nothere/h.sqlite", "-"},
+       .input = "{origin}/h/1.html\n",
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"nothere does not exist"}},
+      // Last: the day's quota stays spent for this history.
+      {.name = "a spent quota names the site and the next Beijing day",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/q/1.html\n{origin}/q/2.html\n{origin}/q/3.html\n",
+       .env = english,
+       .exitCode = 3,
+       .errHas = {"baidu quota for {site} is spent for today", "queued for the next Beijing day"},
+       .remain = 1},
+      {.name = "a run that sends nothing for a spent quota says why",
+       .args = with({"--interface", "{interface}", "-"}, baidu),
+       .input = "{origin}/q/4.html\n",
+       .env = english,
+       .exitCode = 3,
+       .errHas = {"baidu quota for {site} is spent for today"},
+       .baiduRequests = 0,
+       .remain = 100000},
+  };
+  const std::regex stampedLine(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} .*)");
+  for (const UserCase& row : cases) {
+    SCOPED_TRACE(row.name);
+    if (row.remain >= 0) baidu_.SetRemain(row.remain);
+    const int before = baidu_.RequestCount();
+    CliCall call{.args = {}, .env = kFastRetries, .input = expand(row.input), .timeoutMs = 20000};
+    for (const std::string& arg : row.args) call.args.push_back(expand(arg));
+    for (const auto& [name, value] : row.env) call.env[name] = expand(value);
+    const CliRun run = RunCli(call);
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    for (const std::string& part : row.errHas) {
+      EXPECT_NE(run.err.find(expand(part)), std::string::npos) << run.err;
+    }
+    for (const std::string& part : row.outHas) {
+      EXPECT_NE(run.out.find(expand(part)), std::string::npos) << run.out;
+    }
+    if (row.baiduRequests >= 0) {
+      EXPECT_EQ(baidu_.RequestCount() - before, row.baiduRequests);
+    }
+    if (row.stamped) {
+      for (std::size_t start = 0; start < run.err.size();) {
+        const auto end = run.err.find('\n', start);
+        EXPECT_TRUE(std::regex_match(run.err.substr(start, end - start), stampedLine)) << run.err;
+        start = end == std::string::npos ? run.err.size() : end + 1;
+      }
+    }
+  }
+  EXPECT_EQ(indexnow_.PostCount(), 0);
+}
+
+// The README's crontab and deploy-hook lines, word for word but for the file and the addresses:
+// the log gets a stamped summary, and the hook fails the deploy only on a usage error.
+TEST_F(CliPushTest, TheReadmesLinesWorkAsWritten) {
+  const std::string home = folder_.Path();
+  ASSERT_EQ(mkdir((home + "/.config").c_str(), 0700), 0);
+  const std::string list = folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 3)));
+  folder_.Write(".config/kestrin.toml", "history = \"" + history_ + "\"\n[[site]]\nsite = \"" + Site() +
+                                            "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
+                                            baidu_.Interface() + "\"\nsources = [\"" + list + "\"]\n");
+  const std::string hook = "kestrin-cli push --config ~/.config/kestrin.toml --since \"$(date +%F)\" ";
+  const struct {
+    const char* name;
+    std::string line;
+    int exitCode;
+    int requests;
+  } cases[] = {
+      {"the crontab line", "kestrin-cli push --config $HOME/.config/kestrin.toml >> $HOME/kestrin.log 2>&1", 0, 1},
+      {"the hook with a new list passes", hook + folder_.Write("new.txt", Origin() + "/hook/1.html\n") +
+                                              " || [ $? -ne 2 ]", 0, 1},
+      {"the hook with a misspelt path fails the deploy", hook + home + "/nwe.txt || [ $? -ne 2 ]", 1, 0},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.name);
+    const int before = baidu_.RequestCount();
+    const CliRun run = RunCli({.args = {row.line}, .env = {{"HOME", home}}, .shell = true});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_EQ(baidu_.RequestCount() - before, row.requests);
+  }
+  std::ifstream log(home + "/kestrin.log");
+  const std::string logged((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(std::regex_search(logged, std::regex(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} sent 3, accepted 3)")))
+      << logged;
 }
 
 TEST_F(CliIndexNowTest, RepeatedEnginesKeepAHistoryEach) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 namespace kestrin {
 namespace {
 
+using testsupport::CliCall;
 using testsupport::CliRun;
 using testsupport::RunCli;
 
@@ -67,7 +69,8 @@ TEST(CliCollect, TheWindowsCollectorWithItsDefaultsPrintsEachAddressOnce) {
       want.assign(expected.begin(), expected.end());
     }
     EXPECT_EQ(Lines(result.out), want);
-    EXPECT_EQ(result.err, "") << "no status without a terminal";
+    EXPECT_EQ(result.err.find('\r'), std::string::npos) << "no status line without a terminal";
+    EXPECT_NE(result.err.find("15"), std::string::npos) << "only the closing count: " << result.err;
   }
 
   // The same page listed twice prints its addresses once; the default range is the window's 2 to 10.
@@ -123,6 +126,9 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
                             .contentType = "application/xml"});
   server.Reply("/page", {.body = "<!DOCTYPE html>\n<html><body>\n<p>not a list<br></p>\n</body></html>\n",
                          .contentType = "text/html"});
+  std::string badLines = "https://s.example/g\nbad\x1b[2J\n";
+  for (int i = 1; i < 12; ++i) badLines += "bad" + std::to_string(i) + "\n";
+  server.Reply("/bad.txt", {.body = badLines, .contentType = "text/plain"});
   testsupport::RawServer dropped(testsupport::scripts::Answer(
       "HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: 5000\r\n\r\n"
       "<urlset><url><loc>https://s.example/d1</loc></url><url><loc>https://s.exa"));
@@ -132,6 +138,7 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
     int exitCode;
     std::vector<std::string> out;
     const char* err;  // a part of standard error
+    int errLines = -1;  // lines on standard error; -1: one with `err`, else none
   };
   const Row rows[] = {
       {"503 twice, then read", server.Url("/flaky.xml"), 0, {"https://s.example/f"}, ""},
@@ -141,6 +148,8 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
       {"the connection dropped part way", dropped.Url("/d.xml"), 1, {"https://s.example/d1"},
        "d.xml: cut short: the connection broke; 1 addresses kept"},
       {"an HTML page: one line", server.Url("/page"), 1, {}, "page: not a sitemap, feed or list of addresses\n"},
+      {"bad lines of a list: ten named, control bytes shown escaped, then one line for the rest",
+       server.Url("/bad.txt"), 1, {"https://s.example/g"}, "bad.txt: not an http(s) address: bad\\x1B[2J\n", 11},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -148,7 +157,8 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_EQ(Lines(run.out), row.out);
     EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.err[0] == '\0' ? 0 : 1) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), row.errLines >= 0 ? row.errLines : row.err[0] == '\0' ? 0 : 1)
+        << run.err;
   }
   EXPECT_EQ(flakyCalls.load(), 3);
 
@@ -157,24 +167,70 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
   EXPECT_NE(shown.err.find("1 sitemaps read, 2 addresses found"), std::string::npos) << shown.err;
 }
 
+TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage) {
+  const std::string sitemap = "<urlset><url><loc>https://s.example/p</loc></url></urlset>";
+  testsupport::RawServer proxy([&sitemap](testsupport::RawConnection& connection) {
+    // Only a request in a proxy's absolute form is answered.
+    if (connection.ReadHead().find(" http://") == std::string::npos) return;
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nConnection: close\r\nContent-Length: " +
+                    std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
+  });
+  testsupport::RawServer silent(testsupport::scripts::Silent());
+  int closedPort = 0;
+  {
+    testsupport::RawServer gone(testsupport::scripts::Silent());
+    closedPort = gone.Port();
+  }
+  const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort) + "/s.xml";
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    int exitCode;
+    std::vector<std::string> out;
+    std::string err;  // a part of standard error
+  };
+  const Row rows[] = {
+      {"http_proxy is honoured", {"sitemap", closed}, {{"http_proxy", proxy.Url("")}}, 0, {"https://s.example/p"}, ""},
+      {"--proxy is honoured", {"sitemap", "--proxy", proxy.Url(""), closed}, {}, 0, {"https://s.example/p"}, ""},
+      {"--timeout bounds the whole run", {"sitemap", "--timeout", "1", silent.Url("/s.xml")}, {}, 1, {},
+       "--timeout was reached"},
+      {"a source's message follows a Chinese locale", {"sitemap", "/nonexistent/list.txt"},
+       {{"LANG", "zh_CN.UTF-8"}}, 1, {}, "list.txt: \xE6\x97\xA0\xE6\xB3\x95\xE6\x89\x93\xE5\xBC\x80"},  // 无法打开
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::map<std::string, std::string> env = row.env;
+    env["KESTRIN_CLI_BACKOFF_MS"] = "1";
+    const CliRun run = RunCli({.args = row.args, .env = env, .timeoutMs = 20000});
+    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+    EXPECT_EQ(Lines(run.out), row.out);
+    EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+  }
+}
+
 TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {
   testsupport::MockBaidu baidu("http://127.0.0.1", "tokenABCDEFGH12345", 100000);
   testsupport::HttpServer server;
   std::string first = "<urlset>";
   for (int i = 0; i < 2500; ++i) first += "<url><loc>http://127.0.0.1/a/" + std::to_string(i) + "</loc></url>";
   server.Reply("/first.xml", {.body = first + "</urlset>", .contentType = "application/xml"});
-  // The second sitemap is answered once the first batch has arrived, or after ten seconds.
+  // The second sitemap is answered once the first batch has arrived, or after ten seconds; later,
+  // after a while, so that the first sitemap has all been looked at before it comes.
   std::atomic<bool> sentBefore{false};
+  std::atomic<int> secondCalls{0};
   server.Answer("/second.xml", [&](const testsupport::RecordedRequest&) {
+    if (++secondCalls > 1) usleep(300000);
     for (int waited = 0; baidu.RequestCount() == 0 && waited < 10000; waited += 10) usleep(10000);
     sentBefore = baidu.RequestCount() > 0;
     return testsupport::ScriptedReply{.body = "<urlset><url><loc>http://127.0.0.1/b</loc></url></urlset>",
                                       .contentType = "application/xml"};
   });
   testsupport::TempFolder folder;
-  const CliRun run = RunCli({.args = {"push", "--site", "http://127.0.0.1", "--token", "tokenABCDEFGH12345",
-                                      "--interface", baidu.Interface(), "--history", folder.Path() + "/h.sqlite",
-                                      server.Url("/first.xml"), server.Url("/second.xml")}});
+  const CliCall call{.args = {"push", "--site", "http://127.0.0.1", "--token", "tokenABCDEFGH12345", "--interface",
+                               baidu.Interface(), "--history", folder.Path() + "/h.sqlite", server.Url("/first.xml"),
+                               server.Url("/second.xml")}};
+  const CliRun run = RunCli(call);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(sentBefore.load());
   const auto batches = baidu.Batches();
@@ -182,6 +238,14 @@ TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {
   EXPECT_EQ(batches[0].size(), 2000u);
   EXPECT_EQ(batches[1].size(), 501u);
   EXPECT_EQ(batches[1].back(), "http://127.0.0.1/b");
+
+  // Again: every address was accepted, and each is counted as skipped, those of a batch let go
+  // while the second sitemap was still coming too.
+  const CliRun again = RunCli(call);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(baidu.Batches().size(), 2u);
+  EXPECT_NE(again.err.find("sent 0, accepted 0, refused 0, skipped as already accepted 2501,"), std::string::npos)
+      << again.err;
 }
 
 }  // namespace

@@ -47,12 +47,28 @@ site = "https://blog.example.com"
       {"[[site]]\nsite = \"a\"\nengines = \"baidu\"\n", "engines"},
       {"site = \"a\"\n", "[[site]]"},
       {"[[site]\n", ":1:"},
+      {"[[site]]\nsite = \"a\"\ntokn = \"x\"\n", ":3: unknown key tokn (did you mean token?)"},
+      {"[[site]]\nsite = \"a\"\nindexnow-endpoint = \"x\"\n", "(did you mean indexnow_endpoint?)"},
+      {"histroy = \"/h\"\n", ":1: unknown key histroy (did you mean history?)"},
+      {"[[site]]\nsite = \"a\"\ncolour = \"x\"\n", "unknown key colour"},
+      {"timeout = 0\n", "timeout"},
+      {"[[site]]\nsite = \"a\"\ndaily = \"yes\"\n", ":3: daily"},
   };
   for (const auto& row : bad) {
     const LoadedConfig broken = LoadConfig(folder.Write("bad.toml", row.text));
     EXPECT_NE(broken.error.find(row.part), std::string::npos) << row.text << " -> " << broken.error;
   }
   EXPECT_NE(LoadConfig(folder.Write("open.toml", "", 0644)).error.find("0644"), std::string::npos);
+}
+
+TEST(NearestKey, SuggestsOnlyAKeyCloseEnoughToBeMeant) {
+  const std::vector<std::string_view> known = {"site", "token", "indexnow_key", "key_location", "interface"};
+  const struct {
+    const char* written;
+    const char* nearest;
+  } cases[] = {{"tokn", "token"},       {"Token", "token"},           {"key-location", "key_location"},
+               {"indexnowkey", "indexnow_key"}, {"sites", "site"}, {"colour", ""}, {"x", ""}};
+  for (const auto& row : cases) EXPECT_EQ(NearestKey(row.written, known), row.nearest) << row.written;
 }
 
 TEST(MaskToken, NeverTheWholeToken) {

@@ -34,6 +34,43 @@ class HistoryTest : public testing::Test {
   std::string path_ = folder_.Path() + "/deep/er/history.sqlite";
 };
 
+// The one-pass reading agrees with a look-up each, and a claim stops trusting it once another
+// run has written to the file.
+TEST_F(HistoryTest, StandingsReadInOnePassYieldToAnotherRunsWrites) {
+  History history(path_);
+  const auto recorded = Urls(10);
+  std::vector<AddressOutcome> outcomes;
+  for (std::size_t i = 0; i < recorded.size(); ++i) {
+    outcomes.push_back({recorded[i], i % 2 == 0 ? AddressState::kAccepted : AddressState::kFailed, ""});
+  }
+  history.Record("baidu", "s.example", outcomes);
+  // Out of order, with two the history has never seen at both ends of the range.
+  const std::vector<std::string> candidates = {recorded[7], "https://s.example/00", recorded[2], recorded[9],
+                                               "https://s.example/99", recorded[4], recorded[1]};
+  const Standings standings = history.ReadStandings("baidu", candidates, false);
+  EXPECT_EQ(standings.flags, (std::vector<char>{kStandingOpen, kStandingOpen, kStandingAccepted, kStandingOpen,
+                                                kStandingOpen, kStandingAccepted, kStandingOpen}));
+  EXPECT_EQ(history.ReadStandings("baidu", candidates, true).flags, std::vector<char>(candidates.size(), kStandingUnknown));
+  EXPECT_EQ(history.ReadStandings("indexnow", candidates, false).flags,
+            std::vector<char>(candidates.size(), kStandingOpen));
+
+  ClaimRequest request = Request(candidates, 10, NowMs() + 1);
+  request.standings = standings.flags;
+  request.standingsVersion = standings.version;
+  const Claim before = history.ClaimBatch(request);
+  history.Release(before.id);
+  EXPECT_EQ(before.urls.size(), 5u);
+  EXPECT_EQ(before.accepted, 2u);
+  {
+    History other(path_);
+    other.Record("baidu", "s.example", std::vector<AddressOutcome>{{recorded[7], AddressState::kAccepted, ""}});
+  }
+  const Claim after = history.ClaimBatch(request);
+  EXPECT_EQ(after.urls, (std::vector<std::string>{"https://s.example/00", recorded[9], "https://s.example/99",
+                                                  recorded[1]}))
+      << "the address the other run accepted is looked up, not taken from the reading";
+}
+
 TEST_F(HistoryTest, AcceptedAddressesAreSkippedUnlessForcedAndOtherStatesGoAgain) {
   History history(path_);
   const auto urls = Urls(5);
@@ -154,7 +191,7 @@ TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
 TEST_F(HistoryTest, QueuedAddressesKeepTheirOrder) {
   History history(path_);
   const std::vector<std::string> urls{"https://s.example/z", "https://s.example/a", "https://s.example/m"};
-  EXPECT_EQ(history.MarkSendable("baidu", "s.example", urls, false, 0, AddressState::kQueued, "quota"), urls);
+  EXPECT_EQ(history.MarkSendable("baidu", "s.example", urls, false, 0, AddressState::kQueued, "quota").urls, urls);
   EXPECT_EQ(history.Queued("baidu", "s.example"), urls);
 }
 
