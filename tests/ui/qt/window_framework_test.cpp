@@ -4,19 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTest>
 #include <QThread>
 #include <QScrollBar>
 #include <QTextCursor>
-#include <QToolButton>
 
-#include <array>
-#include <optional>
 #include <string>
 #include <vector>
 

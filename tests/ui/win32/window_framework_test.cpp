@@ -9,8 +9,6 @@
 
 #include <commctrl.h>
 
-#include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +17,6 @@
 #include "runtime/runtime_error.h"
 #include "tests/runtime/death_report.h"
 #include "tests/ui/win32/win32_helpers.h"
-#include "ui/form_states.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
 
@@ -28,7 +25,6 @@ namespace {
 
 using testwin::BoxAnswerer;
 using testwin::Pump;
-using testwin::PumpUntil;
 using testwin::RunWorker;
 
 constexpr std::string_view kForm = "form";
