@@ -41,8 +41,8 @@ const WindowLayout* FindLayout(std::string_view window) {
 class FormWindow final : public QWidget {
  public:
   FormWindow(std::string name, QSize outer, QWidget* owner)
-      : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
         name_(std::move(name)),
         outer_(outer) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -83,7 +83,6 @@ class FormWindow final : public QWidget {
     QWidget::moveEvent(event);
     FitFrame();  // window managers report their frame late, with a move
   }
-
 
  private:
   void Withdraw() {
