@@ -2,15 +2,22 @@
 // Qt one offscreen and the Win32 one under Wine, each through its thin probe (window_probe.h).
 // Typing, reading, clicking, appends, form states, tool-bar states, pages, events, loading and
 // unloading, and workers: a row that one backend answers otherwise fails there.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <atomic>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/events.h"
+#include "runtime/runtime_error.h"
+#include "tests/runtime/death_report.h"
 #include "tests/ui/window_probe.h"
 #include "ui/form_states.h"
 #include "ui/window_framework.h"
@@ -498,6 +505,133 @@ TEST_F(WindowBehaviourTest, WorkersNeitherWaitForTheWindowNorReadPastTheirOwnApp
   EXPECT_EQ(probe::Shown(kForm, "编辑框3"), expected);
   EXPECT_EQ(probe::StatusPart(kForm, "状态条1", 1), "第" + std::to_string(kLines - 1) + "条")
       << "only the newest status text is shown";
+}
+
+// Results as Windows numbers them: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
+TEST_F(WindowBehaviourTest, MessageBoxFlagsChooseButtonsAndTheAnswerIsMapped) {
+  struct Case {
+    const char* name;
+    int flags;
+    int click;
+    std::vector<int> buttons;
+    bool icon;
+    bool holdsTheWindows;
+  };
+  const Case cases[] = {
+      {"OK box", 0, 0, {0}, false, true},
+      {"OK/Cancel: Cancel", 1, 1, {0, 1}, false, true},
+      {"Abort/Retry/Ignore: Abort", 2, 2, {2, 3, 4}, false, true},
+      {"Abort/Retry/Ignore: Retry", 2, 3, {2, 3, 4}, false, true},
+      {"Abort/Retry/Ignore: Ignore", 2, 4, {2, 3, 4}, false, true},
+      {"Yes/No: Yes", 4, 5, {5, 6}, false, true},
+      {"Yes/No: No", 4, 6, {5, 6}, false, true},
+      {"Yes/No/Cancel: Cancel", 3, 1, {1, 5, 6}, false, true},
+      {"error icon", 0x10, 0, {0}, true, true},
+      {"warning icon, OK/Cancel", 0x31, 0, {0, 1}, true, true},
+      {"system modal: no owner to hold", 0x1000, 0, {0}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    probe::SeenBox seen;
+    probe::AnswerNextBox(c.click, &seen, kForm);
+    EXPECT_EQ(MessageBox("有消息", c.flags), c.click);
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.title, "信息：");
+    EXPECT_EQ(seen.text, "有消息");
+    EXPECT_EQ(seen.icon, c.icon);
+    EXPECT_EQ(seen.results, c.buttons);
+    EXPECT_EQ(seen.holdsWatched, c.holdsTheWindows) << "a task-modal box holds the program's windows";
+    probe::Pump();
+  }
+}
+
+TEST_F(WindowBehaviourTest, AWorkersMessageBoxShowsOnTheWindowThreadAndTheWorkerWaitsForTheAnswer) {
+  probe::SeenBox seen;
+  probe::AnswerNextBox(6, &seen);
+  int result = -1;
+  probe::RunWorker([&] { result = FormControls("any").MessageBox("继续吗？", 4, "问题"); });
+  EXPECT_EQ(result, 6);
+  EXPECT_TRUE(seen.onWindowThread);
+  EXPECT_EQ(seen.title, "问题");
+  EXPECT_EQ(seen.text, "继续吗？");
+}
+
+// The addresses come from a remote page: only web addresses reach the desktop's handlers.
+TEST_F(WindowBehaviourTest, OnlyWebAddressesAreOpened) {
+  struct Case {
+    const char* address;
+    bool opened;
+  };
+  const Case cases[] = {
+      {"http://kestrin.example/pop/17.html", true},
+      {"HTTPS://Shop.example/a?b=1", true},
+      {"17.html", false},
+      {"file:///etc/passwd", false},
+      {"file:///C:/windows/win.ini", false},
+      {"javascript:alert(1)", false},
+      {"http://kestrin.example/\r\ncalc.exe", false},
+  };
+  const auto lower = [](Text text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+  };
+  std::vector<Text> opened;
+  probe::CatchOpenedAddresses(&opened);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    opened.clear();
+    probe::RunWorker([&] { OpenAddress(c.address); });
+    ASSERT_EQ(opened.size(), c.opened ? 1u : 0u);
+    if (c.opened) {
+      EXPECT_EQ(lower(opened[0]), lower(c.address)) << "the address as given, scheme and host in any case";
+    }
+  }
+  probe::CatchOpenedAddresses(nullptr);
+}
+
+TEST_F(WindowBehaviourTest, ProcessPendingEventsLetsTheWindowThreadsEventsThroughAndNobodyElses) {
+  probe::Pump();
+  InstallWindowServices();
+  g_events.clear();
+  probe::PostClick(kForm, "按钮1");
+  std::thread worker([] { ProcessPendingEvents(); });
+  worker.join();
+  EXPECT_TRUE(g_events.empty()) << "a worker has no window events to let through";
+  ProcessPendingEvents();
+  EXPECT_EQ(g_events, std::vector<std::string>{"clicked 0"});
+  SetErrorBoxHook(nullptr);  // later failures in this process go to standard error
+  SetProcessPendingEventsHook(nullptr);
+}
+
+const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+TEST(WindowBehaviourDeathTest, UnloadingAWindowThatIsNotLoadedIsFatal) {
+  EXPECT_EXIT(UnloadWindow("nosuch"), testing::ExitedWithCode(kRuntimeErrorExitCode),
+              Utf8(u8"指定窗口或窗口组件不存在或尚未载入"));
+}
+
+TEST(WindowBehaviourDeathTest, ControlsOfAWindowThatIsNotLoadedAreFatal) {
+  EXPECT_EXIT((void)FormControls("nosuch").ReadText("编辑框1"), testing::ExitedWithCode(kRuntimeErrorExitCode),
+              Utf8(u8"指定窗口或窗口组件不存在或尚未载入"));
+}
+
+// The report of a worker reaches the user in a box captioned "错误", with an icon.
+TEST(WindowBehaviourDeathTest, ARuntimeErrorOfAWorkerIsShownInABoxCaptionedError) {
+  EXPECT_EXIT(
+      {
+        InstallWindowServices();
+        static probe::SeenBox seen;
+        probe::AnswerNextBox(0, &seen, {}, [] {
+          Text line = "[" + seen.title + "|" + (seen.icon ? "icon" : "no icon") + "|" + seen.text + "]\n";
+          std::erase(line, '\r');  // standard error may be a text stream that writes its own CRs
+          std::fputs(line.c_str(), stderr);
+          std::fflush(stderr);
+        });
+        std::thread([] { ReportRuntimeError(0, "工作线程出错"); }).detach();
+        for (;;) probe::PumpUntil([] { return false; });
+      },
+      testing::ExitedWithCode(kRuntimeErrorExitCode),
+      testing::HasSubstr(AsDeathTestReads("[错误|icon|运行时出错!\n\n错误信息：工作线程出错")));
 }
 
 }  // namespace

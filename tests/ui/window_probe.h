@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -90,5 +91,28 @@ void ClickToolButton(std::string_view window, std::string_view bar, int index);
 
 // Sets the screen size ScreenWidth and ScreenHeight report; 0 x 0 restores the screen's own.
 void OverrideScreen(int width, int height);
+
+// What a message box showed when it was answered.
+struct SeenBox {
+  bool shown = false;
+  Text title;
+  Text text;
+  bool icon = false;
+  bool holdsWatched = false;    // the watched window took no input while the box showed
+  bool onWindowThread = false;  // the box belonged to the window thread
+  std::vector<int> results;     // what its buttons give (0 OK, 1 Cancel, 2 Abort, 3 Retry, 4 Ignore,
+                                // 5 Yes, 6 No), sorted
+};
+// Answers the next message box, from whichever thread it comes, with the button that gives
+// `result` (closes it when it has none), noting in `seen`, which must outlive the answer, what it
+// showed and whether `watched` (a loaded window; none when empty) took input meanwhile. `then`
+// runs once the box was seen, before the answer. Call on the window thread.
+void AnswerNextBox(int result, SeenBox* seen, std::string_view watched = {}, std::function<void()> then = {});
+
+// Makes OpenAddress hand what it lets through to `opened` instead of the desktop; nullptr
+// restores the desktop.
+void CatchOpenedAddresses(std::vector<Text>* opened);
+// Posts a click of the button to the window thread's queue: handled when its events are.
+void PostClick(std::string_view window, std::string_view button);
 
 }  // namespace kestrin::ui::probe

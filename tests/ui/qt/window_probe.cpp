@@ -1,10 +1,16 @@
 // The shared behaviour table's probe on the Qt widgets, offscreen.
 #include "tests/ui/window_probe.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -13,6 +19,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QToolButton>
+
+#include <algorithm>
 
 #include "tests/ui/qt/gui_helpers.h"
 #include "ui/qt/widget_access.h"
@@ -190,5 +198,56 @@ bool OwnedModeless(std::string_view window, std::string_view owner) {
 }
 
 void OverrideScreen(int width, int height) { SetScreenSizeOverride(QSize(width, height)); }
+
+void AnswerNextBox(int result, SeenBox* seen, std::string_view watched, std::function<void()> then) {
+  static constexpr QMessageBox::StandardButton kByResult[] = {
+      QMessageBox::Ok,    QMessageBox::Cancel, QMessageBox::Abort, QMessageBox::Retry,
+      QMessageBox::Ignore, QMessageBox::Yes,   QMessageBox::No,
+  };
+  const bool watching = !watched.empty();
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, result, seen, watching, then = std::move(then)] {
+    QMessageBox* box = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (auto* each = qobject_cast<QMessageBox*>(top); each != nullptr && each->isVisible()) box = each;
+    }
+    if (box == nullptr) return;
+    poll->stop();
+    poll->deleteLater();
+    seen->shown = true;
+    seen->title = FromQString(box->windowTitle());
+    seen->text = FromQString(box->text());
+    seen->icon = box->icon() != QMessageBox::NoIcon;
+    // A box that is modal for the application takes the input of every other window.
+    seen->holdsWatched = watching && box->windowModality() == Qt::ApplicationModal;
+    seen->onWindowThread = box->thread() == QCoreApplication::instance()->thread();
+    for (QAbstractButton* each : box->buttons()) {
+      const auto* at = std::find(std::begin(kByResult), std::end(kByResult), box->standardButton(each));
+      if (at != std::end(kByResult)) seen->results.push_back(static_cast<int>(at - std::begin(kByResult)));
+    }
+    std::sort(seen->results.begin(), seen->results.end());
+    if (then) then();
+    QAbstractButton* chosen = result >= 0 && result < 7 ? box->button(kByResult[result]) : nullptr;
+    if (chosen != nullptr) {
+      chosen->click();
+    } else {
+      box->close();
+    }
+  });
+  poll->start(5);
+}
+
+void CatchOpenedAddresses(std::vector<Text>* opened) {
+  if (opened == nullptr) {
+    SetAddressOpener({});
+    return;
+  }
+  SetAddressOpener([opened](const QUrl& address) { opened->push_back(FromQString(address.toString())); });
+}
+
+void PostClick(std::string_view window, std::string_view button) {
+  auto* target = qobject_cast<QPushButton*>(ControlObject(window, button));
+  QMetaObject::invokeMethod(target, [target] { target->click(); }, Qt::QueuedConnection);
+}
 
 }  // namespace kestrin::ui::probe

@@ -1,6 +1,5 @@
 // What only the Win32 backend has to show: the keyboard's way back to its control, labels grown to
-// their lines, and its services (message boxes, opening addresses, the message queue, the
-// runtime's hooks). Runs under Wine on a virtual screen. The behaviour both backends share is in
+// their lines, and the message queue's quit request. Runs under Wine on a virtual screen. The behaviour both backends share is in
 // ../window_behaviour_test.cpp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/codepage.h"
 #include "runtime/events.h"
 #include "runtime/runtime_error.h"
-#include "tests/runtime/death_report.h"
 #include "tests/ui/win32/win32_helpers.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
@@ -23,9 +20,7 @@
 namespace kestrin::ui {
 namespace {
 
-using testwin::BoxAnswerer;
 using testwin::Pump;
-using testwin::RunWorker;
 
 constexpr std::string_view kForm = "form";
 constexpr std::string_view kChild = "child";
@@ -72,8 +67,6 @@ const Binding kBindings[] = {
 };
 
 HWND Control(std::string_view control, std::string_view window = kForm) { return ControlHandle(window, control); }
-
-Text Gbk(const std::wstring& text) { return Utf16ToGbk(std::u16string(text.begin(), text.end())); }
 
 class WindowFrameworkTest : public testing::Test {
  protected:
@@ -137,86 +130,6 @@ TEST_F(WindowFrameworkTest, LabelsThatBreakGrowToTheirLines) {
   InstallProgram({kLayouts, kBindings, kForm});
 }
 
-TEST(MessageBoxTest, FlagsChooseButtonsAndTheAnswerIsMapped) {
-  struct Case {
-    const char* name;
-    int flags;
-    int click;  // the button's identifier
-    int expected;
-    std::vector<int> buttons;
-    bool icon;
-    bool taskModal;
-  };
-  const Case cases[] = {
-      {"OK box", 0, IDOK, 0, {IDOK}, false, true},
-      {"OK/Cancel: Cancel", 1, IDCANCEL, 1, {IDOK, IDCANCEL}, false, true},
-      {"Abort/Retry/Ignore: Abort", 2, IDABORT, 2, {IDABORT, IDRETRY, IDIGNORE}, false, true},
-      {"Abort/Retry/Ignore: Retry", 2, IDRETRY, 3, {IDABORT, IDRETRY, IDIGNORE}, false, true},
-      {"Abort/Retry/Ignore: Ignore", 2, IDIGNORE, 4, {IDABORT, IDRETRY, IDIGNORE}, false, true},
-      {"Yes/No: Yes", 4, IDYES, 5, {IDYES, IDNO}, false, true},
-      {"Yes/No: No", 4, IDNO, 6, {IDYES, IDNO}, false, true},
-      {"Yes/No/Cancel: Cancel", 3, IDCANCEL, 1, {IDYES, IDNO, IDCANCEL}, false, true},
-      {"error icon", 0x10, IDOK, 0, {IDOK}, true, true},
-      {"system modal: no task to hold", 0x1000, IDOK, 0, {IDOK}, false, false},
-  };
-  const ControlLayout rows[] = {{"标签1", ControlKind::Label, "主窗口", 0, 0, 100, 24}};
-  const WindowLayout layouts[] = {{"owner", "", 300, 200, rows}};
-  InstallProgram({layouts, {}, "owner"});
-  ASSERT_TRUE(LoadWindow("owner"));
-  const HWND window = WindowHandle("owner");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    BoxAnswerer answer(c.click, window);
-    EXPECT_EQ(MessageBox("有消息", c.flags), c.expected);
-    const testwin::SeenBox& seen = answer.Seen();
-    ASSERT_TRUE(seen.shown);
-    EXPECT_EQ(seen.title, L"信息：");
-    EXPECT_EQ(seen.text, L"有消息");
-    EXPECT_EQ(seen.icon, c.icon);
-    EXPECT_THAT(seen.buttons, testing::UnorderedElementsAreArray(c.buttons));
-    EXPECT_EQ(seen.ownerDisabled, c.taskModal) << "a task-modal box holds the program's windows";
-    EXPECT_TRUE(::IsWindowEnabled(window));
-  }
-  ::DestroyWindow(window);
-}
-
-TEST(MessageBoxTest, AWorkersBoxShowsOnTheWindowThreadAndTheWorkerWaitsForTheAnswer) {
-  BoxAnswerer answer(IDNO);
-  int result = -1;
-  RunWorker([&] { result = FormControls("any").MessageBox("继续吗？", 4, "问题"); });
-  EXPECT_EQ(result, 6);
-  EXPECT_EQ(answer.Seen().thread, ::GetCurrentThreadId());
-  EXPECT_EQ(answer.Seen().title, L"问题");
-  EXPECT_EQ(answer.Seen().text, L"继续吗？");
-}
-
-TEST(OpenAddressTest, OnlyWebAddressesReachTheShell) {
-  struct Case {
-    const char* address;
-    bool opened;
-  };
-  const Case cases[] = {
-      {"http://kestrin.example/pop/17.html", true},
-      {"HTTPS://Shop.example/a?b=1", true},
-      {"17.html", false},
-      {"file:///C:/windows/win.ini", false},
-      {"javascript:alert(1)", false},
-      {"http://kestrin.example/\r\ncalc.exe", false},
-  };
-  std::vector<Text> opened;
-  SetAddressOpener([&](const Text& address) { opened.push_back(address); });
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.address);
-    opened.clear();
-    RunWorker([&] { OpenAddress(c.address); });
-    ASSERT_EQ(opened.size(), c.opened ? 1u : 0u);
-    if (c.opened) {
-      EXPECT_EQ(opened[0], c.address);
-    }
-  }
-  SetAddressOpener({});
-}
-
 TEST(ProcessPendingEventsTest, HandlesTheWindowThreadsQueueUpToAQuitRequest) {
   InstallProgram({kLayouts, kBindings, kForm});
   ASSERT_TRUE(LoadWindow(kForm));
@@ -244,36 +157,6 @@ TEST(ProcessPendingEventsTest, HandlesTheWindowThreadsQueueUpToAQuitRequest) {
   SetErrorBoxHook(nullptr);  // later failures in this process go to standard error
   SetProcessPendingEventsHook(nullptr);
   ::DestroyWindow(form);
-}
-
-const char* Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-TEST(WindowFrameworkDeathTest, UnloadingAWindowThatIsNotLoadedIsFatal) {
-  EXPECT_EXIT(UnloadWindow("nosuch"), testing::ExitedWithCode(kRuntimeErrorExitCode),
-              Utf8(u8"指定窗口或窗口组件不存在或尚未载入"));
-}
-
-TEST(WindowFrameworkDeathTest, ControlsOfAWindowThatIsNotLoadedAreFatal) {
-  EXPECT_EXIT((void)FormControls("nosuch").ReadText("编辑框1"), testing::ExitedWithCode(kRuntimeErrorExitCode),
-              Utf8(u8"指定窗口或窗口组件不存在或尚未载入"));
-}
-
-TEST(WindowFrameworkDeathTest, ARuntimeErrorIsShownInABoxCaptionedError) {
-  EXPECT_EXIT(
-      {
-        InstallWindowServices();
-        static BoxAnswerer answer(IDOK, nullptr, [](const testwin::SeenBox& seen) {
-          std::string line = "[" + GbkToUtf8(Gbk(seen.title)) + "|" + (seen.icon ? "icon" : "no icon") + "|" +
-                             GbkToUtf8(Gbk(seen.text)) + "]\n";
-          std::erase(line, '\r');  // standard error is a text stream: it writes its own CRs
-          std::fputs(line.c_str(), stderr);
-          std::fflush(stderr);
-        });
-        std::thread([] { ReportRuntimeError(0, "工作线程出错"); }).detach();
-        for (;;) testwin::PumpFor(10);
-      },
-      testing::ExitedWithCode(kRuntimeErrorExitCode),
-      testing::HasSubstr(AsDeathTestReads(Utf8(u8"[错误|icon|运行时出错!\r\n\r\n错误信息：工作线程出错"))));
 }
 
 }  // namespace

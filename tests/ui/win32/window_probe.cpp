@@ -5,6 +5,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "runtime/codepage.h"
 #include "tests/ui/win32/win32_helpers.h"
 #include "ui/win32/win32_access.h"
@@ -170,5 +173,40 @@ bool OwnedModeless(std::string_view window, std::string_view owner) {
 }
 
 void OverrideScreen(int width, int height) { SetScreenSizeOverride(width, height); }
+
+void AnswerNextBox(int result, SeenBox* seen, std::string_view watched, std::function<void()> then) {
+  // One answer at a time; the last one's thread is joined when the next is asked for.
+  static std::unique_ptr<testwin::BoxAnswerer> answerer;
+  answerer.reset();
+  const DWORD windowThread = ::GetCurrentThreadId();
+  // Identifiers run one above the results: IDOK 1 ... IDNO 7.
+  answerer = std::make_unique<testwin::BoxAnswerer>(
+      result + 1, watched.empty() ? nullptr : WindowHandle(watched),
+      [seen, windowThread, then = std::move(then)](const testwin::SeenBox& box) {
+        seen->shown = box.shown;
+        seen->title = Gbk(box.title);
+        seen->text = Gbk(box.text);
+        seen->icon = box.icon;
+        seen->holdsWatched = box.ownerDisabled;
+        seen->onWindowThread = box.thread == windowThread;
+        for (const int id : box.buttons) seen->results.push_back(id - 1);
+        std::sort(seen->results.begin(), seen->results.end());
+        if (then) then();
+      });
+}
+
+void CatchOpenedAddresses(std::vector<Text>* opened) {
+  if (opened == nullptr) {
+    SetAddressOpener({});
+    return;
+  }
+  SetAddressOpener([opened](const Text& address) { opened->push_back(address); });
+}
+
+void PostClick(std::string_view window, std::string_view button) {
+  const HWND target = Control(window, button);
+  ::PostMessageW(WindowHandle(window), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(target), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(target));
+}
 
 }  // namespace kestrin::ui::probe
