@@ -2,11 +2,12 @@
 # The window figures in one run, each as a ratio against a baseline measured in the same run, on
 # virtual screens (Xvfb):
 #   - workers through the real window against the in-memory form (collector, failure lines);
-#   - start to first paint (without and with the first frame kept from an earlier start), and
-#     resident memory after the notice window has closed, against a Qt Widgets hello world
-#     showing one Chinese label; memory as root and as a user who is not root (as root, the
-#     script makes a system user "kestrin-measure" for that, once, and runs the programs as it
-#     through setpriv).
+#   - start to ready for use (the interface box clicked and typed into shows the key) against the
+#     same layout as plain Qt widgets (bench/plain_window.cpp);
+#   - start to first paint, and resident memory after the notice window has closed, against a Qt
+#     Widgets hello world showing one Chinese label; memory as root and as a user who is not root
+#     (as root, the script makes a system user "kestrin-measure" for that, once, and runs the
+#     programs as it through setpriv).
 # Takes about four minutes. Usage: bench/window_measure.sh [build folder]  (default
 # build/window-measure, a Release build)
 set -euo pipefail

@@ -1,5 +1,5 @@
-// Decoding the built-in PNG pictures: libpng (ui/png_decode.cpp) on Linux, the Windows Imaging
-// Component (ui/windows/png_decode.cpp) on Windows.
+// Decoding the built-in PNG pictures on Windows, with the Windows Imaging Component
+// (ui/windows/png_decode.cpp). The Qt backend reads them with Qt's own image reader.
 #pragma once
 
 #include <cstdint>

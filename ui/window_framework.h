@@ -77,7 +77,8 @@ void SetBrowserAddress(std::string_view window, std::string_view browser, const 
 [[nodiscard]] int ScreenWidth();
 [[nodiscard]] int ScreenHeight();
 
-// A message box without owner, modal for the application. Flags as Windows numbers them (button
+// A message box without owner, modal for the application; a system-modal one (0x1000) stays on
+// top and holds no window, as it has no owner. Flags as Windows numbers them (button
 // set in the low four bits, icon 0x10..0x40, default button 0x100..0x300). Returns the button
 // chosen: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6, any other 0.
 int MessageBox(const Text& message, int flags = kMessageBoxOk, const Text& caption = "信息：");

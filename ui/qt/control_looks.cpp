@@ -1,9 +1,6 @@
 #include "ui/qt/control_looks.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
-#include <utility>
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -39,7 +36,7 @@ QPalette EditPalette(QPalette base, unsigned properties) {
   return base;
 }
 
-int SearchPixelSizeForCell(const QFont& base, int cell) {
+int PixelSizeForCell(const QFont& base, int cell) {
   QFont font = base;
   const auto fits = [&](int size) {
     font.setPixelSize(size);
@@ -54,15 +51,6 @@ int SearchPixelSizeForCell(const QFont& base, int cell) {
     --size;
   }
   return size;
-}
-
-int PixelSizeForCell(const QFont& base, int cell) {
-  static std::mutex lock;
-  static std::map<std::pair<QString, int>, int> sizes;
-  const std::lock_guard<std::mutex> hold(lock);
-  const std::pair<QString, int> key(base.key(), cell);
-  if (auto found = sizes.find(key); found != sizes.end()) return found->second;
-  return sizes[key] = SearchPixelSizeForCell(base, cell);
 }
 
 int InkWidth(const QFont& font, const QString& text) {
@@ -101,8 +89,7 @@ QFont RowFont(const QFont& base, unsigned properties) {
 // A label's text goes on one line when its ink fits the box, and is broken into lines, as the
 // desktop the layouts come from breaks it, when it does not and the box holds two lines; a box
 // of one line's height never shows half of a second line. Only boxes of two lines need their
-// text measured to tell, and not even those when every character as wide as the widest would
-// fit: laying out text is what the first paint waits for.
+// text measured to tell, and not even those when every character as wide as the widest would fit.
 bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row) {
   const QFontMetrics metrics(font);
   if (row.height < 2 * metrics.lineSpacing()) return false;

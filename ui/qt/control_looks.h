@@ -1,5 +1,5 @@
-// What a layout row asks of its control's look, shared by the widgets and by the start window's
-// first frame, which draws the controls before their widgets are made.
+// What a layout row asks of its control's look: colours, the fonts of a character height, when a
+// label's text breaks into lines, the spacing of check and radio boxes.
 #pragma once
 
 #include <QColor>
@@ -21,12 +21,10 @@ namespace kestrin::ui {
 
 // The pixel size whose cell, ascent and descent together, is `cell` pixels high in `base`'s
 // face: the largest that fits, as the desktop the layouts come from measures a character height.
-// The search loads a font for each size it tries, mostly two; PixelSizeForCell searches once for
-// each face and cell. Any thread.
-[[nodiscard]] int SearchPixelSizeForCell(const QFont& base, int cell);
+// The search loads a font for each size it tries, mostly two.
 [[nodiscard]] int PixelSizeForCell(const QFont& base, int cell);
 
-// The font a row asks for on top of `base`, the font of what it lies on. Any thread.
+// The font a row asks for on top of `base`, the font of what it lies on.
 [[nodiscard]] QFont RowFont(const QFont& base, unsigned properties);
 
 // How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps

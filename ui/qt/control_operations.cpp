@@ -1,13 +1,15 @@
 // The operations on controls that the program's logic calls, on the widgets: what the workers'
 // Controls leave to the window thread, tool-bar button states, pages and the browser's address.
 #include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
 #include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include <memory>
 
-#include "ui/qt/control_surface.h"
-#include "ui/qt/tool_bar.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_controls.h"
 #include "ui/window_framework.h"
@@ -25,7 +27,7 @@ void CatchUp(std::string_view window) {
 Text ControlText(std::string_view window, std::string_view control) {
   CatchUp(window);
   const ControlEntry& entry = RequireControl(window, control);
-  if (auto* label = qobject_cast<PaintedLabel*>(entry.object)) return FromQString(label->text());
+  if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
   if (entry.row->kind != ControlKind::EditBox) return Text();
   const Text shown = ShownEditText(entry);
@@ -65,7 +67,7 @@ class WidgetControls final : public WindowControls {
 
   void ShowText(ControlName control, const Text& text) override {
     ControlEntry& entry = RequireControl(window(), control);
-    if (auto* label = qobject_cast<PaintedLabel*>(entry.object)) {
+    if (auto* label = qobject_cast<QLabel*>(entry.object)) {
       label->setText(ToQString(text));
     } else if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) {
       button->setText(ToQString(text));
@@ -75,10 +77,16 @@ class WidgetControls final : public WindowControls {
   void RequireLoaded(ControlName control) override { (void)RequireControl(window(), control); }
 };
 
-ToolBar& RequireToolBar(std::string_view window, std::string_view toolBar) {
-  auto* bar = qobject_cast<ToolBar*>(RequireControl(window, toolBar).object);
+QToolBar& RequireToolBar(std::string_view window, std::string_view toolBar) {
+  auto* bar = qobject_cast<QToolBar*>(RequireControl(window, toolBar).object);
   if (bar == nullptr) ReportNotLoaded();
   return *bar;
+}
+
+// The action of the tool bar's button at `index`, or nullptr outside its buttons.
+QAction* ButtonAction(const QToolBar& bar, int index) {
+  const QList<QAction*> actions = bar.actions();
+  return index >= 0 && index < actions.size() ? actions[index] : nullptr;
 }
 
 }  // namespace
@@ -90,9 +98,9 @@ std::unique_ptr<WindowControls> MakeWindowControls(std::string window) {
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
   int result = -1;
   RunOnWindowThread([&] {
-    ToolBar& bar = RequireToolBar(window, toolBar);
-    int state = bar.state(index);
-    if (state < 0) return;
+    QAction* action = ButtonAction(RequireToolBar(window, toolBar), index);
+    if (action == nullptr) return;
+    int state = action->property(kButtonState).toInt();
     const int direct = bits & (kStateChecked | kStatePressed | kStateHidden | kStateIndeterminate);
     const bool disabled = (bits & 4) != 0;
     if (add) {
@@ -100,7 +108,8 @@ int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int
     } else {
       state = (state & ~direct) | (disabled ? kStateEnabled : 0);
     }
-    bar.setState(index, state);
+    action->setProperty(kButtonState, state);
+    ShowButtonState(action);
     result = index;
   });
   return result;
@@ -108,8 +117,24 @@ int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int
 
 int ToolButtonState(std::string_view window, std::string_view toolBar, int index) {
   int state = -1;
-  RunOnWindowThread([&] { state = RequireToolBar(window, toolBar).state(index); });
+  RunOnWindowThread([&] {
+    if (QAction* action = ButtonAction(RequireToolBar(window, toolBar), index)) {
+      state = action->property(kButtonState).toInt();
+    }
+  });
   return state;
+}
+
+QToolButton* ToolButtonOf(std::string_view window, std::string_view toolBar, int index) {
+  QToolButton* button = nullptr;
+  RunOnWindowThread([&] {
+    const ControlEntry* entry = FindControl(window, toolBar);
+    auto* bar = entry != nullptr ? qobject_cast<QToolBar*>(entry->object) : nullptr;
+    if (QAction* action = bar != nullptr ? ButtonAction(*bar, index) : nullptr) {
+      button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
+    }
+  });
+  return button;
 }
 
 void SetCurrentPage(std::string_view window, std::string_view container, int page) {

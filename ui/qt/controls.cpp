@@ -1,20 +1,21 @@
 // Controls built from layout rows, their events, and the texts of edit boxes as the program sees
 // them.
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
+#include <QToolBar>
 
-#include "ui/qt/ahead_of_window.h"
 #include "ui/qt/control_looks.h"
-#include "ui/qt/control_surface.h"
-#include "ui/qt/picture_box.h"
-#include "ui/qt/tool_bar.h"
 #include "ui/qt/widget_access.h"
 #include "ui/qt/window_registry.h"
 
@@ -65,28 +66,46 @@ void WatchReleases(QWidget* widget, const std::string& window, const std::string
   }
 }
 
-ToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
-                     const std::string& control) {
-  std::vector<QString> captions;
-  for (std::string_view caption : LayoutLines(row.text)) captions.push_back(ToQString(caption));
-  return new ToolBar(captions, [window, control](int index) {
-    Dispatch(window, control, Event::ToolButtonClicked, index);
-  }, parent);
+// The buttons share the bar's width equally, with the margins and spacing the style gives a
+// tool bar, so that each is as easy to hit as the bar allows.
+QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::string& window,
+                      const std::string& control) {
+  auto* bar = new QToolBar(parent);
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  const std::vector<std::string_view> captions = LayoutLines(row.text);
+  const int count = static_cast<int>(captions.size());
+  const QStyle* style = bar->style();
+  const int margin = style->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, bar) +
+                     style->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, bar);
+  const int spacing = style->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, bar);
+  const int share = (row.width - 2 * margin - (count - 1) * spacing) / count;
+  for (int index = 0; index < count; ++index) {
+    QAction* action = bar->addAction(ToQString(captions[static_cast<std::size_t>(index)]));
+    action->setCheckable(true);  // the checked look is the pressed look
+    action->setData(index);
+    action->setProperty(kButtonState, kStateEnabled);
+    if (QWidget* button = bar->widgetForAction(action)) button->setFixedWidth(share);
+  }
+  QObject::connect(bar, &QToolBar::actionTriggered, bar, [window, control](QAction* action) {
+    // A click toggles a checkable button by itself; only the state operations change the look.
+    ShowButtonState(action);
+    Dispatch(window, control, Event::ToolButtonClicked, action->data().toInt());
+  });
+  return bar;
 }
 
-PaintedLabel* MakeLabel(const ControlLayout& row, QWidget* parent, const std::string& window,
-                        const std::string& control) {
-  auto* surface = qobject_cast<ControlSurface*>(parent);
-  if (surface == nullptr) return nullptr;
-  auto* label = new PaintedLabel(QRect(row.left, row.top, row.width, row.height), surface);
-  label->setFont(RowFont(surface->font(), row.properties));
-  label->setColour(TextColour(row.properties));
+QLabel* MakeLabel(const ControlLayout& row, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, TextColour(row.properties));
+  label->setPalette(palette);
   const QString text = ToQString(row.text);
-  label->setWordWrap(NeedsWrap(label->font(), text, row));
+  label->setWordWrap(NeedsWrap(RowFont(parent->font(), row.properties), text, row));
   label->setText(text);
-  if (IsBound(window, control, Event::LeftButtonReleased)) {
-    label->setReleaseHandler([window, control] { Dispatch(window, control, Event::LeftButtonReleased, 0); });
-  }
   return label;
 }
 
@@ -111,9 +130,12 @@ QStatusBar* MakeStatusBar(const ControlLayout& row, QWidget* window, LiveWindow&
   return bar;
 }
 
-PictureBox* MakePicture(const ControlLayout& row, QWidget* parent) {
-  if (row.picture == nullptr) return new PictureBox({}, parent);
-  return new PictureBox(PictureImageLater(row.picture, QSize(row.width, row.height)), parent);
+// The picture stretched over the box, smoothly, without a frame.
+QLabel* MakePicture(const ControlLayout& row, QWidget* parent) {
+  auto* picture = new QLabel(parent);
+  picture->setScaledContents(true);
+  if (row.picture != nullptr) picture->setPixmap(QPixmap::fromImage(StoredPicture(row.picture)));
+  return picture;
 }
 
 }  // namespace
@@ -125,7 +147,7 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   QWidget* widget = nullptr;
   switch (row.kind) {
     case ControlKind::Label:
-      object = MakeLabel(row, parent, windowName, controlName);
+      widget = MakeLabel(row, parent);
       break;
     case ControlKind::EditBox:
       widget = MakeEditBox(row, parent, windowName, controlName);
@@ -162,7 +184,7 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
     case ControlKind::PageContainer: {
       auto* pages = new QStackedWidget(parent);
       for (std::string_view name : LayoutLines(row.text)) {
-        auto* page = new ControlSurface;
+        auto* page = new QWidget;
         page->setObjectName(ToQString(name));
         pages->addWidget(page);
       }
@@ -192,7 +214,6 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
     if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
-  if (object == nullptr) return;  // a label on a widget that draws none
   object->setObjectName(ToQString(row.name));
 
   ControlEntry& entry = live.controls[controlName];
@@ -202,6 +223,20 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
     live.state->AddEditBox(controlName, Text(row.text));
     ShowEditText(entry, Text(row.text));
   }
+}
+
+QImage StoredPicture(PictureSource source) {
+  const std::span<const std::uint8_t> png = source();
+  return QImage::fromData(png.data(), static_cast<int>(png.size()), "PNG");
+}
+
+void ShowButtonState(QAction* action) {
+  const int state = action->property(kButtonState).toInt();
+  action->setChecked((state & (kStateChecked | kStatePressed)) != 0);
+  const bool hidden = (state & kStateHidden) != 0;
+  // A hidden button gives its room to the buttons after it, and cannot be used either.
+  action->setEnabled((state & kStateEnabled) && !(state & kStateIndeterminate) && !hidden);
+  action->setVisible(!hidden);
 }
 
 }  // namespace kestrin::ui

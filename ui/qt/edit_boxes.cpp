@@ -24,6 +24,11 @@ namespace {
 // out when it scrolls into view.
 constexpr int kLinesPerBlock = 16;
 
+// A lone CR is not a line break in a Windows edit control: the box keeps it, on its line, and
+// reads it back. Qt's text widgets take every CR for a line break, so a box holds it as a
+// character that takes no room, and reads that back as the CR.
+constexpr QChar kLoneCr(0x200B);
+
 // The plain-text layout counts a block it has not laid out yet as one line, so the scroll bar
 // of a long log would step sixteen lines at a time until each block had been shown. After a
 // change from `first` to the end that made or removed blocks, the layout has laid none of them
@@ -99,7 +104,7 @@ QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::strin
 QString ShownInLine(std::string_view gbk) {
   QString text = ToQString(gbk);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QChar(u'\r'), QChar(u'\n'));
+  text.replace(QChar(u'\r'), kLoneCr);
   return text;
 }
 
@@ -129,7 +134,13 @@ QString ShownInBlocks(std::string_view gbk, int& lines) {
       *out++ = QChar(b);
       continue;
     }
-    if (b == '\r' && i < gbk.size() && byteAt(i) == '\n') ++i;  // CR LF is one line break, as a lone CR is
+    if (b == '\r') {
+      if (i == gbk.size() || byteAt(i) != '\n') {
+        *out++ = kLoneCr;
+        continue;
+      }
+      ++i;  // CR LF is one line break, as a lone LF is
+    }
     if (++lines >= kLinesPerBlock) {
       *out++ = QChar(u'\n');
       lines = 0;
@@ -147,6 +158,7 @@ Text ShownEditText(const ControlEntry& entry) {
   // Line separators read back as "\n" too.
   if (auto* multi = qobject_cast<QPlainTextEdit*>(entry.object)) shown = multi->toPlainText();
   shown.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  shown.replace(kLoneCr, QChar(u'\r'));
   return FromQString(shown);
 }
 

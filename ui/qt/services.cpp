@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -50,8 +51,11 @@ int ShowMessageBox(const Text& message, int flags, const Text& caption) {
   box.setWindowTitle(ToQString(caption));
   box.setText(ToQString(message));
   box.setTextFormat(Qt::PlainText);
-  // Qt has no system-modal boxes: task-modal and system-modal both block the whole program.
-  box.setWindowModality(Qt::ApplicationModal);
+  // A system-modal box has no owner to hold: as on Windows, it stays on top and leaves the
+  // program's windows usable. A task-modal box holds them all.
+  const bool systemModal = (flags & 0x3000) == 0x1000;
+  box.setWindowModality(systemModal ? Qt::NonModal : Qt::ApplicationModal);
+  if (systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
 
   switch (flags & 0x70) {
     case 0x10: box.setIcon(QMessageBox::Critical); break;
@@ -81,7 +85,14 @@ int ShowMessageBox(const Text& message, int flags, const Text& caption) {
     if (auto* push = qobject_cast<QPushButton*>(order[defaultIndex])) box.setDefaultButton(push);
   }
 
-  box.exec();
+  if (systemModal) {
+    QEventLoop answered;
+    QObject::connect(&box, &QMessageBox::finished, &answered, &QEventLoop::quit);
+    box.show();
+    answered.exec();
+  } else {
+    box.exec();
+  }
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Ok: return 0;
     case QMessageBox::Cancel: return 1;

@@ -13,6 +13,7 @@
 #include "ui/window_thread.h"
 
 class QObject;
+class QToolButton;
 class QWidget;
 
 namespace kestrin::ui {
@@ -25,6 +26,8 @@ namespace kestrin::ui {
 [[nodiscard]] QWidget* WindowWidget(std::string_view window);
 // A control of a loaded window: its widget, or the QTimer of a timer; nullptr when absent.
 [[nodiscard]] QObject* ControlObject(std::string_view window, std::string_view control);
+// The button at `index` of a tool bar of a loaded window; nullptr when absent.
+[[nodiscard]] QToolButton* ToolButtonOf(std::string_view window, std::string_view toolBar, int index);
 
 // How web-browser controls are made. The default embeds QtWebEngine; tests put a plain widget in
 // its place. The control's address is written to its "url" property (a QUrl). An empty function

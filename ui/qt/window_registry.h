@@ -16,6 +16,7 @@
 #include "ui/layout.h"
 #include "ui/window_lookup.h"
 
+class QAction;
 class QImage;
 class QLabel;
 class QObject;
@@ -60,6 +61,15 @@ inline constexpr int kStatePressed = 2;
 inline constexpr int kStateEnabled = 4;  // the "disabled" bit of the operations, inverted
 inline constexpr int kStateHidden = 8;
 inline constexpr int kStateIndeterminate = 16;
+// The property of a tool bar's action that holds its button's state.
+inline constexpr char kButtonState[] = "kestrinButtonState";
+
+// Shows the state a tool bar's action holds: checked or pressed look sunk, disabled or
+// indeterminate buttons greyed, hidden ones leaving their room to the buttons after them.
+void ShowButtonState(QAction* action);
+
+// A picture stored with the program, decoded; a null image when it is not a PNG.
+[[nodiscard]] QImage StoredPicture(PictureSource source);
 
 // Never freed: workers may still call in while the process ends.
 [[nodiscard]] Registry& Windows();
@@ -101,7 +111,8 @@ void RequestShowChanges(const std::string& window);
 void ShowEditText(ControlEntry& entry, const Text& text);
 // Adds to what the box shows, caret at the end and scrolled to it; not undoable.
 void ShowAppended(ControlEntry& entry, const Text& text);
-// A box's text as Qt holds it: every line break, CR LF or a lone CR, as "\n".
+// A box's text as Qt holds it: a line break, CR LF or a lone LF, as "\n"; a lone CR stays on its
+// line, held as a character that takes no room.
 [[nodiscard]] QString ShownInLine(std::string_view gbk);
 // The same for a multi-line box, in blocks of 16 lines: line separators within a block, "\n"
 // between blocks. `lines` counts the lines of the box's last block and goes on counting.

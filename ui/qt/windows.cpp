@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QIcon>
-#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QStackedWidget>
@@ -19,13 +18,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <memory>
 
 #include "runtime/runtime_error.h"
-#include "ui/qt/ahead_of_window.h"
-#include "ui/qt/control_surface.h"
-#include "ui/qt/stand_in.h"
 #include "ui/qt/widget_access.h"
 #include "ui/qt/window_font.h"
 #include "ui/window_framework.h"
@@ -44,11 +38,11 @@ const WindowLayout* FindLayout(std::string_view window) {
 // A top-level window of fixed outer size. Its client area is what is left inside the frame, so the
 // client size follows the frame the window manager draws; without one (offscreen, bare X servers)
 // the client area is the whole outer size.
-class FormWindow final : public ControlSurface {
+class FormWindow final : public QWidget {
  public:
   FormWindow(std::string name, QSize outer, QWidget* owner)
-      : ControlSurface(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
         name_(std::move(name)),
         outer_(outer) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,13 +50,8 @@ class FormWindow final : public ControlSurface {
   }
 
   ~FormWindow() override {
-    Registry& windows = Windows();
-    auto live = windows.live.find(name_);
-    if (live != windows.live.end() && live->second.widget == this) {
-      WithdrawFormState(name_, live->second.state);
-      windows.live.erase(live);
-    }
-    if (name_ == windows.startWindow && windows.endProgram) windows.endProgram();
+    Withdraw();
+    if (name_ == Windows().startWindow && Windows().endProgram) Windows().endProgram();
   }
 
  protected:
@@ -70,6 +59,11 @@ class FormWindow final : public ControlSurface {
     // Closing the start window ends the process here, also while workers wait on the window.
     if (name_ == Windows().startWindow && Windows().endProgram) Windows().endProgram();
     QWidget::closeEvent(event);
+    // Closed is gone, as a window destroyed when closed is, its timers with it; the widget goes
+    // a moment later.
+    if (!event->isAccepted()) return;
+    for (QTimer* timer : findChildren<QTimer*>()) timer->stop();
+    Withdraw();
   }
 
   void resizeEvent(QResizeEvent* event) override {
@@ -90,22 +84,16 @@ class FormWindow final : public ControlSurface {
     FitFrame();  // window managers report their frame late, with a move
   }
 
-  void paintOver(QPainter& painter, const QRect&) override {
-    if (standIn_) standIn_->Paint(painter, height());
-  }
-
- public:
-  // Draws the controls of `layout` until DropStandIn, in place of widgets not yet made.
-  void SetStandIn(const WindowLayout& layout) {
-    standIn_ = std::make_unique<StandIn>(layout, *this, FrameOnDiskAhead(layout.name));
-  }
-  void DropStandIn() {
-    if (standIn_) standIn_->Keep();
-    standIn_.reset();
-    update();
-  }
-
  private:
+  void Withdraw() {
+    Registry& windows = Windows();
+    auto live = windows.live.find(name_);
+    if (live != windows.live.end() && live->second.widget == this) {
+      WithdrawFormState(name_, live->second.state);
+      windows.live.erase(live);
+    }
+  }
+
   void FitFrame() {
     const QWindow* handle = windowHandle();
     if (handle == nullptr) return;
@@ -116,7 +104,6 @@ class FormWindow final : public ControlSurface {
 
   std::string name_;
   QSize outer_;
-  std::unique_ptr<StandIn> standIn_;
 };
 
 // Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
@@ -128,17 +115,14 @@ void TrimHeap() {
 }
 
 void SetIcon(QWidget* widget, PictureSource icon) {
-  if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(PictureImage(icon))));
+  if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(StoredPicture(icon))));
 }
 
 // Hands the start window's created event over once the window has been painted, so that the
-// window is on the screen while the start-up routine blocks; a second later at the latest. The
-// icon and the controls wait until then too: the first frame draws stand-ins for the controls.
+// window is on the screen while the start-up routine blocks; a second later at the latest.
 class CreatedAfterPaint final : public QObject {
  public:
-  // `finish` completes the window before its created event.
-  CreatedAfterPaint(QWidget* window, const WindowLayout& layout, std::function<void()> finish)
-      : QObject(window), name_(layout.name), icon_(layout.icon), finish_(std::move(finish)) {
+  CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
     window->installEventFilter(this);
     QTimer::singleShot(1000, this, [this] { Fire(); });
   }
@@ -153,21 +137,16 @@ class CreatedAfterPaint final : public QObject {
   void Fire() {
     if (fired_) return;
     fired_ = true;
-    auto* window = static_cast<QWidget*>(parent());
-    window->removeEventFilter(this);
+    parent()->removeEventFilter(this);
     // The painted window may still sit in the connection's buffer; the start-up routine blocks,
     // so it goes to the display, and is drawn there, before.
     QGuiApplication::sync();
-    SetIcon(window, icon_);
-    finish_();
-    ReleasePrepared();
     Dispatch(name_, {}, Event::Created, 0);
-    TrimHeap();
+    // Once the user's first clicks and keys have been handled, not before them.
+    QTimer::singleShot(1000, &TrimHeap);
   }
 
   std::string name_;
-  PictureSource icon_;
-  std::function<void()> finish_;
   bool fired_ = false;
 };
 
@@ -217,12 +196,8 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   live.widget = widget;
   widget->setWindowTitle(ToQString(layout->caption));
   widget->setFont(WindowFont());
-  if (created == CreatedEvent::AfterPaint) {
-    widget->SetStandIn(*layout);
-  } else {
-    SetIcon(widget, layout->icon);
-    MakeControls(live);
-  }
+  SetIcon(widget, layout->icon);
+  MakeControls(live);
 
   widget->move((ScreenWidth() - layout->outerWidth) / 2, (ScreenHeight() - layout->outerHeight) / 2);
   if (modal) widget->setWindowModality(Qt::ApplicationModal);
@@ -231,18 +206,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (created == CreatedEvent::BeforeShow) Dispatch(window, {}, Event::Created, 0);
   if (guard.isNull()) return true;
   if (layout->visible) widget->show();
-  if (created == CreatedEvent::AfterPaint) {
-    new CreatedAfterPaint(widget, *layout, [name, widget] {
-      LiveWindow* loaded = FindWindow(name);
-      if (loaded == nullptr) return;
-      MakeControls(*loaded);
-      // Widgets made on a window already shown wait to be shown themselves.
-      for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!child->testAttribute(Qt::WA_WState_ExplicitShowHide)) child->show();
-      }
-      widget->DropStandIn();
-    });
-  }
+  if (created == CreatedEvent::AfterPaint) new CreatedAfterPaint(widget, name);
   if (modal) {
     QEventLoop loop;
     QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -303,9 +267,6 @@ void StartApplication() {
 }  // namespace
 
 void RunProgram(const Program& program) {
-  for (const WindowLayout& layout : program.windows) {
-    if (layout.name == program.startWindow) PrepareAhead(layout);
-  }
   StartApplication();
   InstallWindowServices();
   InstallProgram(program);

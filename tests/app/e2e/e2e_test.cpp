@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <regex>
 #include <thread>
 
@@ -304,45 +303,6 @@ TEST_F(EndToEndTest, NoticeProgramEndsWithTheMainProgram) {
     program_->Stop();
     program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, screen_->Environment());
   }
-}
-
-// The first start keeps the main window's first frame; the next start on the same screen finds it
-// drawn from the same and shows it, so it neither draws nor writes it again.
-TEST_F(EndToEndTest, TheFirstFrameIsKeptAndShownAtTheNextStart) {
-  namespace fs = std::filesystem;
-  const fs::path cache = fs::path(kArtifacts) / "cache";
-  fs::remove_all(cache);
-  std::vector<std::string> environment = screen_->Environment();
-  environment.push_back("XDG_CACHE_HOME=" + cache.string());
-  // The frames kept, by name, with the times they were written.
-  const auto kept = [&] {
-    std::map<std::string, fs::file_time_type> files;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(cache / "kestrin", error)) {
-      files[entry.path().filename().string()] = entry.last_write_time(error);
-    }
-    return files;
-  };
-
-  // The fixture's program has nowhere to keep a frame.
-  program_->Stop();
-  ASSERT_TRUE(screen_->WaitForNoWindow(IsMainWindow, 10s));
-  program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, environment);
-  ASSERT_TRUE(screen_->WaitForWindow(IsMainWindow, 90s).has_value()) << Scene();
-  // Written once the widgets are made.
-  for (int i = 0; i < 300 && kept().empty(); ++i) std::this_thread::sleep_for(100ms);
-  const auto first = kept();
-  ASSERT_EQ(first.size(), 1u);
-  EXPECT_EQ(first.begin()->first.rfind("first-frame-", 0), 0u) << first.begin()->first;
-
-  program_->Stop();
-  ASSERT_TRUE(screen_->WaitForNoWindow(IsMainWindow, 10s));
-  program_ = std::make_unique<Process>(std::vector<std::string>{kProgram}, environment);
-  ASSERT_TRUE(screen_->WaitForWindow(IsMainWindow, 90s).has_value()) << Scene();
-  // The notice window follows the created event, by which time a frame drawn would be written.
-  ASSERT_TRUE(screen_->WaitForWindow(IsNoticeWindow, 60s).has_value()) << Scene();
-  std::this_thread::sleep_for(1s);
-  EXPECT_EQ(kept(), first) << "the second start drew and wrote its first frame again";
 }
 
 }  // namespace

@@ -27,8 +27,6 @@
 #include "runtime/threads.h"
 #include "tests/support/list_site.h"
 #include "tests/ui/qt/gui_helpers.h"
-#include "ui/qt/control_surface.h"
-#include "ui/qt/tool_bar.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
 
@@ -46,19 +44,12 @@ T* Widget(std::string_view control, std::string_view window = kMainWindow) {
   return qobject_cast<T*>(ui::ControlObject(window, control));
 }
 
-QToolButton* ToolButton(int index) { return Widget<ui::ToolBar>(names::工具条1)->button(index); }
+QToolButton* ToolButton(int index) { return ui::ToolButtonOf(kMainWindow, names::工具条1, index); }
 
-// A left click in the middle of a label, on the window or page that draws it.
-void ClickLabel(ControlName control) {
-  auto* label = Widget<ui::PaintedLabel>(control);
-  QTest::mouseClick(label->surface(), Qt::LeftButton, {}, label->geometry().center());
-}
+// A left click in the middle of a label.
+void ClickLabel(ControlName control) { QTest::mouseClick(Widget<QLabel>(control), Qt::LeftButton); }
 
-// Whether the control shows in `window`: a label shows with the window or page that draws it.
-bool ShownIn(ControlName control, QWidget* window) {
-  if (auto* label = Widget<ui::PaintedLabel>(control)) return label->surface()->isVisibleTo(window);
-  return Widget<QWidget>(control)->isVisibleTo(window);
-}
+bool ShownIn(ControlName control, QWidget* window) { return Widget<QWidget>(control)->isVisibleTo(window); }
 
 QString StatusText() { return Widget<QStatusBar>(names::状态条1)->findChildren<QLabel*>().at(1)->text(); }
 

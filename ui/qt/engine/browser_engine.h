@@ -6,7 +6,8 @@ namespace kestrin::ui {
 
 // Makes every browser control a QtWebEngine view. Call before the window framework starts: the
 // engine needs the application object made with shared OpenGL contexts. As root, where the
-// engine's sandbox cannot run, the sandbox is turned off, and its zygote with it.
+// engine's sandbox cannot run, the sandbox is turned off, and its zygote with it. No shader is
+// kept on disk.
 void UseWebEngineBrowsers();
 
 }  // namespace kestrin::ui
