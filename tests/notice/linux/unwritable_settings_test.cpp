@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <random>
 #include <string>
 
 #include "notice/update_check.h"
+#include "tests/support/linux/scoped_variable.h"
 #include "tests/support/list_site.h"
 #include "tests/support/memory_form.h"
 
@@ -30,22 +30,7 @@ const UnwritableCase kUnwritableCases[] = {
     {"NoFolderNamed", "", true, "kestrin: no folder for the settings file"},
 };
 
-std::optional<std::string> Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
-}
-
-void Restore(const char* name, const std::optional<std::string>& value) {
-  if (value) {
-    ::setenv(name, value->c_str(), 1);
-  } else {
-    ::unsetenv(name);
-  }
-}
-
 TEST(UnwritableSettingsTest, IsSaidOnStandardErrorAndTheCheckGoesOn) {
-  const std::optional<std::string> oldConfig = Variable("XDG_CONFIG_HOME");
-  const std::optional<std::string> oldHome = Variable("HOME");
   std::random_device random;
   for (const UnwritableCase& row : kUnwritableCases) {
     SCOPED_TRACE(row.name);
@@ -54,12 +39,8 @@ TEST(UnwritableSettingsTest, IsSaidOnStandardErrorAndTheCheckGoesOn) {
     const std::string way = row.inTheWay;
     if (way.rfind("f:", 0) == 0) std::ofstream(config / way.substr(2)) << "in the way";
     if (way.rfind("d:", 0) == 0) fs::create_directories(config / way.substr(2));
-    if (row.noFolder) {
-      ::unsetenv("XDG_CONFIG_HOME");
-      ::unsetenv("HOME");
-    } else {
-      ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    }
+    testsupport::ScopedVariable configHome("XDG_CONFIG_HOME", row.noFolder ? nullptr : config.c_str());
+    testsupport::ScopedVariable home("HOME", row.noFolder ? nullptr : std::getenv("HOME"));
     testsupport::ListSite site;
     site.SetNotice("v1.1");
     SetNoticePageAddressForTesting(site.NoticeAddress());
@@ -76,8 +57,6 @@ TEST(UnwritableSettingsTest, IsSaidOnStandardErrorAndTheCheckGoesOn) {
     EXPECT_EQ(form.Messages().size(), 1u);
     EXPECT_EQ(form.OpenedAddresses().size(), 1u);
     SetNoticePageAddressForTesting("");
-    Restore("XDG_CONFIG_HOME", oldConfig);
-    Restore("HOME", oldHome);
     fs::remove_all(config);
   }
 }
