@@ -2,6 +2,7 @@
 #include "app/handlers.h"
 
 #include "app/layouts.h"
+#include "app/notice_address.h"
 #include "links/collector.h"
 #include "links/submitter.h"
 #include "notice/update_check.h"
@@ -24,7 +25,10 @@ Controls& MainForm() { return ui::FormControls(kMainWindow); }
 
 void MainWindowCreated() {
   ui::AddToolButtonState(kMainWindow, names::工具条1, 0, kPressed);
-  CheckForUpdate(MainForm());
+  // One reading of the notice page serves the whole start: the window does not respond while it
+  // lasts, so it is paid for once.
+  const Text page = CheckForUpdate(MainForm());
+  SetNoticeWindowAddress(PopupAddressFrom(page));
   ui::LoadWindow(kNoticeWindow, kMainWindow, false);
 }
 
@@ -65,7 +69,7 @@ void NoticeWindowCreated() {
   const WindowPlace place = NoticeWindowPlace(ui::ScreenWidth(), ui::ScreenHeight());
   ui::SetWindowPosition(kNoticeWindow, place.left, place.top);
   // The address comes from a remote page: the embedded browser only gets a web address.
-  const Text address = GetPopupAddress();
+  const Text& address = NoticeWindowAddress();
   if (IsOpenableAddress(address)) ui::SetBrowserAddress(kNoticeWindow, names::超文本浏览框1, address);
 }
 

@@ -8,7 +8,8 @@ namespace kestrin::app {
 // Ticks of the notice window's timer since the program started; never reset (window thread).
 extern std::int32_t CountdownTicks;
 
-// Start-up: presses tool-bar button 0, runs the update check, then opens the notice window.
+// Start-up: presses tool-bar button 0, runs the update check, draws the notice window's address
+// from the page it read, then opens the notice window.
 void MainWindowCreated();
 // Moves the pressed look to button `index`; 0 and 1 also switch 选择夹1 to that page.
 void PageButtonClicked(int index);
@@ -18,9 +19,11 @@ void SubmitCollectedClicked();
 void SubmitPastedClicked();
 // Empties the interface box, whatever it holds.
 void InterfaceBoxReleased();
-// Opens the pop-up address in the browser when it is a web address.
+// Opens the pop-up address of a new reading of the notice page in the browser, when it is a web
+// address.
 void SiteLabelReleased();
-// Places the notice window near the screen's bottom-right corner and loads the pop-up page.
+// Places the notice window near the screen's bottom-right corner and loads the address drawn at
+// start (NoticeWindowAddress), when it is a web address.
 void NoticeWindowCreated();
 // Counts down in the notice window's caption and destroys the window at the 25th tick.
 void NoticeTimerTick();

@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "runtime/random.h"
-#include "runtime/run_directory.h"
+#include "runtime/process.h"
 #include "runtime/settings.h"
+#include "runtime/settings_path.h"
 #include "runtime/text_ops.h"
 #include "web/between.h"
 #include "web/encoding.h"
@@ -45,6 +46,19 @@ Text VersionOf(const Text& page) {
   return version;
 }
 
+// Notes the announced version in the settings file. The user never asked for the file, so a
+// failure is no message box: it goes to standard error, where a started-from-a-terminal user or
+// the desktop's log sees it.
+void NoteVersion(const Text& version) {
+  const Text file = SettingsFilePath();
+  if (file.empty()) {
+    WriteStandardError("kestrin: no folder for the settings file: neither XDG_CONFIG_HOME nor HOME is set\n");
+    return;
+  }
+  if (MakeSettingsFolder() && WriteSetting(file, "版", Text("本"), version)) return;
+  WriteStandardError("kestrin: could not write the settings file " + file + "\n");
+}
+
 }  // namespace
 
 const Text& RemoteVersion() { return g_remoteVersion; }
@@ -61,24 +75,28 @@ void SetNoticePageAddressForTesting(const Text& address) {
   g_noticeAddressOverride = address;
 }
 
-void CheckForUpdate(Controls& form) {
-  g_remoteVersion = VersionOf(NoticePageText());
+Text CheckForUpdate(Controls& form) {
+  Text page = NoticePageText();
+  g_remoteVersion = VersionOf(page);
   form.SetCaption(JoinTexts("Kestrin百度推送", g_remoteVersion));
 
   // An unreadable page names no version, and no version is not a newer one.
-  if (g_remoteVersion.empty() || g_remoteVersion == LocalVersion) return;
+  if (g_remoteVersion.empty() || g_remoteVersion == LocalVersion) return page;
 
-  static_cast<void>(WriteSetting(JoinTexts(RunDirectory(), "/bb.ini"), "版", Text("本"), g_remoteVersion));
+  NoteVersion(g_remoteVersion);
   form.MessageBox("版本有更新，请到官网下载最新版本", kMessageBoxOk);
-  const Text popup = GetPopupAddress();
+  const Text popup = PopupAddressFrom(page);
   if (IsOpenableAddress(popup)) form.OpenAddress(popup);
+  return page;
 }
 
-Text GetPopupAddress() {
-  const Text prefix = TextBetween(NoticePageText(), "弹网：", "|");
+Text PopupAddressFrom(const Text& page) {
+  const Text prefix = TextBetween(page, "弹网：", "|");
   if (prefix.empty() || prefix.size() > kLongestPopupPrefix || HoldsControlByte(prefix)) return {};
   SeedRandom();
   return JoinTexts(prefix, ToText(RandomInRange(3, 30)), ".html");
 }
+
+Text GetPopupAddress() { return PopupAddressFrom(NoticePageText()); }
 
 }  // namespace kestrin

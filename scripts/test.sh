@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds with ASan+UBSan and runs every test; fuzzes every fuzz target for a short,
-# fixed time; then runs the threaded tests under TSan; then builds the program for Windows and
+# Sets up, builds with ASan+UBSan and runs every test; builds the Debian packages and starts the
+# window from them unpacked; fuzzes every fuzz target for a short, fixed time; then runs the
+# threaded tests under TSan; then builds the program for Windows and
 # runs its tests under Wine, the end-to-end run of kestrin.exe among them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,17 @@ ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 600 -LE e2e
 # The window's end-to-end runs, alone: each starts programs that fill both cores.
 ctest --test-dir build/asan --output-on-failure --timeout 600 -L e2e
 phase "ASan tests"
+
+# The packages as a user installs them: a Release build of what they hold (the sanitizers' build
+# is not what users get), its notice page on the end-to-end tests' local port, then unpacked into
+# a scratch root and started from there.
+notice_port=$(sed -n 's/^KESTRIN_E2E_NOTICE_PORT:STRING=//p' build/asan/CMakeCache.txt)
+cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIN_BUILD_TESTS=OFF \
+  -DKESTRIN_NOTICE_URL="http://127.0.0.1:$notice_port/notice.html"
+cmake --build build/package -j "$jobs"
+(cd build/package && cpack -G DEB)
+KESTRIN_PACKAGES=$PWD/build/package build/asan/tests/app/e2e/kestrin_install_test
+phase "packages and install test"
 
 # Every change is fuzzed a little: the readers of remote input, 20 s each, the text engine 10 s.
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" all_between resolve_link settings submit_answer

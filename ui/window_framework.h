@@ -22,8 +22,9 @@ namespace kestrin::ui {
 [[noreturn]] void RunProgram(const Program& program);
 
 // Runs `window` of `program` as the whole program of a helper process, which a program's
-// RunProgram starts for the windows whose layout names it. `argc` and `argv` are the helper's
-// (the owner's window id, when it has one). The helper ends, after the exit routine, when its
+// RunProgram starts for the windows whose layout names it. `argc` and `argv` are the helper's:
+// the owner's window id (0 when it has none), then the program's HelperArguments for it
+// (runtime/helper_program.h), which the helper's main reads. The helper ends, after the exit routine, when its
 // window goes and when the process that started it ends.
 [[noreturn]] void RunHelperWindow(const Program& program, std::string_view window, int argc, char** argv);
 

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include "runtime/helper_program.h"
 #include "ui/qt/window_registry.h"
 
 namespace kestrin::ui {
@@ -26,10 +28,12 @@ void OnTerminate(int) {
 
 bool StartHelper(const WindowLayout& layout, QWidget* owner) {
   auto* helper = new QProcess(QCoreApplication::instance());
-  helper->setProgram(QCoreApplication::applicationDirPath() + u'/' +
-                     QString::fromUtf8(layout.helper.data(), static_cast<qsizetype>(layout.helper.size())));
-  // The helper places its window over its owner's; the owner is known to it by its window id.
-  if (owner != nullptr) helper->setArguments({QString::number(owner->winId())});
+  helper->setProgram(QFile::decodeName(QByteArray::fromStdString(HelperProgramPath(layout.helper))));
+  // The helper places its window over its owner's; the owner is known to it by its window id (0:
+  // none). What the program handed down for the helper follows.
+  QStringList arguments{QString::number(owner != nullptr ? owner->winId() : 0)};
+  for (const std::string& argument : HelperArguments(layout.helper)) arguments.append(QString::fromLatin1(argument));
+  helper->setArguments(arguments);
   helper->setProcessChannelMode(QProcess::ForwardedChannels);
   // The helper's standard input stays a pipe from here: when this process ends, however it
   // ends, the pipe's end tells the helper to go. The signal is the second warning.

@@ -3,6 +3,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -18,6 +19,7 @@ class NoticeServer {
     page_ = "<html><body><p>" + Utf8(u8"版本：") + version + "|</p><p>" + Utf8(u8"弹网：") + popupPrefix +
             "|</p></body></html>";
     server_.Get("/notice.html", [this](const httplib::Request&, httplib::Response& response) {
+      ++requests_;
       response.set_content(page_, "text/html; charset=utf-8");
     });
     listening_ = server_.bind_to_port("127.0.0.1", port);
@@ -31,12 +33,15 @@ class NoticeServer {
   NoticeServer& operator=(const NoticeServer&) = delete;
 
   [[nodiscard]] bool Listening() const { return listening_; }
+  // Readings of the notice page so far.
+  [[nodiscard]] int Requests() const { return requests_; }
 
  private:
   httplib::Server server_;
   std::string page_;
   std::thread thread_;
   bool listening_ = false;
+  std::atomic<int> requests_{0};
 };
 
 }  // namespace kestrin::e2e

@@ -22,6 +22,7 @@
 #include "tests/app/e2e/notice_server.h"
 #include "tests/app/e2e/wine_session.h"
 #include "tests/support/list_site.h"
+#include "tests/support/raw_server.h"
 
 namespace kestrin::e2e {
 namespace {
@@ -440,6 +441,35 @@ TEST_F(WineEndToEndTest, AtEachDpiTheWindowScalesAndTakesClicksAtItsPlaces) {
     process_.reset();
   }
   ASSERT_TRUE(SetDpi(96));
+}
+
+// A notice server that takes the connection and never answers: the window answers a click again
+// within the notice page's deadline of its start, and the page is asked for once.
+TEST_F(WineEndToEndTest, ASilentNoticeServerHoldsTheWindowOnce) {
+  testsupport::RawServer notice(testsupport::scripts::Silent(), g_options.port);
+  Start();
+  const std::string caption = Utf8(u8"Kestrin百度推送");
+  const auto main = screen_->WaitForWindow([&](const ScreenWindow& w) { return w.name == caption; }, 60s);
+  ASSERT_TRUE(main.has_value()) << "no window captioned " << caption;
+  const auto mainSeen = std::chrono::steady_clock::now();
+  const Rect client = Client(*main);
+  const auto hintShown = [&] { return Count(screen_->Grab(Area(client, kPageHint)), IsRed) > 20; };
+  for (int i = 0; i < 500 && !hintShown(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(hintShown()) << "page 0 was never drawn";
+  ASSERT_TRUE(screen_->Click(client.x + kToolBar.left + kToolBar.width * 3 / 4, client.y + kToolBar.CentreY()));
+  bool answered = false;
+  for (int i = 0; i < 500 && !answered; ++i) {
+    answered = Count(screen_->Grab(Area(client, kPageHint)), IsRed) == 0;
+    if (!answered) std::this_thread::sleep_for(20ms);
+  }
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - mainSeen);
+  ASSERT_TRUE(answered) << "the window never answered the click";
+  std::printf("window thread held by the silent notice server for %lld ms\n", static_cast<long long>(waited.count()));
+  EXPECT_LT(waited.count(), 4'000);
+  ASSERT_TRUE(screen_->WaitForWindow(IsNotice, 30s).has_value()) << "no notice window";
+  EXPECT_EQ(notice.ConnectionCount(), 1) << "the start reads the notice page once";
+  ASSERT_TRUE(screen_->Close(main->id));
+  EXPECT_TRUE(process_->WaitForExit(30s).has_value());
 }
 
 }  // namespace

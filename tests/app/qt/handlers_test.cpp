@@ -21,7 +21,7 @@
 #include "app/layouts.h"
 #include "links/collector.h"
 #include "notice/update_check.h"
-#include "runtime/run_directory.h"
+#include "runtime/settings_path.h"
 #include "runtime/settings.h"
 #include "runtime/text_ops.h"
 #include "runtime/threads.h"
@@ -109,7 +109,7 @@ TEST_F(StartedProgramTest, StartUpPressesThePageButtonChecksTheVersionThenOpensT
   // The caption already carried the notice's version when the notice window was made.
   EXPECT_EQ(steps_, std::vector<std::string>{"notice window, caption Kestrin百度推送v1.0"});
   EXPECT_TRUE(opened_.empty());
-  EXPECT_EQ(site_.NoticeFetches(), 2) << "one for the version, one for the pop-up address";
+  EXPECT_EQ(site_.NoticeFetches(), 1) << "one reading for the version and the notice window's address";
 
   ASSERT_TRUE(ui::IsWindowLoaded(kNoticeWindow));
   const QString shown = Widget<QWidget>(names::超文本浏览框1, kNoticeWindow)->property("url").toUrl().toString();
@@ -122,7 +122,7 @@ TEST_F(StartedProgramTest, StartUpPressesThePageButtonChecksTheVersionThenOpensT
 
 TEST_F(StartedProgramTest, NewerVersionIsAnnouncedAndOpenedBeforeTheNoticeWindow) {
   site_.SetNotice("v1.1");
-  const Text settings = RunDirectory() + "/bb.ini";
+  const Text settings = SettingsFilePath();
   SeenBox box;
   AnswerNextBox(QMessageBox::Ok, &box, [this] { steps_.push_back("message box"); });
   Start();
@@ -130,6 +130,9 @@ TEST_F(StartedProgramTest, NewerVersionIsAnnouncedAndOpenedBeforeTheNoticeWindow
   EXPECT_EQ(steps_[0], "message box");
   EXPECT_EQ(steps_[1], "opened");
   EXPECT_EQ(steps_[2], "notice window, caption Kestrin百度推送v1.1");
+  EXPECT_EQ(site_.NoticeFetches(), 1) << "the opened and the shown address come from the version's reading";
+  const QString shown = Widget<QWidget>(names::超文本浏览框1, kNoticeWindow)->property("url").toUrl().toString();
+  EXPECT_TRUE(shown.startsWith(ui::ToQString(site_.PopupPrefix()))) << shown.toStdString();
   EXPECT_EQ(box.title, u"信息："_qs);
   EXPECT_EQ(box.text, u"版本有更新，请到官网下载最新版本"_qs);
   EXPECT_EQ(ReadSetting(settings, "版", "本"), "v1.1");
