@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <numeric>
@@ -105,11 +106,12 @@ std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
   std::vector<Keyed> keyed(texts.size());
   std::array<std::array<std::uint32_t, 256>, 8> counts{};
   for (std::uint32_t i = 0; i < texts.size(); ++i) {
+    // The bytes in order, past the end as 0, read as one big-endian number.
+    unsigned char bytes[8] = {};
+    const std::string& text = texts[i];
+    std::memcpy(bytes, text.data() + shared, std::min<std::size_t>(8, text.size() - shared));
     std::uint64_t key = 0;
-    for (std::size_t b = 0; b < 8; ++b) {
-      const std::size_t at = shared + b;
-      key = key << 8 | (at < texts[i].size() ? static_cast<unsigned char>(texts[i][at]) : 0u);
-    }
+    for (const unsigned char byte : bytes) key = key << 8 | byte;
     keyed[i] = {key, i};
     for (std::size_t b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xFF];
   }
