@@ -37,7 +37,8 @@ std::uint64_t Mix(std::uint64_t hash) {
 
 }  // namespace
 
-SeenAddresses::SeenAddresses() : file_(OpenScratchFile()) {}
+SeenAddresses::SeenAddresses(std::function<std::string_view(std::size_t)> kept)
+    : file_(kept ? -1 : OpenScratchFile()), kept_(std::move(kept)) {}
 
 SeenAddresses::~SeenAddresses() {
   if (file_ >= 0) close(file_);
@@ -78,17 +79,20 @@ void SeenAddresses::Grow(Shard& shard) {
 
 // Each address is kept as its length (4 bytes) and bytes, padded to a multiple of 8.
 std::uint64_t SeenAddresses::Keep(std::string_view address) {
+  if (kept_) return size_ < kNotKept ? size_ : Overflow(address);
   const std::uint64_t at = flushed_ + pending_.size();
-  if (at / 8 >= kNotKept || address.size() > std::numeric_limits<std::uint32_t>::max()) {
-    overflow_.emplace(address);
-    return kNotKept;
-  }
+  if (at / 8 >= kNotKept || address.size() > std::numeric_limits<std::uint32_t>::max()) return Overflow(address);
   const auto length = static_cast<std::uint32_t>(address.size());
   pending_.append(reinterpret_cast<const char*>(&length), sizeof length);
   pending_.append(address);
   pending_.append((8 - pending_.size() % 8) % 8, '\0');
   if (pending_.size() >= kFlushBytes) Flush();
   return at / 8;
+}
+
+std::uint64_t SeenAddresses::Overflow(std::string_view address) {
+  overflow_.emplace(address);
+  return kNotKept;
 }
 
 void SeenAddresses::Flush() {
@@ -114,6 +118,7 @@ void SeenAddresses::Flush() {
 
 bool SeenAddresses::Same(std::uint32_t record, std::string_view address) {
   if (record == kNotKept) return overflow_.contains(std::string(address));
+  if (kept_) return kept_(record) == address;
   const std::uint64_t at = std::uint64_t{record} * 8;
   const std::size_t wanted = sizeof(std::uint32_t) + address.size();
   const char* bytes = nullptr;

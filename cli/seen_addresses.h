@@ -1,11 +1,13 @@
 // The addresses met so far in a run, in little memory: 64-bit hashes in memory (12 bytes each),
 // the addresses themselves in an unnamed temporary file, read back only when two hashes agree, so
-// that two different addresses sharing a hash are never taken for one.
+// that two different addresses sharing a hash are never taken for one. A caller that holds every
+// address anyway can lend them instead, and nothing is written twice.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -15,7 +17,9 @@ namespace kestrin::cli {
 
 class SeenAddresses {
  public:
-  SeenAddresses();
+  // Without `kept`, the addresses are kept in the file; with it, `kept(n)` gives back the n-th
+  // address inserted (from 0), which must stay readable as long as this lives.
+  explicit SeenAddresses(std::function<std::string_view(std::size_t)> kept = nullptr);
   ~SeenAddresses();
   SeenAddresses(const SeenAddresses&) = delete;
   SeenAddresses& operator=(const SeenAddresses&) = delete;
@@ -42,6 +46,8 @@ class SeenAddresses {
   // Keeps `address`; its record number, or UINT32_MAX past the keeper's reach.
   std::uint64_t Keep(std::string_view address);
   void Flush();
+  // Keeps `address` apart, past the reach of records; returns UINT32_MAX.
+  std::uint64_t Overflow(std::string_view address);
 
   std::array<Shard, 256> shards_;
   std::size_t size_ = 0;
@@ -52,6 +58,7 @@ class SeenAddresses {
   std::string pending_;         // bytes after those
   std::string readBack_;
   std::unordered_set<std::string> overflow_;  // addresses past the file's reach (32 GB)
+  std::function<std::string_view(std::size_t)> kept_;  // set: records are insertion numbers
 };
 
 }  // namespace kestrin::cli

@@ -1,6 +1,7 @@
 #include "cli/source_stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,7 +39,9 @@ std::unique_ptr<SourceStream> SourceStream::OfFile(const std::string& path, std:
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   auto file = std::make_shared<FileHandle>(fd);
-  return std::make_unique<SourceStream>(
+  struct stat status {};
+  const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+  auto stream = std::make_unique<SourceStream>(
       [file](char* buffer, std::size_t size) -> std::ptrdiff_t {
         for (;;) {
           const ssize_t got = read(file->fd, buffer, size);
@@ -46,6 +49,8 @@ std::unique_ptr<SourceStream> SourceStream::OfFile(const std::string& path, std:
         }
       },
       maxBytes);
+  if (regular) stream->sizeHint_ = static_cast<std::size_t>(status.st_size);
+  return stream;
 }
 
 std::unique_ptr<SourceStream> SourceStream::OfInput(std::istream& input, std::size_t maxBytes) {
@@ -190,12 +195,18 @@ std::string SourceStream::ReadRest() {
   std::string rest(peeked_, peekedPos_);
   peeked_.clear();
   peekedPos_ = 0;
-  // The string grows as bytes come, so a small source costs no limit's worth of zeros.
+  // The string grows as bytes come, so a small source costs no limit's worth of zeros. A file's
+  // size is known: room for all of it at once spares the copies and fresh pages of growing, and
+  // reads fill the room there is before the string grows again.
   constexpr std::size_t kChunk = 1 << 20;
+  const bool hinted = sizeHint_ > rest.size();
+  if (hinted) rest.reserve(std::min(sizeHint_, maxBytes_) + 1);
   for (;;) {
     const std::size_t used = rest.size();
-    rest.resize(used + kChunk);
-    const std::ptrdiff_t got = Decode(rest.data() + used, kChunk);
+    const std::size_t room = rest.capacity() - used;
+    const std::size_t chunk = room >= 4096 || (hinted && room > 0) ? room : kChunk;
+    rest.resize(used + chunk);
+    const std::ptrdiff_t got = Decode(rest.data() + used, chunk);
     rest.resize(used + static_cast<std::size_t>(std::max<std::ptrdiff_t>(got, 0)));
     if (got <= 0) return rest;
   }

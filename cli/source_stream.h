@@ -57,6 +57,7 @@ class SourceStream {
 
   RawRead raw_;
   std::size_t maxBytes_;
+  std::size_t sizeHint_ = 0;  // a file's size when opened: what ReadRest makes room for at once
   std::size_t delivered_ = 0;  // decoded bytes handed out or peeked
   StreamFailure failure_ = StreamFailure::kNone;
 

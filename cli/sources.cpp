@@ -42,7 +42,7 @@ std::string Kept(std::size_t count) {
 class SourceReader {
  public:
   SourceReader(const SourceOptions& options, const OpenSource& open, std::istream& input, const SourceSink& sink)
-      : options_(options), open_(open), input_(input), sink_(sink) {}
+      : options_(options), open_(open), input_(input), sink_(sink), seen_(sink.kept) {}
 
   void Read(const std::string& source) {
     const bool web = IsWebAddress(source);
@@ -247,7 +247,9 @@ SourceAddresses ReadSources(const std::vector<std::string>& sources, const Sourc
   SourceAddresses out;
   const SourceSink sink{[&out](std::string_view address) { out.addresses.emplace_back(address); },
                         [&out](const std::string& line) { out.errors.push_back(line); },
-                        [&out](InvalidEntry&& entry) { out.invalid.push_back(std::move(entry)); }};
+                        [&out](InvalidEntry&& entry) { out.invalid.push_back(std::move(entry)); },
+                        nullptr,
+                        [&out](std::size_t n) { return std::string_view(out.addresses[n]); }};
   ReadSources(sources, options, Opening(fetch), input, sink);
   return out;
 }

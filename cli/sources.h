@@ -58,6 +58,9 @@ struct SourceSink {
   std::function<void(InvalidEntry&& entry)> invalid;       // each entry that is no http(s) address
   // After each document, and every few thousand addresses: documents read, addresses handed over.
   std::function<void(int documents, std::size_t addresses)> progress = nullptr;
+  // When set, the n-th address handed over (from 0) can be read back through it for the whole
+  // reading, and the reader keeps no copy of its own.
+  std::function<std::string_view(std::size_t n)> kept = nullptr;
 };
 
 // Reads every source in order: "-" is `input`, an http(s) address is fetched, anything else is

@@ -78,6 +78,8 @@ bool LooksLikeRobots(std::string_view text) {
                                                            "site-map", "crawl-delay"};
   bool robots = false;
   ForEachLine(text, [&](std::string_view line) {
+    // A list's lines, addresses all, are passed over at their first byte.
+    if (robots || line.empty() || std::string_view("udascUDASC").find(line.front()) == std::string_view::npos) return;
     std::string_view value;
     for (const std::string_view field : kFields) robots = robots || RecordValue(line, field, value);
   });

@@ -19,6 +19,9 @@ TEST(NormalAddress, TwinsMeetInOneForm) {
       {"a port is kept", "https://s.example:8443/a", "https://s.example:8443/a"},
       {"line breaks taken out, as the collector does", "http://s.example/a\tb", "http://s.example/ab"},
       {"an escape in lower case late in the query", "http://s.example/a?b=1&c=%7e", "http://s.example/a?b=1&c=%7E"},
+      {"the host ends at a query, whose case is kept", "http://s.example?Q=A", "http://s.example?Q=A"},
+      {"the host ends at a fragment", "http://S.example#Top", "http://s.example#Top"},
+      {"an upper-case scheme alone", "Https://s.example/a", "https://s.example/a"},
   };
   for (const auto& row : cases) {
     EXPECT_EQ(NormalAddress(row.address), row.normal) << row.name;

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <thread>
 
@@ -69,6 +71,54 @@ TEST_F(HistoryTest, StandingsReadInOnePassYieldToAnotherRunsWrites) {
   EXPECT_EQ(after.urls, (std::vector<std::string>{"https://s.example/00", recorded[9], "https://s.example/99",
                                                   recorded[1]}))
       << "the address the other run accepted is looked up, not taken from the reading";
+}
+
+// Whatever the candidates' order and likeness, the one pass finds each as a look-up would: those
+// recorded accepted are accepted, the rest open, and past the bound on rows read, unknown.
+TEST_F(HistoryTest, StandingsReadInOnePassAgreeWithALookUpEach) {
+  const std::string base = "https://s.example/";
+  std::vector<std::string> many;  // in reverse, of every length from 1 to 4 digits
+  for (int i = 2999; i >= 0; --i) many.push_back(base + std::to_string(i));
+  std::vector<std::string> spread = {base + "0"};  // two candidates with 1100 recorded rows between
+  const std::vector<std::string> between = Urls(1100, 1000);
+  spread.push_back(base + "9");
+  const struct {
+    const char* name;
+    std::vector<std::string> recorded;  // accepted at even positions, failed at odd ones
+    std::vector<std::string> candidates;
+    std::size_t unknownFrom = SIZE_MAX;  // candidates from here on, in sorted order, stay unknown
+  } cases[] = {
+      {"alike for eight bytes past the shared beginning",
+       {base + "aaaaaaaa1", base + "aaaaaaaa", base + "aaaaaaaa2", base + "aaaaaaaa1x"},
+       {base + "aaaaaaaa2", base + "b", base + "aaaaaaaa1x", base + "aaaaaaaa", base + "aaaaaaaa1", base + "aaaaaaaa3"}},
+      {"bytes above 0x7F sort after the others", {base + "\xE6\x96\x87", base + "z", base + "\xC3\xA9"},
+       {base + "\xC3\xA9", base + "z", base + "\xE6\x96\x87", base + "\x7F", base + "\xFF"}},
+      {"one candidate, recorded", {base + "a"}, {base + "a"}},
+      {"rows past the greatest candidate", Urls(50, 100), {base + "100", base + "101", base + "1"}},
+      {"thousands, in reverse", Urls(2000, 500), many},
+      {"the bound on rows read reached", between, spread, 1},
+  };
+  int file = 0;
+  for (const auto& row : cases) {
+    History history(folder_.Path() + "/standings-" + std::to_string(file++) + ".sqlite");
+    std::vector<AddressOutcome> outcomes;
+    std::map<std::string, bool> accepted;
+    for (std::size_t i = 0; i < row.recorded.size(); ++i) {
+      outcomes.push_back({row.recorded[i], i % 2 == 0 ? AddressState::kAccepted : AddressState::kFailed, ""});
+      accepted[row.recorded[i]] = i % 2 == 0;
+    }
+    history.Record("baidu", "s.example", outcomes);
+    std::vector<std::string> sorted = row.candidates;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<char> expected;
+    for (const std::string& url : row.candidates) {
+      const auto rank = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), url) - sorted.begin());
+      expected.push_back(rank >= row.unknownFrom ? kStandingUnknown
+                         : accepted[url]        ? kStandingAccepted
+                                                : kStandingOpen);
+    }
+    EXPECT_EQ(history.ReadStandings("baidu", row.candidates, false).flags, expected) << row.name;
+  }
 }
 
 TEST_F(HistoryTest, AcceptedAddressesAreSkippedUnlessForcedAndOtherStatesGoAgain) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "tests/cli/cli_process.h"
 #include "tests/cli/gzip.h"
 
 namespace kestrin::cli {
@@ -101,6 +102,40 @@ TEST(SourceStream, PeekLeavesTheBytesToBeReadAndReadRestTakesTheRest) {
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(folder->ReadRest(), "");
   EXPECT_EQ(folder->Failure(), StreamFailure::kUnreadable);
+}
+
+// A file is read whole into room made for its size; whatever that size against the reads' own
+// chunks, and whether it inflates past it, every byte comes once and the limit still holds.
+TEST(SourceStream, FilesReadWholeWhateverTheirSize) {
+  const testsupport::TempFolder folder;
+  std::string large;
+  for (int i = 0; large.size() < (1u << 20) + 3; ++i) large += "https://s.example/" + std::to_string(i) + "\n";
+  const struct {
+    const char* name;
+    std::string content;  // as written
+    std::string bytes;    // what ReadRest gives after a peek
+    std::size_t maxBytes;
+    StreamFailure failure;
+  } cases[] = {
+      {"empty", "", "", 1000, StreamFailure::kNone},
+      {"one byte", "x", "x", 1000, StreamFailure::kNone},
+      {"shorter than a peek", large.substr(0, 4095), large.substr(0, 4095), 1u << 22, StreamFailure::kNone},
+      {"past the first raw read", large.substr(0, 300000), large.substr(0, 300000), 1u << 22, StreamFailure::kNone},
+      {"past a chunk", large, large, 1u << 22, StreamFailure::kNone},
+      {"gzip, inflating past its size", Gzip(large), large, 1u << 22, StreamFailure::kNone},
+      {"larger than the limit", large, "", 100000, StreamFailure::kTooLarge},
+  };
+  int file = 0;
+  for (const auto& row : cases) {
+    const auto stream = SourceStream::OfFile(folder.Write(std::to_string(file++), row.content), row.maxBytes);
+    ASSERT_NE(stream, nullptr) << row.name;
+    const std::string peeked(stream->Peek(4096));
+    const std::string rest = stream->ReadRest();
+    EXPECT_EQ(stream->Failure(), row.failure) << row.name;
+    if (row.failure == StreamFailure::kNone) {
+      EXPECT_TRUE(rest == row.bytes) << row.name << ": " << rest.size() << " bytes";
+    }
+  }
 }
 
 }  // namespace
