@@ -21,9 +21,13 @@ COLORREF TextColour(const ControlLayout& row) {
   return RGB(0, 0, 0);
 }
 
+// WS_VISIBLE, or nothing while CreateControl makes a control of a page not shown: a control
+// shown and hidden again over a painted window would have its place painted twice. Window thread.
+DWORD g_newChildVisible = WS_VISIBLE;
+
 HWND MakeChild(DWORD exStyle, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,
                int width, int height, HWND parent, int id) {
-  return ::CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+  return ::CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | g_newChildVisible | style, x, y, width, height,
                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                            nullptr);
 }
@@ -235,7 +239,11 @@ void RefreshChoices(LiveWindow& live) {
 
 }  // namespace
 
-void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int id) {
+void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int id, bool shown) {
+  g_newChildVisible = shown ? WS_VISIBLE : 0;
+  struct Restore {
+    ~Restore() { g_newChildVisible = WS_VISIBLE; }
+  } restore;
   const std::string window(live.layout.name);
   const std::string control(row.name);
   ControlEntry& entry = live.controls[control];

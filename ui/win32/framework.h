@@ -74,6 +74,14 @@ struct LiveWindow {
   bool showScheduled = false;
   bool createdPending = false;  // the created event waits for the first paint
   bool lastWasRadio = false;    // radio buttons made in a row form one group
+  // The rows of the pages not shown, made once the window is first painted: each with its command
+  // identifier and whether the row before it in the layout was a radio button.
+  struct LaterRow {
+    const ControlLayout* row;
+    int id;
+    bool afterRadio;
+  };
+  std::vector<LaterRow> laterRows;
   HWND lastFocus = nullptr;     // the control that had the keyboard when the window was left
   HBRUSH background = nullptr;  // not owned
   std::vector<HGDIOBJ> owned;   // bitmaps that go with the window
@@ -116,8 +124,8 @@ void Dispatch(std::string_view window, std::string_view control, Event event, in
 [[nodiscard]] HFONT MakeLargeFont(bool bold, int dpi);
 
 // Creates the control of one layout row on `live`'s window at (x, y), the row's own place offset
-// by its page container's, and records it.
-void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int id);
+// by its page container's, and records it; hidden from the start unless `shown`.
+void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int id, bool shown = true);
 // Answers WM_CTLCOLORSTATIC / WM_CTLCOLOREDIT / WM_CTLCOLORBTN: the row's colours for `live`'s
 // own controls, the system's for any other.
 [[nodiscard]] LRESULT ControlColours(LiveWindow& live, UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "runtime/codepage.h"
+#include "runtime/declared_functions.h"
 #include "runtime/events.h"
 #include "runtime/library_files.h"
 #include "runtime/runtime_error.h"
@@ -222,7 +223,10 @@ void OpenAddress(const Text& address) {
     }
     // An open browser window of the old kind takes the page, as the shell expects of an owner.
     const HWND owner = ::FindWindowW(nullptr, L"Microsoft Internet Explorer");
-    ::ShellExecuteW(owner, L"open", Wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // shell32 is loaded when an address is first opened, not with every start.
+    static DeclaredFunction shellExecute{"shell32.dll", "ShellExecuteW", {}, {}};
+    DeclaredAs<decltype(&::ShellExecuteW)>(shellExecute)(owner, L"open", Wide(address).c_str(), nullptr, nullptr,
+                                                         SW_SHOWNORMAL);
   });
 }
 

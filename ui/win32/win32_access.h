@@ -24,6 +24,11 @@ void BecomeWindowThread();
 // timer or a control that is not loaded. Any thread.
 [[nodiscard]] HWND ControlHandle(std::string_view window, std::string_view control);
 
+// Loads `window` as the program loads its start window: shown and painted first, then, with the
+// next message the thread takes, the controls of the pages not shown and the created event. It
+// is not the program's start window for all that: closing it ends nothing. Window thread.
+[[nodiscard]] bool LoadAsStartWindow(std::string_view window);
+
 // The screen size that ScreenWidth and ScreenHeight report; 0 x 0 restores the primary screen's.
 void SetScreenSizeOverride(int width, int height);
 

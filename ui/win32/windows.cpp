@@ -91,6 +91,58 @@ void ChangeDpi(LiveWindow& live, int dpi, const RECT& suggested) {
   RescaleControls(live);
 }
 
+void MakePageControl(LiveWindow& live, const ControlLayout& row, int id) {
+  const ControlLayout& container = *live.container->row;
+  CreateControl(row, live, container.left + row.left, container.top + row.top, id, row.page == live.currentPage);
+  live.pages[static_cast<std::size_t>(row.page)].push_back(&live.controls.find(row.name)->second);
+}
+
+// The container is drawn beneath everything that lies on it.
+void ContainerToBottom(const LiveWindow& live) {
+  if (live.container == nullptr || live.container->hwnd == nullptr) return;
+  ::SetWindowPos(live.container->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// Window controls first: the page container's place is where its pages' controls go. The pages
+// not shown are left to MakeLaterPages unless `allPages`: nothing of them is seen before they
+// are chosen, and the first paint need not wait for them.
+void BuildControls(LiveWindow& live, bool allPages) {
+  int id = kFirstControlId;
+  for (const ControlLayout& row : live.layout.controls) {
+    if (row.page != kOnWindow) continue;
+    CreateControl(row, live, row.left, row.top, id++);
+    if (row.kind == ControlKind::PageContainer && live.container == nullptr) {
+      live.container = &live.controls.find(row.name)->second;
+      live.pages.resize(LayoutLines(row.text).size());
+    }
+  }
+  for (const ControlLayout& row : live.layout.controls) {
+    if (row.page == kOnWindow || live.container == nullptr || row.page >= static_cast<int>(live.pages.size())) continue;
+    if (allPages || row.page == live.currentPage) {
+      MakePageControl(live, row, id++);
+    } else {
+      live.laterRows.push_back({&row, id++, live.lastWasRadio});
+      live.lastWasRadio = row.kind == ControlKind::RadioButton;
+    }
+  }
+  ContainerToBottom(live);
+}
+
+// The controls BuildControls left, in the layout's order and with the identifiers and radio groups
+// they would have had; hidden unless their page was chosen meanwhile.
+void MakeLaterPages(LiveWindow& live) {
+  if (live.laterRows.empty()) return;
+  const bool lastWasRadio = live.lastWasRadio;
+  for (const LiveWindow::LaterRow& later : live.laterRows) {
+    live.lastWasRadio = later.afterRadio;
+    MakePageControl(live, *later.row, later.id);
+  }
+  live.laterRows.clear();
+  live.lastWasRadio = lastWasRadio;
+  // Made last, they lie beneath the container until it goes beneath them again.
+  ContainerToBottom(live);
+}
+
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LiveWindow* live = LiveOf(hwnd);
   switch (message) {
@@ -110,6 +162,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       if (live != nullptr && live->createdPending) {
         live->createdPending = false;
         FlushToScreen();
+        MakeLaterPages(*live);
         SetIcons(*live);
         const std::string window(live->layout.name);
         Dispatch(window, {}, Event::Created, 0);
@@ -155,32 +208,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 enum class CreatedEvent { BeforeShow, AfterPaint };
-
-void BuildControls(LiveWindow& live) {
-  int id = kFirstControlId;
-  const ControlLayout* containerRow = nullptr;
-  // Window controls first: the page container's place is where its pages' controls go.
-  for (const ControlLayout& row : live.layout.controls) {
-    if (row.page != kOnWindow) continue;
-    CreateControl(row, live, row.left, row.top, id++);
-    if (row.kind == ControlKind::PageContainer && containerRow == nullptr) {
-      containerRow = &row;
-      live.container = &live.controls.find(row.name)->second;
-      live.pages.resize(LayoutLines(row.text).size());
-    }
-  }
-  for (const ControlLayout& row : live.layout.controls) {
-    if (row.page == kOnWindow || containerRow == nullptr || row.page >= static_cast<int>(live.pages.size())) continue;
-    CreateControl(row, live, containerRow->left + row.left, containerRow->top + row.top, id++);
-    ControlEntry* entry = &live.controls.find(row.name)->second;
-    live.pages[static_cast<std::size_t>(row.page)].push_back(entry);
-    if (row.page != live.currentPage && entry->hwnd != nullptr) ::ShowWindow(entry->hwnd, SW_HIDE);
-  }
-  // The container is drawn beneath everything that lies on it.
-  if (live.container != nullptr) {
-    ::SetWindowPos(live.container->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
-}
 
 void RunMessageLoopWhile(const std::function<bool()>& going) {
   MSG message;
@@ -240,7 +267,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     ::SetWindowPos(hwnd, nullptr, 0, 0, live.largest.cx, live.largest.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (created != CreatedEvent::AfterPaint) SetIcons(live);
-  BuildControls(live);
+  BuildControls(live, created != CreatedEvent::AfterPaint);
   PublishFormState(name, live.state);
 
   if (created == CreatedEvent::BeforeShow) {
@@ -251,8 +278,9 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   if (modal && ownerHandle != nullptr) ::EnableWindow(ownerHandle, FALSE);
   if (layout->visible) ::ShowWindow(hwnd, SW_SHOW);
   if (created == CreatedEvent::AfterPaint) {
-    // The start window is on the screen, painted, while its start-up routine blocks.
-    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // The start window is on the screen, painted, while its start-up routine blocks. Showing it
+    // left all of it to paint and its backgrounds erased already: painted now, nothing twice.
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_ALLCHILDREN | RDW_UPDATENOW);
     live.createdPending = true;
     ::PostMessageW(hwnd, kCreatedMessage, 0, 0);
   }
@@ -352,6 +380,8 @@ void RunHelperWindow(const Program& program, std::string_view window, int, char*
   Windows().endProgram();
   std::_Exit(0);
 }
+
+bool LoadAsStartWindow(std::string_view window) { return Load(window, {}, false, CreatedEvent::AfterPaint); }
 
 bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
   bool loaded = false;

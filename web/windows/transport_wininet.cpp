@@ -39,6 +39,12 @@ DeclaredFunction gInternetSetOption{kWinInet, "InternetSetOptionA", {}, {}};
 DeclaredFunction gInternetQueryOption{kWinInet, "InternetQueryOptionA", {}, {}};
 DeclaredFunction gInternetCombineUrl{kWinInet, "InternetCombineUrlA", {}, {}};
 DeclaredFunction gInternetCrackUrl{kWinInet, "InternetCrackUrlA", {}, {}};
+// Only the tests' certificate needs crypt32: bound on use, it is not loaded with every start.
+constexpr const char* kCrypt32 = "crypt32.dll";
+DeclaredFunction gCryptStringToBinary{kCrypt32, "CryptStringToBinaryA", {}, {}};
+DeclaredFunction gCertOpenStore{kCrypt32, "CertOpenStore", {}, {}};
+DeclaredFunction gCertAddEncodedCertificateToStore{kCrypt32, "CertAddEncodedCertificateToStore", {}, {}};
+DeclaredFunction gCertCloseStore{kCrypt32, "CertCloseStore", {}, {}};
 
 // As many as libcurl follows; one more ends the request as failed.
 constexpr int kMostRedirects = 20;
@@ -456,19 +462,20 @@ void SetExtraCaFileForTesting(const std::string& path) {
   if (path.empty()) return;
   std::ifstream in(path, std::ios::binary);
   const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto toBinary = DeclaredAs<decltype(&::CryptStringToBinaryA)>(gCryptStringToBinary);
   DWORD size = 0;
-  if (!::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size,
-                              nullptr, nullptr)) {
+  if (!toBinary(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                nullptr)) {
     return;
   }
   std::vector<BYTE> der(size);
-  ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, der.data(), &size,
-                         nullptr, nullptr);
-  HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+  toBinary(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr);
+  HCERTSTORE store = DeclaredAs<decltype(&::CertOpenStore)>(gCertOpenStore)(
+      CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
   if (store == nullptr) return;
-  ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_REPLACE_EXISTING,
-                                     nullptr);
-  ::CertCloseStore(store, 0);
+  DeclaredAs<decltype(&::CertAddEncodedCertificateToStore)>(gCertAddEncodedCertificateToStore)(
+      store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+  DeclaredAs<decltype(&::CertCloseStore)>(gCertCloseStore)(store, 0);
 }
 
 }  // namespace kestrin

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "runtime/events.h"
@@ -21,6 +22,7 @@ namespace kestrin::ui {
 namespace {
 
 using testwin::Pump;
+using testwin::PumpUntil;
 
 constexpr std::string_view kForm = "form";
 constexpr std::string_view kChild = "child";
@@ -158,6 +160,54 @@ TEST(ProcessPendingEventsTest, HandlesTheWindowThreadsQueueUpToAQuitRequest) {
   SetProcessPendingEventsHook(nullptr);
   ::DestroyWindow(form);
 }
+
+// The form's controls in their order (tab order, and what is drawn over what) with what tells
+// them apart: class, identifier, visibility and groups, place.
+using ChildLook = std::tuple<std::wstring, int, LONG, LONG, LONG>;
+std::vector<ChildLook> FormChildren() {
+  std::vector<ChildLook> children;
+  for (HWND c = ::GetWindow(WindowHandle(kForm), GW_CHILD); c != nullptr; c = ::GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t kind[64] = {};
+    ::GetClassNameW(c, kind, 64);
+    RECT place{};
+    ::GetWindowRect(c, &place);
+    const LONG style = ::GetWindowLongW(c, GWL_STYLE) & (WS_VISIBLE | WS_GROUP | WS_TABSTOP);
+    children.emplace_back(kind, ::GetDlgCtrlID(c), style, place.left, place.top);
+  }
+  return children;
+}
+
+TEST_F(WindowFrameworkTest, AStartWindowMakesItsHiddenPagesAfterItsFirstPaintAsAnyWindowWould) {
+  struct Case {
+    const char* name;
+    int chosenFirst;  // the page chosen before the thread takes a message; -1 for none
+    bool firstPageShown;
+  };
+  const Case cases[] = {
+      {"no page chosen", -1, true},
+      {"second page chosen before its controls exist", 1, false},
+  };
+  const std::vector<ChildLook> built = FormChildren();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::DestroyWindow(WindowHandle(kForm));
+    g_events.clear();
+    ASSERT_TRUE(LoadAsStartWindow(kForm));
+    EXPECT_EQ(Control("按钮2"), nullptr) << "the second page is made after the first paint";
+    EXPECT_NE(Control("编辑框4"), nullptr);
+    EXPECT_TRUE(g_events.empty()) << "created before the first paint";
+    if (c.chosenFirst >= 0) SetCurrentPage(kForm, "选择夹1", c.chosenFirst);
+    ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+    EXPECT_EQ(g_events, std::vector<std::string>{"form created"});
+    ASSERT_NE(Control("按钮2"), nullptr);
+    EXPECT_EQ(::IsWindowVisible(Control("编辑框4")) != FALSE, c.firstPageShown);
+    EXPECT_EQ(::IsWindowVisible(Control("按钮2")) != FALSE, !c.firstPageShown);
+    if (c.chosenFirst < 0) {
+      EXPECT_EQ(FormChildren(), built) << "the same controls in the same order";
+    }
+  }
+}
+
 
 }  // namespace
 }  // namespace kestrin::ui
