@@ -21,6 +21,7 @@
 #include <fstream>
 #include <thread>
 
+#include "bench/window_runs.h"
 #include "tests/app/e2e/desktop.h"
 #include "tests/app/e2e/notice_server.h"
 #include "tests/support/list_site.h"
@@ -107,18 +108,6 @@ StartTimes StartAndPaint(VirtualScreen& screen, std::optional<Process>& process,
     std::this_thread::sleep_for(2ms);
   }
   return times;
-}
-
-void CloseAll(VirtualScreen& screen, std::optional<Process>& process) {
-  for (const ScreenWindow& window : screen.Windows()) screen.Close(window.id);
-  if (!process->WaitForExit(20s)) std::printf("  still running 20 s after its window was closed\n");
-  process->Stop();
-  screen.WaitForNoWindow([](const ScreenWindow&) { return true; }, 10s);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? -1 : values[values.size() / 2];
 }
 
 // Processes of the web engine anywhere on the machine, for leftovers.

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/window_runs.h"
 #include "tests/app/e2e/desktop.h"
 #include "tests/app/e2e/notice_server.h"
 #include "tests/app/e2e/wine_session.h"
@@ -60,18 +61,6 @@ double StartAndPaint(VirtualScreen& screen, const Frame& frame, std::optional<Pr
     std::this_thread::sleep_for(2ms);
   }
   return -1;
-}
-
-void CloseAll(VirtualScreen& screen, std::optional<Process>& process) {
-  for (const ScreenWindow& window : screen.Windows()) screen.Close(window.id);
-  if (!process->WaitForExit(20s)) std::printf("  still running 20 s after its window was closed\n");
-  process->Stop();
-  screen.WaitForNoWindow([](const ScreenWindow&) { return true; }, 10s);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? -1 : values[values.size() / 2];
 }
 
 void PrintMemory(const char* when, const TreeMemory& memory) {

@@ -99,7 +99,7 @@ long StatusField(const std::filesystem::path& file, const std::string& field) {
 
 // ---------------------------------------------------------------- processes
 
-Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment, int passedFd) {
   std::vector<std::string> args = argv;
   std::vector<std::string> env = MergedEnvironment(environment);
   std::vector<char*> argp = Pointers(args);
@@ -108,7 +108,12 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
-  if (posix_spawnp(&pid_, argp[0], nullptr, &attributes, argp.data(), envp.data()) != 0) pid_ = -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (passedFd >= 0) posix_spawn_file_actions_adddup2(&actions, passedFd, 3);
+  posix_spawn_file_actions_addclosefrom_np(&actions, passedFd >= 0 ? 4 : 3);
+  if (posix_spawnp(&pid_, argp[0], &actions, &attributes, argp.data(), envp.data()) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
 }
 
@@ -172,8 +177,9 @@ VirtualScreen::VirtualScreen(int width, int height) {
   if (pipe(pipeEnds) != 0) return;
   fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0",
-                                           screen, "-nolisten", "tcp", "-noreset"});
+  server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp",
+                                           "-noreset"},
+                  std::vector<std::string>{}, pipeEnds[1]);
   close(pipeEnds[1]);
   std::string number;
   char c = 0;

@@ -23,10 +23,13 @@ inline std::string Utf8(const char8_t* text) { return reinterpret_cast<const cha
 
 // A program started with the environment of this process plus `environment` ("NAME=value",
 // replacing a variable of the same name). It leads a process group of its own, so that the
-// helper processes it starts end with it.
+// helper processes it starts end with it. It inherits no descriptor but the standard three and,
+// when given, `passedFd` as descriptor 3: a test's listening sockets must not live on in the
+// programs it starts (Wine keeps some of its processes running after the program ends).
 class Process {
  public:
-  Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+  Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {},
+          int passedFd = -1);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

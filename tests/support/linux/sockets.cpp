@@ -27,6 +27,10 @@ Socket ListenOnLoopback(int backlog, int& port) {
   if (fd < 0) return kNoSocket;
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  // A fixed port is shared with cpp-httplib's servers of the tests before, which ask for
+  // SO_REUSEPORT: a connection of theirs that the program has not yet let go of (FIN_WAIT2, not
+  // TIME_WAIT) keeps a listener without it off the port.
+  if (port > 0) setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
   sockaddr_in address = Loopback(port > 0 ? port : 0);
   socklen_t length = sizeof address;
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
