@@ -238,11 +238,8 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
   EXPECT_EQ(flaky.ConnectionCount(), 3);
   EXPECT_EQ(ParseJson(recovered.out).states["baidu " + Origin() + "/flaky.html"], "accepted");
 
-  int closedPort = 0;
-  {
-    testsupport::RawServer gone(testsupport::scripts::Silent());
-    closedPort = gone.Port();
-  }
+  const testsupport::RefusedPort nobody;
+  const int closedPort = nobody.Port();
   call = Push({"-"}, Origin() + "/nobody.html\n");
   std::replace(call.args.begin(), call.args.end(), baidu_.Interface(),
                "http://127.0.0.1:" + std::to_string(closedPort) + "/urls");
@@ -417,11 +414,8 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
   testsupport::RawServer pages(testsupport::scripts::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
-  int closedPort = 0;
-  {
-    testsupport::RawServer gone(testsupport::scripts::Silent());
-    closedPort = gone.Port();
-  }
+  const testsupport::RefusedPort nobody;
+  const int closedPort = nobody.Port();
   const std::map<std::string, std::string> values = {
       {"{site}", Site()},
       {"{token}", kToken},

@@ -176,11 +176,8 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
                     std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
-  int closedPort = 0;
-  {
-    testsupport::RawServer gone(testsupport::scripts::Silent());
-    closedPort = gone.Port();
-  }
+  const testsupport::RefusedPort nobody;
+  const int closedPort = nobody.Port();
   const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort) + "/s.xml";
   struct Row {
     const char* name;

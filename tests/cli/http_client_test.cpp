@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "tests/cli/cli_process.h"
 #include "tests/support/raw_server.h"
 
 namespace kestrin::cli {
@@ -22,11 +23,8 @@ TEST(HttpPost, EachEndingHasItsOwnTransfer) {
   RawServer busy(testsupport::scripts::Answer("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy"));
   RawServer large(
       testsupport::scripts::Answer("HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n" + std::string(2000, 'x')));
-  int closedPort = 0;
-  {
-    RawServer gone(testsupport::scripts::Silent());
-    closedPort = gone.Port();
-  }
+  const testsupport::RefusedPort nobody;
+  const int closedPort = nobody.Port();
 
   struct Case {
     const char* name;
