@@ -1,11 +1,15 @@
-// kestrin.exe's figures under Wine, each against a plain Win32 window with one Chinese label
-// (bench/windows/hello_window.cpp) built and started the same way, in the same run, on the Wine
-// session's screen. Run by bench/windows/window_measure.sh:
-//   - the size of the two programs;
-//   - from the start of Wine until the window is painted, interleaved with the hello world's;
+// kestrin.exe's figures under Wine, in one run on the Wine session's screen, against two
+// baselines built and started the same way: a plain Win32 window with one Chinese label
+// (bench/windows/hello_window.cpp), and the main window's first page made directly as the system's
+// controls (bench/windows/plain_window.cpp), whole and with its picture alone. Run by
+// bench/windows/window_measure.sh:
+//   - the size of kestrin.exe and of the hello world;
+//   - from the start of Wine until the window is painted, the four programs' starts interleaved;
 //   - resident memory of the process once the notice window has closed.
-// Arguments: --program=<kestrin_e2e.exe> --hello=<hello.exe> --frame=<frame-metrics.exe>
-//            --port=<kestrin_e2e.exe's notice port> --size=<stripped kestrin.exe> --hello-size=<stripped hello.exe>
+// Arguments: --program=<kestrin_e2e.exe> --hello=<hello.exe> --plain=<plain_window.exe>
+//            --frame=<frame-metrics.exe> --port=<kestrin_e2e.exe's notice port>
+//            --size=<stripped kestrin.exe> --hello-size=<stripped hello.exe>
+//            [--starts=N (7)] [--start-only: the start figures alone]
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -23,11 +27,11 @@ namespace kestrin::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kStartRuns = 7;  // the first of each is cold and left out
-
 struct Options {
-  std::string program, hello, frame, size, helloSize;
+  std::string program, hello, plain, frame, size, helloSize;
   int port = 0;
+  int starts = 7;  // of each program; the first of each is cold and left out
+  bool startOnly = false;
 };
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
@@ -50,9 +54,11 @@ bool Painted(VirtualScreen& screen, const Frame& frame, const ScreenWindow& wind
 
 // Starts the program under Wine and returns the time until its window is painted, or -1.
 double StartAndPaint(VirtualScreen& screen, const Frame& frame, std::optional<Process>& process,
-                     const std::string& program, bool hello) {
+                     const std::string& program, bool hello, const std::string& argument = {}) {
   const auto start = Clock::now();
-  process.emplace(WineCommand(program), WineEnvironment());
+  std::vector<std::string> command = WineCommand(program);
+  if (!argument.empty()) command.push_back(argument);
+  process.emplace(command, WineEnvironment());
   while (Clock::now() - start < 60s) {
     if (const auto window = screen.FindWindow(hello ? IsHello : IsMain);
         window && Painted(screen, frame, *window, hello)) {
@@ -89,21 +95,35 @@ int Run(const Options& options) {
   std::printf("  size: kestrin.exe %ju bytes, hello world %ju bytes (stripped)\n", static_cast<std::uintmax_t>(kestrinBytes),
               static_cast<std::uintmax_t>(helloBytes));
 
-  std::vector<double> hello;
-  std::vector<double> kestrin;
-  for (int run = 0; run < kStartRuns; ++run) {
-    for (const bool isHello : {true, false}) {
+  struct Started {
+    const char* name;
+    std::string program;
+    std::string argument;
+    bool hello;
+    std::vector<double> painted;
+  };
+  Started programs[] = {{"hello world", options.hello, {}, true, {}},
+                        {"plain controls, picture only", options.plain, "--picture-only", false, {}},
+                        {"plain controls", options.plain, {}, false, {}},
+                        {"kestrin.exe", options.program, {}, false, {}}};
+  for (int run = 0; run < options.starts; ++run) {
+    for (Started& started : programs) {
       std::optional<Process> process;
-      const double painted = StartAndPaint(screen, *frame, process, isHello ? options.hello : options.program, isHello);
-      if (run > 0 && painted > 0) (isHello ? hello : kestrin).push_back(painted);
+      const double painted =
+          StartAndPaint(screen, *frame, process, started.program, started.hello, started.argument);
+      if (run > 0 && painted > 0) started.painted.push_back(painted);
       CloseAll(screen, process);
     }
   }
-  const double h = Median(hello);
-  const double k = Median(kestrin);
-  std::printf("  start to first paint, median of %d warm runs: hello world %.1f ms, kestrin.exe %.1f ms\n",
-              kStartRuns - 1, h, k);
+  std::printf("  start to first paint, median of %d warm runs:\n", options.starts - 1);
+  for (const Started& started : programs) std::printf("    %-30s %6.1f ms\n", started.name, Median(started.painted));
+  const double h = Median(programs[0].painted);
+  const double k = Median(programs[3].painted);
   std::printf("  RATIO start to first paint, kestrin.exe / hello world: %.2f\n", k / h);
+  std::printf("  RATIO start to first paint, kestrin.exe / plain controls: %.2f\n", k / Median(programs[2].painted));
+  std::printf("    plain controls / hello world: %.2f; the picture alone / hello world: %.2f\n",
+              Median(programs[2].painted) / h, Median(programs[1].painted) / h);
+  if (options.startOnly) return 0;
 
   std::optional<Process> baseline;
   StartAndPaint(screen, *frame, baseline, options.hello, true);
@@ -140,10 +160,13 @@ int main(int argc, char** argv) {
     };
     take("--program=", options.program);
     take("--hello=", options.hello);
+    take("--plain=", options.plain);
     take("--frame=", options.frame);
     take("--size=", options.size);
     take("--hello-size=", options.helloSize);
     if (argument.rfind("--port=", 0) == 0) options.port = std::stoi(argument.substr(7));
+    if (argument.rfind("--starts=", 0) == 0) options.starts = std::max(2, std::stoi(argument.substr(9)));
+    if (argument == "--start-only") options.startOnly = true;
   }
   return kestrin::e2e::Run(options);
 }
