@@ -74,14 +74,6 @@ struct LiveWindow {
   bool showScheduled = false;
   bool createdPending = false;  // the created event waits for the first paint
   bool lastWasRadio = false;    // radio buttons made in a row form one group
-  // The rows of the pages not shown, made once the window is first painted: each with its command
-  // identifier and whether the row before it in the layout was a radio button.
-  struct LaterRow {
-    const ControlLayout* row;
-    int id;
-    bool afterRadio;
-  };
-  std::vector<LaterRow> laterRows;
   HWND lastFocus = nullptr;     // the control that had the keyboard when the window was left
   HBRUSH background = nullptr;  // not owned
   std::vector<HGDIOBJ> owned;   // bitmaps that go with the window

@@ -91,12 +91,6 @@ void ChangeDpi(LiveWindow& live, int dpi, const RECT& suggested) {
   RescaleControls(live);
 }
 
-void MakePageControl(LiveWindow& live, const ControlLayout& row, int id) {
-  const ControlLayout& container = *live.container->row;
-  CreateControl(row, live, container.left + row.left, container.top + row.top, id, row.page == live.currentPage);
-  live.pages[static_cast<std::size_t>(row.page)].push_back(&live.controls.find(row.name)->second);
-}
-
 // The container is drawn beneath everything that lies on it.
 void ContainerToBottom(const LiveWindow& live) {
   if (live.container == nullptr || live.container->hwnd == nullptr) return;
@@ -104,9 +98,8 @@ void ContainerToBottom(const LiveWindow& live) {
 }
 
 // Window controls first: the page container's place is where its pages' controls go. The pages
-// not shown are left to MakeLaterPages unless `allPages`: nothing of them is seen before they
-// are chosen, and the first paint need not wait for them.
-void BuildControls(LiveWindow& live, bool allPages) {
+// not shown are made hidden.
+void BuildControls(LiveWindow& live) {
   int id = kFirstControlId;
   for (const ControlLayout& row : live.layout.controls) {
     if (row.page != kOnWindow) continue;
@@ -118,28 +111,10 @@ void BuildControls(LiveWindow& live, bool allPages) {
   }
   for (const ControlLayout& row : live.layout.controls) {
     if (row.page == kOnWindow || live.container == nullptr || row.page >= static_cast<int>(live.pages.size())) continue;
-    if (allPages || row.page == live.currentPage) {
-      MakePageControl(live, row, id++);
-    } else {
-      live.laterRows.push_back({&row, id++, live.lastWasRadio});
-      live.lastWasRadio = row.kind == ControlKind::RadioButton;
-    }
+    const ControlLayout& container = *live.container->row;
+    CreateControl(row, live, container.left + row.left, container.top + row.top, id++, row.page == live.currentPage);
+    live.pages[static_cast<std::size_t>(row.page)].push_back(&live.controls.find(row.name)->second);
   }
-  ContainerToBottom(live);
-}
-
-// The controls BuildControls left, in the layout's order and with the identifiers and radio groups
-// they would have had; hidden unless their page was chosen meanwhile.
-void MakeLaterPages(LiveWindow& live) {
-  if (live.laterRows.empty()) return;
-  const bool lastWasRadio = live.lastWasRadio;
-  for (const LiveWindow::LaterRow& later : live.laterRows) {
-    live.lastWasRadio = later.afterRadio;
-    MakePageControl(live, *later.row, later.id);
-  }
-  live.laterRows.clear();
-  live.lastWasRadio = lastWasRadio;
-  // Made last, they lie beneath the container until it goes beneath them again.
   ContainerToBottom(live);
 }
 
@@ -162,7 +137,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
       if (live != nullptr && live->createdPending) {
         live->createdPending = false;
         FlushToScreen();
-        MakeLaterPages(*live);
         SetIcons(*live);
         const std::string window(live->layout.name);
         Dispatch(window, {}, Event::Created, 0);
@@ -267,7 +241,7 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
     ::SetWindowPos(hwnd, nullptr, 0, 0, live.largest.cx, live.largest.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (created != CreatedEvent::AfterPaint) SetIcons(live);
-  BuildControls(live, created != CreatedEvent::AfterPaint);
+  BuildControls(live);
   PublishFormState(name, live.state);
 
   if (created == CreatedEvent::BeforeShow) {
