@@ -1,12 +1,9 @@
 #include "tests/cli/cli_process.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,20 +165,5 @@ CliRun CliProcess::Wait() {
 }
 
 CliRun RunCli(const CliCall& call) { return CliProcess(call).Wait(); }
-
-RefusedPort::RefusedPort() : socket_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (socket_ >= 0 && bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port_ = ntohs(address.sin_port);
-  }
-}
-
-RefusedPort::~RefusedPort() {
-  if (socket_ >= 0) close(socket_);
-}
 
 }  // namespace kestrin::testsupport

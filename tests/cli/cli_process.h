@@ -62,20 +62,4 @@ class TempFolder {
   std::string path_;
 };
 
-// A port on 127.0.0.1 that refuses every connection: bound and never listened on, so that no
-// other test's server can take it while this lives (a port merely closed again could be).
-class RefusedPort {
- public:
-  RefusedPort();
-  ~RefusedPort();
-  RefusedPort(const RefusedPort&) = delete;
-  RefusedPort& operator=(const RefusedPort&) = delete;
-
-  [[nodiscard]] int Port() const { return port_; }
-
- private:
-  int socket_ = -1;
-  int port_ = 0;
-};
-
 }  // namespace kestrin::testsupport

@@ -238,11 +238,10 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
   EXPECT_EQ(flaky.ConnectionCount(), 3);
   EXPECT_EQ(ParseJson(recovered.out).states["baidu " + Origin() + "/flaky.html"], "accepted");
 
-  const testsupport::RefusedPort nobody;
-  const int closedPort = nobody.Port();
+  const testsupport::RefusedPort noListener;
   call = Push({"-"}, Origin() + "/nobody.html\n");
   std::replace(call.args.begin(), call.args.end(), baidu_.Interface(),
-               "http://127.0.0.1:" + std::to_string(closedPort) + "/urls");
+               "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/urls");
   const CliRun refused = RunCli(call);
   EXPECT_EQ(refused.exitCode, 1) << refused.err;
   const JsonOutput json = ParseJson(refused.out);
@@ -414,8 +413,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
   testsupport::RawServer pages(testsupport::scripts::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
-  const testsupport::RefusedPort nobody;
-  const int closedPort = nobody.Port();
+  const testsupport::RefusedPort noListener;
   const std::map<std::string, std::string> values = {
       {"{site}", Site()},
       {"{token}", kToken},
@@ -423,7 +421,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
       {"{history}", history_},
       {"{origin}", Origin()},
       {"{folder}", folder_.Path()},
-      {"{closed}", "http://127.0.0.1:" + std::to_string(closedPort) + "/urls"},
+      {"{closed}", "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/urls"},
       {"{silent}", silent.Url("/urls")},
       {"{proxy}", proxy.Url("")},
       {"{pages}", pages.Url("")},

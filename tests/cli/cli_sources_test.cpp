@@ -176,9 +176,8 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
                     std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
-  const testsupport::RefusedPort nobody;
-  const int closedPort = nobody.Port();
-  const std::string closed = "http://127.0.0.1:" + std::to_string(closedPort) + "/s.xml";
+  const testsupport::RefusedPort noListener;
+  const std::string closed = "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/s.xml";
   struct Row {
     const char* name;
     std::vector<std::string> args;

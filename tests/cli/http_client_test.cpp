@@ -5,7 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/cli/cli_process.h"
 #include "tests/support/raw_server.h"
 
 namespace kestrin::cli {
@@ -23,8 +22,7 @@ TEST(HttpPost, EachEndingHasItsOwnTransfer) {
   RawServer busy(testsupport::scripts::Answer("HTTP/1.1 503 Busy\r\nContent-Length: 4\r\n\r\nbusy"));
   RawServer large(
       testsupport::scripts::Answer("HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n" + std::string(2000, 'x')));
-  const testsupport::RefusedPort nobody;
-  const int closedPort = nobody.Port();
+  const testsupport::RefusedPort noListener;
 
   struct Case {
     const char* name;
@@ -35,7 +33,7 @@ TEST(HttpPost, EachEndingHasItsOwnTransfer) {
   const Case cases[] = {
       {"a server that never answers", silent.Url("/urls"), Transfer::kTimedOut, 0},
       {"a server that hangs up without an answer", hangsUp.Url("/urls"), Transfer::kBroken, 0},
-      {"nobody listening", "http://127.0.0.1:" + std::to_string(closedPort) + "/urls", Transfer::kConnectFailed, 0},
+      {"nobody listening", "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/urls", Transfer::kConnectFailed, 0},
       {"an answer, whatever its status", busy.Url("/urls"), Transfer::kComplete, 503},
       {"an answer over the cap", large.Url("/urls"), Transfer::kTooLarge, 200},
       {"an address with a line break is never sent", busy.Url("/urls\r\nX: y"), Transfer::kFailed, 0},

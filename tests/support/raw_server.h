@@ -80,6 +80,22 @@ namespace scripts {
 [[nodiscard]] RawServer::Script Answer(std::string answer);
 }  // namespace scripts
 
+// A port on 127.0.0.1 that refuses every connection: bound and never listened on, so that no
+// other test's server can take it while this lives (a port merely closed again could be).
+class RefusedPort {
+ public:
+  RefusedPort() : socket_(BindOnLoopback(port_)) {}
+  ~RefusedPort() { CloseSocket(socket_); }
+  RefusedPort(const RefusedPort&) = delete;
+  RefusedPort& operator=(const RefusedPort&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  Socket socket_ = kNoSocket;
+};
+
 // A listening socket whose accept queue is full and never served: a connect to it hangs, as to a
 // host that drops packets, until the client's connect time-out ends it.
 class StalledListener {

@@ -11,6 +11,9 @@ namespace kestrin::testsupport {
 using Socket = std::intptr_t;
 inline constexpr Socket kNoSocket = -1;
 
+// A socket bound to 127.0.0.1 at `port`, or at a free port when `port` is 0 or less, and not yet
+// listening: a connection to it is refused. The port taken goes back to `port`. kNoSocket on failure.
+[[nodiscard]] Socket BindOnLoopback(int& port);
 // A socket listening on 127.0.0.1 at `port`, or at a free port when `port` is 0 or less; the port
 // taken goes back to `port`. kNoSocket on failure.
 [[nodiscard]] Socket ListenOnLoopback(int backlog, int& port);

@@ -91,12 +91,6 @@ void ChangeDpi(LiveWindow& live, int dpi, const RECT& suggested) {
   RescaleControls(live);
 }
 
-// The container is drawn beneath everything that lies on it.
-void ContainerToBottom(const LiveWindow& live) {
-  if (live.container == nullptr || live.container->hwnd == nullptr) return;
-  ::SetWindowPos(live.container->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
 // Window controls first: the page container's place is where its pages' controls go. The pages
 // not shown are made hidden.
 void BuildControls(LiveWindow& live) {
@@ -109,13 +103,15 @@ void BuildControls(LiveWindow& live) {
       live.pages.resize(LayoutLines(row.text).size());
     }
   }
+  if (live.container == nullptr) return;
+  const ControlLayout& container = *live.container->row;
   for (const ControlLayout& row : live.layout.controls) {
-    if (row.page == kOnWindow || live.container == nullptr || row.page >= static_cast<int>(live.pages.size())) continue;
-    const ControlLayout& container = *live.container->row;
+    if (row.page == kOnWindow || row.page >= static_cast<int>(live.pages.size())) continue;
     CreateControl(row, live, container.left + row.left, container.top + row.top, id++, row.page == live.currentPage);
     live.pages[static_cast<std::size_t>(row.page)].push_back(&live.controls.find(row.name)->second);
   }
-  ContainerToBottom(live);
+  // The container is drawn beneath everything that lies on it.
+  ::SetWindowPos(live.container->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

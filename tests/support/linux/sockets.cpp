@@ -22,7 +22,7 @@ sockaddr_in Loopback(int port) {
 
 }  // namespace
 
-Socket ListenOnLoopback(int backlog, int& port) {
+Socket BindOnLoopback(int& port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return kNoSocket;
   const int on = 1;
@@ -33,13 +33,22 @@ Socket ListenOnLoopback(int backlog, int& port) {
   if (port > 0) setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
   sockaddr_in address = Loopback(port > 0 ? port : 0);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     close(fd);
     return kNoSocket;
   }
   port = ntohs(address.sin_port);
   return fd;
+}
+
+Socket ListenOnLoopback(int backlog, int& port) {
+  const Socket socket = BindOnLoopback(port);
+  if (socket != kNoSocket && listen(static_cast<int>(socket), backlog) != 0) {
+    CloseSocket(socket);
+    return kNoSocket;
+  }
+  return socket;
 }
 
 Socket AcceptConnection(Socket listener) {

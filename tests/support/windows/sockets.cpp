@@ -27,7 +27,7 @@ SOCKET Native(Socket socket) { return static_cast<SOCKET>(socket); }
 
 }  // namespace
 
-Socket ListenOnLoopback(int backlog, int& port) {
+Socket BindOnLoopback(int& port) {
   StartWinsock();
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return kNoSocket;
@@ -36,13 +36,22 @@ Socket ListenOnLoopback(int backlog, int& port) {
   setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
   sockaddr_in address = Loopback(port > 0 ? port : 0);
   int length = sizeof address;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, backlog) != 0 ||
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     closesocket(s);
     return kNoSocket;
   }
   port = ntohs(address.sin_port);
   return static_cast<Socket>(s);
+}
+
+Socket ListenOnLoopback(int backlog, int& port) {
+  const Socket socket = BindOnLoopback(port);
+  if (socket != kNoSocket && listen(Native(socket), backlog) != 0) {
+    CloseSocket(socket);
+    return kNoSocket;
+  }
+  return socket;
 }
 
 Socket AcceptConnection(Socket listener) {
