@@ -436,11 +436,6 @@ TEST_F(WebRequestTlsTest, AProxyIsAskedInTheFormTheSchemeNeeds) {
   origin_.Reply("/s", {.body = "secure origin"});
   HttpServer plainOrigin;
   plainOrigin.Reply("/p", {.body = "plain origin"});
-  HttpServer proxy;
-  proxy.ActAsForwardProxy();
-  proxy.Reply("/p", {.body = "answered by the proxy"});
-  const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.Port());
-
   struct Row {
     const char* name;
     std::string address;
@@ -456,9 +451,12 @@ TEST_F(WebRequestTlsTest, AProxyIsAskedInTheFormTheSchemeNeeds) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    proxy.ClearRequests();
+    // A proxy of its own: a tunnel the row before opened would be used again.
+    HttpServer proxy;
+    proxy.ActAsForwardProxy();
+    proxy.Reply("/p", {.body = "answered by the proxy"});
     WebRequestOptions options;
-    options.proxy = proxyAddress;
+    options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
     const WebResponse response = WebRequest(row.address, options);
     EXPECT_EQ(AsString(response.body), row.body);
     EXPECT_EQ(proxy.RequestCount(), 1u);
@@ -569,6 +567,53 @@ TEST(WebRequestConcurrent, CallsOnManyThreadsStayApart) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
   EXPECT_EQ(server.RequestCount(), static_cast<std::size_t>(kThreads * kCalls));
+}
+
+// Connections outlive the call that opened them, on either platform: the servers count them.
+TEST(WebRequestConnections, ARunOfCallsKeepsItsConnectionsAndNoCallFails) {
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\norigin";
+  struct Row {
+    const char* name;
+    std::string answer;
+    testsupport::scripts::KeepAliveOptions serve;
+    int threads;
+    bool everyOtherByProxy;  // the proxy answers "proxied!" for the calls it is given
+    int connections;         // at most, at the origin
+  };
+  const Row rows[] = {
+      {"calls one after another", ok, {}, 1, false, 1},
+      {"calls on four threads at once", ok, {}, 4, false, 4},
+      {"a server that closes after each answer", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 6\r\n\r\norigin",
+       {}, 1, false, 8},
+      {"a connection dropped just as the next call came", ok, {.answers = 1}, 1, false, 8},
+      {"calls through a proxy and direct ones keep apart", ok, {}, 1, true, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RawServer origin(testsupport::scripts::KeepAlive(row.answer, row.serve));
+    RawServer proxy(testsupport::scripts::KeepAlive("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nproxied!"));
+    std::vector<std::string> faults(row.threads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < row.threads; ++t) {
+      threads.emplace_back([&, t] {
+        for (int call = 0; call < 8; ++call) {
+          WebRequestOptions options;
+          options.method = call % 2;
+          options.textBody = "http://site/" + std::to_string(call) + ".html";
+          const bool proxied = row.everyOtherByProxy && call % 2 == 1;
+          if (proxied) options.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+          const WebResponse response = WebRequest(origin.Url("/urls?site=s"), options);
+          if (!response.Completed() || AsString(response.body) != (proxied ? "proxied!" : "origin")) {
+            faults[t] += std::to_string(call) + ": \"" + AsString(response.body) + "\" ";
+          }
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(faults, std::vector<std::string>(row.threads));
+    EXPECT_LE(origin.ConnectionCount(), row.connections);
+    EXPECT_EQ(proxy.ConnectionCount(), row.everyOtherByProxy ? 1 : 0);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
 // The transport on libcurl, bound at run time through the table of declared library functions.
-// A request drives its own multi handle, so the body streams out in reads of at most 1024 bytes
-// as curl receives it, instead of being collected whole by the transport and copied again.
+// A request drives a multi handle of its own while it runs, so the body streams out in reads of
+// at most 1024 bytes as curl receives it, instead of being collected whole by the transport and
+// copied again.
+//
+// Connections outlive the request that opened them, as WinINet keeps its own: a multi handle's
+// connection cache holds them, and a request that ends gives its multi handle back to a pool
+// from which a later request, on any thread, takes it again. libcurl cannot share one connection
+// cache between threads at once, so a multi handle serves one request at a time; name lookups,
+// TLS sessions and the cookie store are shared by all of them through one share handle.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -8,6 +15,8 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "runtime/declared_functions.h"
 #include "runtime/text_ops.h"
@@ -63,8 +72,9 @@ std::atomic<std::int64_t> gLongestDeadlineMs{0};
 std::mutex gExtraCaMutex;
 std::string gExtraCaFile;
 
-// The process-wide cookie store of requests that bring no cookie text of their own.
-CURLSH* gCookieShare = nullptr;
+// The process-wide share: name lookups, TLS sessions, and the cookie store of requests that bring
+// no cookie text of their own.
+CURLSH* gShare = nullptr;
 std::array<std::mutex, CURL_LOCK_DATA_LAST> gShareLocks;
 
 void LockShare(CURL*, curl_lock_data data, curl_lock_access, void*) { gShareLocks.at(data).lock(); }
@@ -79,11 +89,57 @@ void MakeCurlReady() {
     auto setopt = Curl<decltype(curl_share_setopt)>(gShareSetopt);
     setopt(share, CURLSHOPT_LOCKFUNC, &LockShare);
     setopt(share, CURLSHOPT_UNLOCKFUNC, &UnlockShare);
-    setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-    gCookieShare = share;
+    for (curl_lock_data data : {CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION}) {
+      setopt(share, CURLSHOPT_SHARE, data);
+    }
+    gShare = share;
   });
 }
 
+// Multi handles between requests, each with the connections its requests left open. A request
+// takes the one that last served its origin, else the one used last, else a new one.
+class MultiPool {
+ public:
+  CURLM* Take(const std::string& origin) {
+    {
+      std::lock_guard lock(mutex_);
+      auto found = std::find_if(idle_.rbegin(), idle_.rend(), [&](const auto& kept) { return kept.first == origin; });
+      if (found == idle_.rend() && !idle_.empty()) found = idle_.rbegin();
+      if (found != idle_.rend()) {
+        CURLM* multi = found->second;
+        idle_.erase(std::next(found).base());
+        return multi;
+      }
+    }
+    return Curl<decltype(curl_multi_init)>(gMultiInit)();
+  }
+
+  // Keeps `multi` for later requests; beyond kMostIdle, the one used longest ago and its
+  // connections go.
+  void Give(CURLM* multi, const std::string& origin) {
+    CURLM* dropped = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      if (idle_.size() == kMostIdle) {
+        dropped = idle_.front().second;
+        idle_.erase(idle_.begin());
+      }
+      idle_.emplace_back(origin, multi);
+    }
+    if (dropped != nullptr) Curl<decltype(curl_multi_cleanup)>(gMultiCleanup)(dropped);
+  }
+
+ private:
+  static constexpr std::size_t kMostIdle = 8;
+  std::mutex mutex_;
+  std::vector<std::pair<std::string, CURLM*>> idle_;  // the one used last at the back
+};
+
+// Never destroyed: workers that still run when the process ends may be using it.
+MultiPool& Multis() {
+  static MultiPool* pool = new MultiPool;
+  return *pool;
+}
 
 // The request object in a form curl accepts: a space would make it reject the whole address.
 std::string EscapeObject(const Text& object) {
@@ -169,10 +225,11 @@ struct SessionSettings {
 
 class CurlRequest final : public TransportRequest {
  public:
-  CurlRequest(CURL* easy, CURLM* multi, const SessionSettings& session, const Text& host, int port,
-              const Text& method, const Text& object, const Text& version, std::uint32_t flags)
+  CurlRequest(CURL* easy, CURLM* multi, std::string origin, const SessionSettings& session, const Text& host,
+              int port, const Text& method, const Text& object, const Text& version, std::uint32_t flags)
       : easy_(easy),
         multi_(multi),
+        origin_(std::move(origin)),
         session_(session),
         host_(host),
         port_(port),
@@ -184,7 +241,9 @@ class CurlRequest final : public TransportRequest {
   ~CurlRequest() override {
     if (added_) Curl<decltype(curl_multi_remove_handle)>(gMultiRemoveHandle)(multi_, easy_);
     Curl<decltype(curl_easy_cleanup)>(gEasyCleanup)(easy_);
-    Curl<decltype(curl_multi_cleanup)>(gMultiCleanup)(multi_);
+    // A transfer that ended whole left its connection in the multi handle's cache; one removed
+    // before its end took its connection with it.
+    Multis().Give(multi_, origin_);
     if (headerList_ != nullptr) Curl<decltype(curl_slist_free_all)>(gSlistFreeAll)(headerList_);
   }
 
@@ -220,9 +279,9 @@ class CurlRequest final : public TransportRequest {
     SetText(easy, CURLOPT_NOPROXY, "");
     SetLong(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 
-    if ((flags_ & kFlagNoCookies) == 0 && gCookieShare != nullptr) {
-      SetPointer(easy, CURLOPT_SHARE, gCookieShare);
-      SetText(easy, CURLOPT_COOKIEFILE, "");
+    if (gShare != nullptr) {
+      SetPointer(easy, CURLOPT_SHARE, gShare);
+      if ((flags_ & kFlagNoCookies) == 0) SetText(easy, CURLOPT_COOKIEFILE, "");
     }
     SetLong(easy, CURLOPT_FOLLOWLOCATION, (flags_ & kFlagNoAutoRedirect) != 0 ? 0L : 1L);
     SetLong(easy, CURLOPT_MAXREDIRS, 20L);
@@ -387,6 +446,7 @@ class CurlRequest final : public TransportRequest {
 
   CURL* easy_;
   CURLM* multi_;
+  std::string origin_;
   SessionSettings session_;
   Text host_;
   int port_;
@@ -416,12 +476,18 @@ class CurlConnection final : public TransportConnection {
                                                 std::uint32_t flags) override {
     CURL* easy = Curl<decltype(curl_easy_init)>(gEasyInit)();
     if (easy == nullptr) return nullptr;
-    CURLM* multi = Curl<decltype(curl_multi_init)>(gMultiInit)();
+    // Where the request goes and by which route: a connection made through a proxy is no
+    // connection to the host itself.
+    std::string origin = (flags & kFlagSecure) != 0 ? "https://" : "http://";
+    origin += host_ + ':' + std::to_string(port_);
+    if (session_.access == ProxyAccess::kProxy) origin += " via " + session_.proxyText;
+    CURLM* multi = Multis().Take(origin);
     if (multi == nullptr) {
       Curl<decltype(curl_easy_cleanup)>(gEasyCleanup)(easy);
       return nullptr;
     }
-    return std::make_unique<CurlRequest>(easy, multi, session_, host_, port_, method, object, version, flags);
+    return std::make_unique<CurlRequest>(easy, multi, std::move(origin), session_, host_, port_, method, object,
+                                         version, flags);
   }
 
  private:
