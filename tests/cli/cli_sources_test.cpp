@@ -176,6 +176,10 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
                     std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
+  testsupport::RawServer keepsAlive(testsupport::scripts::KeepAlive(
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap));
+  std::vector<std::string> twenty{"sitemap"};
+  for (int i = 1; i <= 20; ++i) twenty.push_back(keepsAlive.Url("/" + std::to_string(i) + ".xml"));
   const testsupport::RefusedPort noListener;
   const std::string closed = "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/s.xml";
   struct Row {
@@ -193,6 +197,7 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
        "--timeout was reached"},
       {"a source's message follows a Chinese locale", {"sitemap", "/nonexistent/list.txt"},
        {{"LANG", "zh_CN.UTF-8"}}, 1, {}, "list.txt: \xE6\x97\xA0\xE6\xB3\x95\xE6\x89\x93\xE5\xBC\x80"},  // 无法打开
+      {"twenty sitemaps of one host, over one connection (below)", twenty, {}, 0, {"https://s.example/p"}, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -203,6 +208,7 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
     EXPECT_EQ(Lines(run.out), row.out);
     EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
   }
+  EXPECT_EQ(keepsAlive.ConnectionCount(), 1);
 }
 
 TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {
