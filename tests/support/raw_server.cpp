@@ -195,7 +195,7 @@ RawServer::Script KeepAlive(std::string answer, KeepAliveOptions options) {
 
 }  // namespace scripts
 
-StalledListener::StalledListener() {
+StalledListener::StalledListener(int freeAfterMs) {
   port_ = 0;
   listener_ = ListenOnLoopback(0, port_);
   EXPECT_NE(listener_, kNoSocket);
@@ -204,9 +204,17 @@ StalledListener::StalledListener() {
   filler_ = StartConnecting(port_);
   const std::atomic<bool> never{false};
   (void)WaitForSocket(filler_, true, 1000, never);
+  if (freeAfterMs > 0) {
+    freer_ = std::thread([this, freeAfterMs] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(freeAfterMs));
+      taken_ = AcceptConnection(listener_);
+    });
+  }
 }
 
 StalledListener::~StalledListener() {
+  if (freer_.joinable()) freer_.join();
+  CloseSocket(taken_);
   CloseSocket(filler_);
   CloseSocket(listener_);
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "tests/support/sockets.h"
 
@@ -110,7 +111,9 @@ class RefusedPort {
 // host that drops packets, until the client's connect time-out ends it.
 class StalledListener {
  public:
-  StalledListener();
+  // With `freeAfterMs`, the queue makes room for one more after that time: a connect begun before
+  // then is made at the client's first retry, about a second in, and is never answered.
+  explicit StalledListener(int freeAfterMs = 0);
   ~StalledListener();
   StalledListener(const StalledListener&) = delete;
   StalledListener& operator=(const StalledListener&) = delete;
@@ -121,6 +124,8 @@ class StalledListener {
  private:
   Socket listener_ = kNoSocket;
   Socket filler_ = kNoSocket;
+  Socket taken_ = kNoSocket;
+  std::thread freer_;
   int port_ = -1;
 };
 

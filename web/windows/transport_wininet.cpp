@@ -1,6 +1,9 @@
 // The transport on WinINet, bound from "wininet.dll" through the table of declared library
-// functions. WinINet has no deadline of its own. Each call gets at most the time left as its
-// time-outs, and the deadline is checked between calls.
+// functions. WinINet has no deadline of its own, and bounds each wait of a call by a time-out of
+// its own: one send looks the name up, connects, sends and waits for the answer. Each wait starts
+// with what is left of the deadline as its time-out (the status callback cuts them as a send goes
+// from one step to the next), so that together they end by the deadline; the deadline is also
+// checked between calls. WinINet keeps connections in its own pool after their handles close.
 // A request's handles are used and closed by the thread that opened them, and by no other: a
 // handle closed from elsewhere gives up its value at once (Wine hands the lowest free value to
 // the next handle opened), so a call already on its way would act on another thread's request.
@@ -17,6 +20,8 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "runtime/declared_functions.h"
@@ -39,6 +44,7 @@ DeclaredFunction gInternetSetOption{kWinInet, "InternetSetOptionA", {}, {}};
 DeclaredFunction gInternetQueryOption{kWinInet, "InternetQueryOptionA", {}, {}};
 DeclaredFunction gInternetCombineUrl{kWinInet, "InternetCombineUrlA", {}, {}};
 DeclaredFunction gInternetCrackUrl{kWinInet, "InternetCrackUrlA", {}, {}};
+DeclaredFunction gInternetSetStatusCallback{kWinInet, "InternetSetStatusCallbackA", {}, {}};
 // Only the tests' certificate needs crypt32: bound on use, it is not loaded with every start.
 constexpr const char* kCrypt32 = "crypt32.dll";
 DeclaredFunction gCryptStringToBinary{kCrypt32, "CryptStringToBinaryA", {}, {}};
@@ -65,6 +71,61 @@ std::atomic<std::int64_t> gLongestDeadlineMs{0};
 void SetTimeout(HINTERNET handle, DWORD option, std::int64_t milliseconds) {
   DWORD value = static_cast<DWORD>(std::clamp<std::int64_t>(milliseconds, 1, 0x7FFFFFFF));
   WinInet<decltype(::InternetSetOptionA)>(gInternetSetOption)(handle, option, &value, sizeof value);
+}
+
+// A request's deadline, and the time-outs last set on its handle.
+class Budget {
+ public:
+  void Start(std::int64_t deadlineMs) {
+    if (const std::int64_t longest = gLongestDeadlineMs.load(); longest > 0 && (deadlineMs <= 0 || deadlineMs > longest)) {
+      deadlineMs = longest;
+    }
+    if (deadlineMs > 0) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+  }
+
+  [[nodiscard]] bool Passed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
+
+  // The handle's time-outs, none longer than the time left. They are set on a new handle and
+  // again only when the time left cuts them shorter: the calls cost, and most reads change nothing.
+  void Cap(HINTERNET handle) {
+    std::int64_t left = INT64_MAX;
+    if (deadline_) {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+      left = std::max<std::int64_t>(1, ms.count());
+    }
+    const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
+    const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
+    if (handle_ == handle && connect >= connectMs_ && idle >= idleMs_) return;
+    SetTimeout(handle, INTERNET_OPTION_CONNECT_TIMEOUT, connect);
+    SetTimeout(handle, INTERNET_OPTION_SEND_TIMEOUT, idle);
+    SetTimeout(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, idle);
+    handle_ = handle;
+    connectMs_ = connect;
+    idleMs_ = idle;
+  }
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+  HINTERNET handle_ = nullptr;
+  std::int64_t connectMs_ = 0;
+  std::int64_t idleMs_ = 0;
+};
+
+// Called on the sending thread, as the request carries no INTERNET_FLAG_ASYNC; the context of a
+// request's handle is its budget. The connect gets what the name lookup left of the time, the
+// send what the connect left, the wait for the answer what the send left.
+void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void*, DWORD) {
+  if (context == 0) return;
+  switch (status) {
+    case INTERNET_STATUS_NAME_RESOLVED:
+    case INTERNET_STATUS_CONNECTED_TO_SERVER:
+    case INTERNET_STATUS_SENDING_REQUEST:
+    case INTERNET_STATUS_RECEIVING_RESPONSE:
+      reinterpret_cast<Budget*>(context)->Cap(handle);
+      break;
+    default:
+      break;
+  }
 }
 
 TransferOutcome OutcomeOf(DWORD error) {
@@ -102,9 +163,15 @@ struct RedirectTarget {
 class WinInetRequest final : public TransportRequest {
  public:
   // `session` outlives the request; with `follow`, the request follows redirects itself, on
-  // connections of its own made from the session.
-  WinInetRequest(HINTERNET session, HINTERNET request, Text method, std::uint32_t flags, bool follow)
-      : session_(session), request_(request), method_(std::move(method)), flags_(flags), follow_(follow) {}
+  // connections of its own made from the session. `budget` is the context of `request`.
+  WinInetRequest(HINTERNET session, HINTERNET request, std::unique_ptr<Budget> budget, Text method,
+                 std::uint32_t flags, bool follow)
+      : session_(session),
+        request_(request),
+        budget_(std::move(budget)),
+        method_(std::move(method)),
+        flags_(flags),
+        follow_(follow) {}
   ~WinInetRequest() override {
     CloseInternetHandle(request_);
     CloseInternetHandle(redirectConnection_);
@@ -115,13 +182,13 @@ class WinInetRequest final : public TransportRequest {
   void Send(const Text& headers, std::span<const std::uint8_t> body, const RequestLimits& limits) override {
     if (sent_) return;
     sent_ = true;
-    StartDeadline(limits.deadlineMs);
-    CapTimeouts();
+    budget_->Start(limits.deadlineMs);
+    budget_->Cap(request_);
     if (!SendOnce(headers, body)) return;
     for (int redirects = 0; follow_ && IsRedirect(status_); ++redirects) {
       const std::optional<RedirectTarget> target = RedirectTargetOf(QueryLocation());
       if (!target) break;  // an answer that points nowhere we can go is the answer
-      if (redirects == kMostRedirects || DeadlinePassed()) {
+      if (redirects == kMostRedirects || budget_->Passed()) {
         Finish(TransferOutcome::kFailed);  // a passed deadline makes it a time-out
         return;
       }
@@ -136,7 +203,7 @@ class WinInetRequest final : public TransportRequest {
   int Read(std::span<std::uint8_t> buffer) override {
     if (finished_ || !sent_ || buffer.empty()) return 0;
     // A server that sends a byte now and then is never idle long enough for a time-out.
-    if (DeadlinePassed()) {
+    if (budget_->Passed()) {
       Finish(TransferOutcome::kTimedOut);
       return 0;
     }
@@ -145,7 +212,7 @@ class WinInetRequest final : public TransportRequest {
       Finish(TransferOutcome::kComplete);
       return 0;
     }
-    CapTimeouts();
+    budget_->Cap(request_);
     // A read waits until it has filled its buffer: it asks only for what has arrived, so that a
     // trickle cannot hold it past the deadline.
     DWORD available = 0;
@@ -275,17 +342,16 @@ class WinInetRequest final : public TransportRequest {
     HINTERNET request = connection == nullptr ? nullptr
                                               : WinInet<decltype(::HttpOpenRequestA)>(gHttpOpenRequest)(
                                                     connection, method_.c_str(), target.object.c_str(), "HTTP/1.1",
-                                                    nullptr, nullptr, flags, 0);
+                                                    nullptr, nullptr, flags, reinterpret_cast<DWORD_PTR>(budget_.get()));
     CloseInternetHandle(request_);
     CloseInternetHandle(redirectConnection_);
     redirectConnection_ = connection;
     request_ = request;
-    timeoutsHandle_ = nullptr;
     if (request_ == nullptr) {
       Finish(TransferOutcome::kFailed);
       return false;
     }
-    CapTimeouts();
+    budget_->Cap(request_);
     return true;
   }
 
@@ -332,39 +398,12 @@ class WinInetRequest final : public TransportRequest {
   void Finish(TransferOutcome outcome) {
     finished_ = true;
     // A call that failed once the deadline had passed failed by time-out, whatever it says.
-    outcome_ = DeadlinePassed() ? TransferOutcome::kTimedOut : outcome;
-  }
-
-  [[nodiscard]] bool DeadlinePassed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
-
-  // The request's time-outs, none longer than the time left. They are set on a new handle and
-  // again only when the time left cuts them shorter: the calls cost, and most reads change nothing.
-  void CapTimeouts() {
-    std::int64_t left = INT64_MAX;
-    if (deadline_) {
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
-      left = std::max<std::int64_t>(1, ms.count());
-    }
-    const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
-    const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
-    if (timeoutsHandle_ == request_ && connect >= timeoutsConnectMs_ && idle >= timeoutsIdleMs_) return;
-    SetTimeout(request_, INTERNET_OPTION_CONNECT_TIMEOUT, connect);
-    SetTimeout(request_, INTERNET_OPTION_SEND_TIMEOUT, idle);
-    SetTimeout(request_, INTERNET_OPTION_RECEIVE_TIMEOUT, idle);
-    timeoutsHandle_ = request_;
-    timeoutsConnectMs_ = connect;
-    timeoutsIdleMs_ = idle;
-  }
-
-  void StartDeadline(std::int64_t deadlineMs) {
-    if (const std::int64_t longest = gLongestDeadlineMs.load(); longest > 0 && (deadlineMs <= 0 || deadlineMs > longest)) {
-      deadlineMs = longest;
-    }
-    if (deadlineMs > 0) deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+    outcome_ = budget_->Passed() ? TransferOutcome::kTimedOut : outcome;
   }
 
   HINTERNET session_;
   HINTERNET request_;
+  std::unique_ptr<Budget> budget_;
   HINTERNET redirectConnection_ = nullptr;  // the connection of a followed redirect
   Text method_;
   std::uint32_t flags_;
@@ -376,11 +415,6 @@ class WinInetRequest final : public TransportRequest {
   std::int64_t announced_ = -1;
   std::int64_t received_ = 0;
   TransferOutcome outcome_ = TransferOutcome::kNotSent;
-  std::optional<std::chrono::steady_clock::time_point> deadline_;
-
-  HINTERNET timeoutsHandle_ = nullptr;  // the handle whose time-outs were set, and to what
-  std::int64_t timeoutsConnectMs_ = 0;
-  std::int64_t timeoutsIdleMs_ = 0;
 };
 
 class WinInetConnection final : public TransportConnection {
@@ -393,10 +427,12 @@ class WinInetConnection final : public TransportConnection {
   std::unique_ptr<TransportRequest> OpenRequest(const Text& method, const Text& object, const Text& version,
                                                 std::uint32_t flags) override {
     const bool follow = (flags & kFlagNoAutoRedirect) == 0;
+    auto budget = std::make_unique<Budget>();
     HINTERNET request = WinInet<decltype(::HttpOpenRequestA)>(gHttpOpenRequest)(
-        connection_, method.c_str(), object.c_str(), version.c_str(), nullptr, nullptr, flags | kFlagNoAutoRedirect, 0);
+        connection_, method.c_str(), object.c_str(), version.c_str(), nullptr, nullptr, flags | kFlagNoAutoRedirect,
+        reinterpret_cast<DWORD_PTR>(budget.get()));
     if (request == nullptr) return nullptr;
-    return std::make_unique<WinInetRequest>(session_, request, method, flags, follow);
+    return std::make_unique<WinInetRequest>(session_, request, std::move(budget), method, flags, follow);
   }
 
  private:
@@ -432,7 +468,8 @@ class WinInetTransport final : public Transport {
         agent.c_str(), proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
         proxy ? proxyText.c_str() : nullptr, nullptr, 0);
     if (session == nullptr) return nullptr;
-    // The handles made from the session take its time-outs.
+    // The handles made from the session take its callback and its time-outs.
+    WinInet<decltype(::InternetSetStatusCallbackA)>(gInternetSetStatusCallback)(session, &OnStatus);
     SetTimeout(session, INTERNET_OPTION_CONNECT_TIMEOUT, gConnectTimeoutMs.load());
     SetTimeout(session, INTERNET_OPTION_SEND_TIMEOUT, gIdleTimeoutMs.load());
     SetTimeout(session, INTERNET_OPTION_RECEIVE_TIMEOUT, gIdleTimeoutMs.load());
