@@ -176,8 +176,8 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
                     std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap);
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
-  testsupport::RawServer keepsAlive(testsupport::scripts::KeepAlive(
-      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap));
+  const std::string kept = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(sitemap.size()) + "\r\n\r\n" + sitemap;
+  testsupport::RawServer keepsAlive([&kept](testsupport::RawConnection& c) { while (!c.ReadHead().empty() && c.Send(kept)) {} });
   std::vector<std::string> twenty{"sitemap"};
   for (int i = 1; i <= 20; ++i) twenty.push_back(keepsAlive.Url("/" + std::to_string(i) + ".xml"));
   const testsupport::RefusedPort noListener;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -169,27 +167,6 @@ RawServer::Script Answer(std::string answer) {
   return [answer = std::move(answer)](RawConnection& connection) {
     connection.ReadHead();
     connection.Send(answer);
-  };
-}
-
-RawServer::Script KeepAlive(std::string answer, KeepAliveOptions options) {
-  return [answer = std::move(answer), options](RawConnection& connection) {
-    const bool closes = answer.find("\r\nConnection: close\r\n") != std::string::npos;
-    for (int served = 0;; ++served) {
-      std::string head = connection.ReadHead();
-      if (head.empty() || (options.answers > 0 && served == options.answers)) return;
-      for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      const std::size_t length = head.find("\r\ncontent-length:");
-      std::size_t wanted = length == std::string::npos ? 0 : std::stoul(head.substr(length + 17));
-      while (wanted > 0) {
-        const std::string more = connection.ReadSome();
-        if (more.empty()) return;
-        wanted -= std::min(wanted, more.size());
-      }
-      const int delayMs = options.delayMs + (served == 0 ? options.firstDelayMs : 0);
-      if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-      if (!connection.Send(answer) || closes) return;
-    }
   };
 }
 

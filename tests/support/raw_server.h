@@ -79,16 +79,6 @@ namespace scripts {
 [[nodiscard]] RawServer::Script Endless(std::string head);
 // Reads the request, sends `answer` byte for byte, whatever its head claims, and closes.
 [[nodiscard]] RawServer::Script Answer(std::string answer);
-// A server that keeps its connections: answers every request (its body read by its
-// Content-Length) with `answer`, which carries its own length, until the client closes, goes
-// quiet for 5 s, or `answer` says "Connection: close".
-struct KeepAliveOptions {
-  int answers = 0;       // answers per connection; the next request is read and the connection
-                         // dropped unanswered, as by a server whose idle time ran out just then
-  int delayMs = 0;       // before every answer: the round trip to a distant host
-  int firstDelayMs = 0;  // before the first answer on a connection as well: its handshakes
-};
-[[nodiscard]] RawServer::Script KeepAlive(std::string answer, KeepAliveOptions options = {});
 }  // namespace scripts
 
 // A port on 127.0.0.1 that refuses every connection: bound and never listened on, so that no
@@ -111,8 +101,8 @@ class RefusedPort {
 // host that drops packets, until the client's connect time-out ends it.
 class StalledListener {
  public:
-  // With `freeAfterMs`, the queue makes room for one more after that time: a connect begun before
-  // then is made at the client's first retry, about a second in, and is never answered.
+  // With `freeAfterMs`, one more connection fits after that time: a connect begun before then is
+  // made at the client's first retry, about a second in, and never answered.
   explicit StalledListener(int freeAfterMs = 0);
   ~StalledListener();
   StalledListener(const StalledListener&) = delete;

@@ -3,7 +3,8 @@
 // its own: one send looks the name up, connects, sends and waits for the answer. Each wait starts
 // with what is left of the deadline as its time-out (the status callback cuts them as a send goes
 // from one step to the next), so that together they end by the deadline; the deadline is also
-// checked between calls. WinINet keeps connections in its own pool after their handles close.
+// checked between calls. The name lookup, which WinINet bounds by nothing, is made first under
+// the same deadline. WinINet keeps connections in its own pool after their handles close.
 // A request's handles are used and closed by the thread that opened them, and by no other: a
 // handle closed from elsewhere gives up its value at once (Wine hands the lowest free value to
 // the next handle opened), so a call already on its way would act on another thread's request.
@@ -17,11 +18,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "runtime/declared_functions.h"
@@ -45,6 +50,11 @@ DeclaredFunction gInternetQueryOption{kWinInet, "InternetQueryOptionA", {}, {}};
 DeclaredFunction gInternetCombineUrl{kWinInet, "InternetCombineUrlA", {}, {}};
 DeclaredFunction gInternetCrackUrl{kWinInet, "InternetCrackUrlA", {}, {}};
 DeclaredFunction gInternetSetStatusCallback{kWinInet, "InternetSetStatusCallbackA", {}, {}};
+// Winsock's lookup through opaque pointers: its headers and windows.h do not mix.
+constexpr const char* kWinsock = "ws2_32.dll";
+DeclaredFunction gWsaStartup{kWinsock, "WSAStartup", {}, {}};
+DeclaredFunction gGetAddrInfo{kWinsock, "getaddrinfo", {}, {}};
+DeclaredFunction gFreeAddrInfo{kWinsock, "freeaddrinfo", {}, {}};
 // Only the tests' certificate needs crypt32: bound on use, it is not loaded with every start.
 constexpr const char* kCrypt32 = "crypt32.dll";
 DeclaredFunction gCryptStringToBinary{kCrypt32, "CryptStringToBinaryA", {}, {}};
@@ -85,14 +95,17 @@ class Budget {
 
   [[nodiscard]] bool Passed() const { return deadline_ && std::chrono::steady_clock::now() >= *deadline_; }
 
+  // Milliseconds left, at least 1; a day without a deadline.
+  [[nodiscard]] std::int64_t LeftMs() const {
+    if (!deadline_) return 86'400'000;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+    return std::max<std::int64_t>(1, ms.count());
+  }
+
   // The handle's time-outs, none longer than the time left. They are set on a new handle and
   // again only when the time left cuts them shorter: the calls cost, and most reads change nothing.
   void Cap(HINTERNET handle) {
-    std::int64_t left = INT64_MAX;
-    if (deadline_) {
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
-      left = std::max<std::int64_t>(1, ms.count());
-    }
+    const std::int64_t left = LeftMs();
     const std::int64_t connect = std::min(gConnectTimeoutMs.load(), left);
     const std::int64_t idle = std::min(gIdleTimeoutMs.load(), left);
     if (handle_ == handle && connect >= connectMs_ && idle >= idleMs_) return;
@@ -126,6 +139,53 @@ void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void*,
     default:
       break;
   }
+}
+
+enum class NameLookup { kFound, kNotFound, kTooSlow };
+
+// Looks `host` up on a thread of its own and waits `waitMs` at most; WinINet's own lookup, which
+// follows, then answers from the system's cache. An address needs no lookup, and a host found in
+// the last minute is taken as found: WinINet keeps what it found for longer.
+NameLookup LookUpHost(const Text& host, std::int64_t waitMs) {
+  using Clock = std::chrono::steady_clock;
+  if (host.find_first_not_of("0123456789.") == Text::npos || host.find(':') != Text::npos) return NameLookup::kFound;
+  static std::mutex foundMutex;
+  static std::map<Text, Clock::time_point> found;
+  {
+    std::lock_guard lock(foundMutex);
+    const auto at = found.find(host);
+    if (at != found.end() && Clock::now() - at->second < std::chrono::minutes(1)) return NameLookup::kFound;
+  }
+  struct Pending {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::optional<bool> found;
+  };
+  auto pending = std::make_shared<Pending>();
+  // Left to finish on its own when the wait runs out: a lookup cannot be called off.
+  std::thread([pending, host] {
+    static std::once_flag started;
+    std::call_once(started, [] {
+      alignas(16) unsigned char data[1024];  // WSADATA
+      DeclaredAs<int(WINAPI*)(WORD, void*)>(gWsaStartup)(MAKEWORD(2, 2), data);
+    });
+    void* list = nullptr;
+    const bool ok = DeclaredAs<int(WINAPI*)(const char*, const char*, const void*, void**)>(gGetAddrInfo)(
+                        host.c_str(), nullptr, nullptr, &list) == 0;
+    if (list != nullptr) DeclaredAs<void(WINAPI*)(void*)>(gFreeAddrInfo)(list);
+    std::lock_guard lock(pending->mutex);
+    pending->found = ok;
+    pending->done.notify_all();
+  }).detach();
+  std::unique_lock lock(pending->mutex);
+  if (!pending->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return pending->found.has_value(); })) {
+    return NameLookup::kTooSlow;
+  }
+  if (!*pending->found) return NameLookup::kNotFound;
+  std::lock_guard foundLock(foundMutex);
+  if (found.size() > 64) found.clear();
+  found[host] = Clock::now();
+  return NameLookup::kFound;
 }
 
 TransferOutcome OutcomeOf(DWORD error) {
@@ -163,12 +223,14 @@ struct RedirectTarget {
 class WinInetRequest final : public TransportRequest {
  public:
   // `session` outlives the request; with `follow`, the request follows redirects itself, on
-  // connections of its own made from the session. `budget` is the context of `request`.
-  WinInetRequest(HINTERNET session, HINTERNET request, std::unique_ptr<Budget> budget, Text method,
+  // connections of its own made from the session. `budget` is the context of `request`;
+  // `lookupHost` is looked up before the send, empty when a proxy looks the host up.
+  WinInetRequest(HINTERNET session, HINTERNET request, std::unique_ptr<Budget> budget, Text lookupHost, Text method,
                  std::uint32_t flags, bool follow)
       : session_(session),
         request_(request),
         budget_(std::move(budget)),
+        lookupHost_(std::move(lookupHost)),
         method_(std::move(method)),
         flags_(flags),
         follow_(follow) {}
@@ -257,6 +319,10 @@ class WinInetRequest final : public TransportRequest {
 
   // Sends the current request; false (and finished) when it fails.
   bool SendOnce(const Text& headers, std::span<const std::uint8_t> body) {
+    if (const NameLookup lookup = LookUpHost(lookupHost_, budget_->LeftMs()); lookup != NameLookup::kFound) {
+      Finish(lookup == NameLookup::kTooSlow ? TransferOutcome::kTimedOut : TransferOutcome::kConnectFailed);
+      return false;
+    }
     void* bytes = nullptr;
     DWORD size = 0;
     // GET never sends a body; POST always does, of length 0 when empty; HEAD only a non-empty one.
@@ -345,6 +411,7 @@ class WinInetRequest final : public TransportRequest {
                                                     nullptr, nullptr, flags, reinterpret_cast<DWORD_PTR>(budget_.get()));
     CloseInternetHandle(request_);
     CloseInternetHandle(redirectConnection_);
+    if (!lookupHost_.empty()) lookupHost_ = target.host;
     redirectConnection_ = connection;
     request_ = request;
     if (request_ == nullptr) {
@@ -404,6 +471,7 @@ class WinInetRequest final : public TransportRequest {
   HINTERNET session_;
   HINTERNET request_;
   std::unique_ptr<Budget> budget_;
+  Text lookupHost_;
   HINTERNET redirectConnection_ = nullptr;  // the connection of a followed redirect
   Text method_;
   std::uint32_t flags_;
@@ -419,7 +487,8 @@ class WinInetRequest final : public TransportRequest {
 
 class WinInetConnection final : public TransportConnection {
  public:
-  WinInetConnection(HINTERNET session, HINTERNET connection) : session_(session), connection_(connection) {}
+  WinInetConnection(HINTERNET session, HINTERNET connection, Text lookupHost)
+      : session_(session), connection_(connection), lookupHost_(std::move(lookupHost)) {}
   ~WinInetConnection() override { CloseInternetHandle(connection_); }
   WinInetConnection(const WinInetConnection&) = delete;
   WinInetConnection& operator=(const WinInetConnection&) = delete;
@@ -432,17 +501,18 @@ class WinInetConnection final : public TransportConnection {
         connection_, method.c_str(), object.c_str(), version.c_str(), nullptr, nullptr, flags | kFlagNoAutoRedirect,
         reinterpret_cast<DWORD_PTR>(budget.get()));
     if (request == nullptr) return nullptr;
-    return std::make_unique<WinInetRequest>(session_, request, std::move(budget), method, flags, follow);
+    return std::make_unique<WinInetRequest>(session_, request, std::move(budget), lookupHost_, method, flags, follow);
   }
 
  private:
   HINTERNET session_;
   HINTERNET connection_;
+  Text lookupHost_;
 };
 
 class WinInetSession final : public TransportSession {
  public:
-  explicit WinInetSession(HINTERNET session) : session_(session) {}
+  WinInetSession(HINTERNET session, bool proxy) : session_(session), proxy_(proxy) {}
   ~WinInetSession() override { CloseInternetHandle(session_); }
   WinInetSession(const WinInetSession&) = delete;
   WinInetSession& operator=(const WinInetSession&) = delete;
@@ -452,11 +522,12 @@ class WinInetSession final : public TransportSession {
     HINTERNET connection = WinInet<decltype(::InternetConnectA)>(gInternetConnect)(
         session_, host.c_str(), static_cast<INTERNET_PORT>(port), "", "", INTERNET_SERVICE_HTTP, 0, 0);
     if (connection == nullptr) return nullptr;
-    return std::make_unique<WinInetConnection>(session_, connection);
+    return std::make_unique<WinInetConnection>(session_, connection, proxy_ ? Text() : host);
   }
 
  private:
   HINTERNET session_;
+  bool proxy_;
 };
 
 class WinInetTransport final : public Transport {
@@ -473,7 +544,7 @@ class WinInetTransport final : public Transport {
     SetTimeout(session, INTERNET_OPTION_CONNECT_TIMEOUT, gConnectTimeoutMs.load());
     SetTimeout(session, INTERNET_OPTION_SEND_TIMEOUT, gIdleTimeoutMs.load());
     SetTimeout(session, INTERNET_OPTION_RECEIVE_TIMEOUT, gIdleTimeoutMs.load());
-    return std::make_unique<WinInetSession>(session);
+    return std::make_unique<WinInetSession>(session, proxy);
   }
 };
 
