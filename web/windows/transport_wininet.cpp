@@ -23,8 +23,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -117,6 +117,9 @@ class Budget {
     idleMs_ = idle;
   }
 
+  // A new handle may have a closed one's value: its time-outs are set whatever they were.
+  void ForgetHandle() { handle_ = nullptr; }
+
  private:
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   HINTERNET handle_ = nullptr;
@@ -141,20 +144,18 @@ void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void*,
   }
 }
 
-enum class NameLookup { kFound, kNotFound, kTooSlow };
-
-// Looks `host` up on a thread of its own and waits `waitMs` at most; WinINet's own lookup, which
-// follows, then answers from the system's cache. An address needs no lookup, and a host found in
-// the last minute is taken as found: WinINet keeps what it found for longer.
-NameLookup LookUpHost(const Text& host, std::int64_t waitMs) {
+// Looks `host` up on a thread of its own; false when that took longer than `waitMs`. WinINet's own
+// lookup, which follows, then answers from the system's cache, and says itself whether the name
+// was found. An address needs no lookup, nor a host found in the last minute.
+bool LookedUpInTime(const Text& host, std::int64_t waitMs) {
   using Clock = std::chrono::steady_clock;
-  if (host.find_first_not_of("0123456789.") == Text::npos || host.find(':') != Text::npos) return NameLookup::kFound;
+  if (host.find_first_not_of("0123456789.") == Text::npos || host.find(':') != Text::npos) return true;
   static std::mutex foundMutex;
   static std::map<Text, Clock::time_point> found;
   {
     std::lock_guard lock(foundMutex);
     const auto at = found.find(host);
-    if (at != found.end() && Clock::now() - at->second < std::chrono::minutes(1)) return NameLookup::kFound;
+    if (at != found.end() && Clock::now() - at->second < std::chrono::minutes(1)) return true;
   }
   struct Pending {
     std::mutex mutex;
@@ -179,13 +180,14 @@ NameLookup LookUpHost(const Text& host, std::int64_t waitMs) {
   }).detach();
   std::unique_lock lock(pending->mutex);
   if (!pending->done.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return pending->found.has_value(); })) {
-    return NameLookup::kTooSlow;
+    return false;
   }
-  if (!*pending->found) return NameLookup::kNotFound;
-  std::lock_guard foundLock(foundMutex);
-  if (found.size() > 64) found.clear();
-  found[host] = Clock::now();
-  return NameLookup::kFound;
+  if (*pending->found) {
+    std::lock_guard foundLock(foundMutex);
+    if (found.size() > 64) found.clear();
+    found[host] = Clock::now();
+  }
+  return true;
 }
 
 TransferOutcome OutcomeOf(DWORD error) {
@@ -319,8 +321,8 @@ class WinInetRequest final : public TransportRequest {
 
   // Sends the current request; false (and finished) when it fails.
   bool SendOnce(const Text& headers, std::span<const std::uint8_t> body) {
-    if (const NameLookup lookup = LookUpHost(lookupHost_, budget_->LeftMs()); lookup != NameLookup::kFound) {
-      Finish(lookup == NameLookup::kTooSlow ? TransferOutcome::kTimedOut : TransferOutcome::kConnectFailed);
+    if (!LookedUpInTime(lookupHost_, budget_->LeftMs())) {
+      Finish(TransferOutcome::kTimedOut);
       return false;
     }
     void* bytes = nullptr;
@@ -414,6 +416,7 @@ class WinInetRequest final : public TransportRequest {
     if (!lookupHost_.empty()) lookupHost_ = target.host;
     redirectConnection_ = connection;
     request_ = request;
+    budget_->ForgetHandle();
     if (request_ == nullptr) {
       Finish(TransferOutcome::kFailed);
       return false;
