@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
@@ -14,6 +15,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include "ui/qt/control_looks.h"
 #include "ui/qt/widget_access.h"
@@ -211,6 +214,13 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   if (widget != nullptr) {
     widget->setGeometry(row.left, row.top, row.width, row.height);
     ApplyFont(widget, row.properties);
+    // A caption on one line reaches into the gap after its box rather than lose the end of its
+    // last character: the boxes were measured with SimSun, which draws "：" at the left of its
+    // cell, and the Song face here centres it (the dots of "推送接口：" lie at 52..55 of 56).
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && row.kind == ControlKind::Label &&
+                                                       !label->wordWrap()) {
+      label->resize(std::max(row.width, QFontMetrics(label->font()).horizontalAdvance(label->text())), row.height);
+    }
     if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
