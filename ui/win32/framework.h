@@ -42,6 +42,9 @@ enum : UINT {
   kUnloadMessage,            // a top-level window: go
 };
 
+// The primary screen's size in its own pixels (the test override scaled to them).
+[[nodiscard]] SIZE ScreenPixels();
+
 // Command identifiers: controls count up from here, tool-bar buttons from their own base, so
 // that neither meets the dialog manager's IDOK and IDCANCEL.
 inline constexpr int kFirstControlId = 100;

@@ -184,12 +184,20 @@ void SetScreenSizeOverride(int width, int height) {
   });
 }
 
-// In layout pixels, as the program places its windows: a window placed at (width - 360) keeps
-// its distance from the corner at every DPI.
+SIZE ScreenPixels() {
+  SIZE screen{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  RunOnWindowThread([&] {
+    if (State().screenWidth > 0) screen = {AtDpi(State().screenWidth, PrimaryScreenDpi()), AtDpi(State().screenHeight, PrimaryScreenDpi())};
+  });
+  return screen;
+}
+
+// In layout pixels at the DPI of a window on that screen, the one SetWindowPosition scales by: a
+// window placed at (width - 360) keeps its distance from the corner at every DPI.
 int ScreenWidth() {
   int width = 0;
   RunOnWindowThread([&] {
-    width = State().screenWidth > 0 ? State().screenWidth : FromDpi(::GetSystemMetrics(SM_CXSCREEN), SystemDpi());
+    width = State().screenWidth > 0 ? State().screenWidth : FromDpi(::GetSystemMetrics(SM_CXSCREEN), PrimaryScreenDpi());
   });
   return width;
 }
@@ -197,7 +205,7 @@ int ScreenWidth() {
 int ScreenHeight() {
   int height = 0;
   RunOnWindowThread([&] {
-    height = State().screenHeight > 0 ? State().screenHeight : FromDpi(::GetSystemMetrics(SM_CYSCREEN), SystemDpi());
+    height = State().screenHeight > 0 ? State().screenHeight : FromDpi(::GetSystemMetrics(SM_CYSCREEN), PrimaryScreenDpi());
   });
   return height;
 }

@@ -209,12 +209,12 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   }
 
   const std::string name(window);
-  // Centred in layout pixels (the screen's size is given in them), then placed at the DPI; a
-  // window larger than the screen keeps its title bar on it.
-  const int dpi = SystemDpi();
-  const SIZE outer = OuterSizeAtDpi(*layout, dpi);
-  const int left = AtDpi(std::max(0, (ScreenWidth() - layout->outerWidth) / 2), dpi);
-  const int top = AtDpi(std::max(0, (ScreenHeight() - layout->outerHeight) / 2), dpi);
+  // Centred on the primary screen in its own pixels, with the frame drawn at its DPI; a window
+  // larger than the screen keeps its title bar on it.
+  const SIZE outer = OuterSizeAtDpi(*layout, PrimaryScreenDpi());
+  const SIZE screen = ScreenPixels();
+  const int left = std::max<int>(0, (screen.cx - outer.cx) / 2);
+  const int top = std::max<int>(0, (screen.cy - outer.cy) / 2);
   const HWND hwnd = ::CreateWindowExW(0, kFormClass, Wide(layout->caption).c_str(), kFormStyle, left, top, outer.cx,
                                       outer.cy, ownerHandle, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return false;
