@@ -37,13 +37,6 @@ void ApplyFont(QWidget* widget, unsigned properties) {
   if (properties & (kLargeFont | kBoldFont)) widget->setFont(RowFont(widget->font(), properties));
 }
 
-bool IsBound(std::string_view window, std::string_view control, Event event) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) return true;
-  }
-  return false;
-}
-
 class ReleaseFilter final : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -83,7 +76,7 @@ QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::stri
   const int margin = style->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, bar) +
                      style->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, bar);
   const int spacing = style->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, bar);
-  const int share = (row.width - 2 * margin - (count - 1) * spacing) / count;
+  const int share = count > 0 ? (row.width - 2 * margin - (count - 1) * spacing) / count : 0;
   for (int index = 0; index < count; ++index) {
     QAction* action = bar->addAction(ToQString(captions[static_cast<std::size_t>(index)]));
     action->setCheckable(true);  // the checked look is the pressed look
@@ -221,7 +214,7 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
                                                        !label->wordWrap()) {
       label->resize(std::max(row.width, QFontMetrics(label->font()).horizontalAdvance(label->text())), row.height);
     }
-    if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
+    if (Windows().Bound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
   object->setObjectName(ToQString(row.name));

@@ -28,13 +28,6 @@
 namespace kestrin::ui {
 namespace {
 
-const WindowLayout* FindLayout(std::string_view window) {
-  for (const WindowLayout& layout : Windows().layouts) {
-    if (layout.name == window) return &layout;
-  }
-  return nullptr;
-}
-
 // A top-level window of fixed outer size. Its client area is what is left inside the frame, so the
 // client size follows the frame the window manager draws; without one (offscreen, bare X servers)
 // the client area is the whole outer size.
@@ -172,7 +165,7 @@ void MakeControls(LiveWindow& live) {
 }
 
 bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
-  const WindowLayout* layout = FindLayout(window);
+  const WindowLayout* layout = Windows().Layout(window);
   if (layout == nullptr) return false;
   QWidget* ownerWidget = nullptr;
   if (!owner.empty()) {
@@ -222,35 +215,7 @@ Registry& Windows() {
   return *registry;
 }
 
-LiveWindow* FindWindow(std::string_view window) {
-  auto found = Windows().live.find(window);
-  return found == Windows().live.end() ? nullptr : &found->second;
-}
-
-ControlEntry* FindControl(std::string_view window, std::string_view control) {
-  LiveWindow* live = FindWindow(window);
-  if (live == nullptr) return nullptr;
-  auto found = live->controls.find(control);
-  return found == live->controls.end() ? nullptr : &found->second;
-}
-
-ControlEntry& RequireControl(std::string_view window, std::string_view control) {
-  ControlEntry* entry = FindControl(window, control);
-  if (entry == nullptr) ReportNotLoaded();
-  return *entry;
-}
-
-void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
-  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
-}
-
-void InstallProgram(const Program& program) {
-  RunOnWindowThread([&] {
-    Windows().layouts.assign(program.windows.begin(), program.windows.end());
-    Windows().bindings.assign(program.bindings.begin(), program.bindings.end());
-  });
-}
+void InstallProgram(const Program& program) { Windows().Install(program); }
 
 namespace {
 
@@ -273,12 +238,7 @@ void RunProgram(const Program& program) {
   Registry& windows = Windows();
   windows.startWindow = std::string(program.startWindow);
   windows.helpersEnabled = true;
-  windows.endProgram = [exitRoutine = program.exitRoutine] {
-    if (exitRoutine != nullptr) exitRoutine();
-    std::fflush(nullptr);
-    // Workers are not waited for, and nothing global is torn down under them.
-    std::_Exit(0);
-  };
+  windows.endProgram = EndOfProgram(program.exitRoutine);
   if (!Load(program.startWindow, {}, false, CreatedEvent::AfterPaint)) ReportRuntimeError(0, "载入启动窗口失败");
   QApplication::exec();
   windows.endProgram();
@@ -328,9 +288,7 @@ void UnloadWindow(std::string_view window) {
       StopHelper(window);
       return;
     }
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->deleteLater();
+    WithWindow(Windows(), window, [](LiveWindow& live) { live.widget->deleteLater(); });
   });
 }
 
@@ -341,19 +299,12 @@ bool IsWindowLoaded(std::string_view window) {
 }
 
 void SetWindowPosition(std::string_view window, int left, int top) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->move(left, top);  // a top-level widget's position is its frame's
-  });
+  // A top-level widget's position is its frame's.
+  WithWindow(Windows(), window, [&](LiveWindow& live) { live.widget->move(left, top); });
 }
 
 void SetWindowCaption(std::string_view window, const Text& caption) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->setWindowTitle(ToQString(caption));
-  });
+  WithWindow(Windows(), window, [&](LiveWindow& live) { live.widget->setWindowTitle(ToQString(caption)); });
 }
 
 QWidget* WindowWidget(std::string_view window) {
