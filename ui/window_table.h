@@ -13,6 +13,7 @@
 
 #include "ui/form_state.h"
 #include "ui/layout.h"
+#include "ui/window_controls.h"
 #include "ui/window_lookup.h"
 #include "ui/window_thread.h"
 
@@ -67,6 +68,22 @@ struct WindowTable {
       bindings.assign(program.bindings.begin(), program.bindings.end());
     });
   }
+};
+
+// The Controls of a window of `table`: what they ask of the loaded window, alike for both
+// backends.
+template <typename Live>
+class TableControls : public WindowControls {
+ protected:
+  TableControls(std::string window, WindowTable<Live>& table) : WindowControls(std::move(window)), table_(table) {}
+
+  void CatchUp() final {
+    if (Live* live = table_.Find(window())) ShowPendingChanges(*live);
+  }
+  ControlKind KindOf(ControlName control) final { return table_.RequireControl(window(), control).row->kind; }
+
+ private:
+  WindowTable<Live>& table_;
 };
 
 // Runs `work(live)` on the window thread with the loaded window `window` of `table`; a window that

@@ -18,9 +18,9 @@
 namespace kestrin::ui {
 namespace {
 
-class WidgetControls final : public WindowControls {
+class WidgetControls final : public TableControls<LiveWindow> {
  public:
-  using WindowControls::WindowControls;
+  explicit WidgetControls(std::string window) : TableControls(std::move(window), Windows()) {}
 
  protected:
   // Kept by each thread until a window is loaded or unloaded: a worker writing every address of
@@ -40,10 +40,6 @@ class WidgetControls final : public WindowControls {
   }
 
   void RequestShow() override { RequestShowChanges(window()); }
-  void CatchUp() override {
-    if (LiveWindow* live = FindWindow(window())) ShowPendingChanges(*live);
-  }
-  ControlKind KindOf(ControlName control) override { return RequireControl(window(), control).row->kind; }
 
   Text ShownText(ControlName control) override {
     const ControlEntry& entry = RequireControl(window(), control);

@@ -17,16 +17,12 @@ namespace {
 // The form state is asked for at each operation (WindowControls' own State): a copy kept per
 // thread would need a thread_local with a destructor, which mingw-w64's emulated TLS may run
 // after the thread's storage has been freed.
-class HandleControls final : public WindowControls {
+class HandleControls final : public TableControls<LiveWindow> {
  public:
-  using WindowControls::WindowControls;
+  explicit HandleControls(std::string window) : TableControls(std::move(window), Windows()) {}
 
  protected:
   void RequestShow() override { RequestShowChanges(window()); }
-  void CatchUp() override {
-    if (LiveWindow* live = FindWindow(window())) ShowPendingChanges(*live);
-  }
-  ControlKind KindOf(ControlName control) override { return RequireControl(window(), control).row->kind; }
 
   Text ShownText(ControlName control) override {
     const ControlEntry& entry = RequireControl(window(), control);
