@@ -112,7 +112,10 @@ void SetIcon(QWidget* widget, PictureSource icon) {
 }
 
 // Hands the start window's created event over once the window has been painted, so that the
-// window is on the screen while the start-up routine blocks; a second later at the latest.
+// window is on the screen while the start-up routine blocks; a second later at the latest. What
+// the user sees: with the notice page slow or gone, the update check holds the window thread for
+// up to its 3-second time-out, and without this the window would stay blank (or not be there at
+// all) for those seconds instead of showing its controls.
 class CreatedAfterPaint final : public QObject {
  public:
   CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
@@ -131,8 +134,8 @@ class CreatedAfterPaint final : public QObject {
     if (fired_) return;
     fired_ = true;
     parent()->removeEventFilter(this);
-    // The painted window may still sit in the connection's buffer; the start-up routine blocks,
-    // so it goes to the display, and is drawn there, before.
+    // The painted window may still sit in the connection's buffer, where it would stay for as
+    // long as the start-up routine blocks: sent to the display, and drawn there, first.
     QGuiApplication::sync();
     Dispatch(name_, {}, Event::Created, 0);
     // Once the user's first clicks and keys have been handled, not before them.
