@@ -12,10 +12,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -99,14 +95,6 @@ class FormWindow final : public QWidget {
   QSize outer_;
 };
 
-// Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
-// the first web request) leaves more free than the window will use again.
-void TrimHeap() {
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
-}
-
 void SetIcon(QWidget* widget, PictureSource icon) {
   if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(StoredPicture(icon))));
 }
@@ -138,8 +126,6 @@ class CreatedAfterPaint final : public QObject {
     // long as the start-up routine blocks: sent to the display, and drawn there, first.
     QGuiApplication::sync();
     Dispatch(name_, {}, Event::Created, 0);
-    // Once the user's first clicks and keys have been handled, not before them.
-    QTimer::singleShot(1000, &TrimHeap);
   }
 
   std::string name_;
