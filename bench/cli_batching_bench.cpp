@@ -81,7 +81,7 @@ Controls& MainWindowForm() {
     site.SetNotice(LocalVersion);
     SetNoticePageAddressForTesting(site.NoticeAddress());
     ui::SetBrowserFactory([](QWidget* parent) { return new QWidget(parent); });
-    ui::SetAddressOpener([](const QUrl&) {});
+    ui::SetAddressOpener([](const Text&) {});
     ui::InstallProgram(app::KestrinProgram());
     return ui::LoadWindow(app::kMainWindow) ? &ui::FormControls(app::kMainWindow) : nullptr;
   }();

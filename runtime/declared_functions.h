@@ -15,9 +15,10 @@ struct DeclaredFunction {
 };
 
 // The entry's address, binding it on first use: a named library that the system provides comes
-// from the system alone (runtime/library_files.h), never from the program's directory; any other
-// is looked for in the program's directory first, then through the system's search; an unnamed entry in the system's fixed list
-// of libraries (runtime/library_files.h). A function that cannot be found is a fatal runtime error.
+// from the system alone (runtime/library_files.h), never from the program's directory, even when
+// the system's copy fails to load; one the system lacks is looked for in the program's directory
+// first, then through the system's search; an unnamed entry in the system's fixed list of
+// libraries. A function that cannot be found is a fatal runtime error.
 // Safe when two threads make the first call together.
 void* BindDeclaredFunction(DeclaredFunction& entry);
 

@@ -15,8 +15,9 @@ namespace kestrin {
 
 // `function` from the library `name` as the system itself provides it, never from the program's
 // folder: on Windows from the system folder only, on Linux through the loader's own search.
-// Nothing when the system has no library of that name; otherwise the function's address, null
-// when the library lacks it (the library is then released again).
+// Nothing only when the system has no library of that name (the loader found no such file);
+// otherwise the function's address, null when the library lacks it (the library is then released
+// again) or the system's copy cannot be loaded.
 [[nodiscard]] std::optional<void*> FunctionFromSystemLibrary(const Text& name, const char* function);
 
 // Makes the libraries that the system loads for the program (for its controls and the web

@@ -38,7 +38,17 @@ Text WindowControls::ReadText(ControlName control) {
     if (std::optional<Text> text = state->EditText(control)) return *std::move(text);
   }
   Text text;
-  RunOnWindowThread([&] { text = ShownText(control); });
+  RunOnWindowThread([&] {
+    CatchUp();
+    const bool editBox = KindOf(control) == ControlKind::EditBox;
+    text = ShownText(control);
+    std::shared_ptr<FormState> hold;
+    FormState* state = editBox ? State(hold) : nullptr;
+    if (state == nullptr) return;
+    // The user has changed the box: what it shows is its text from now on.
+    state->Refresh(control, text);
+    text = state->EditText(control).value_or(Text());
+  });
   return text;
 }
 
@@ -63,12 +73,12 @@ void WindowControls::SetText(ControlName control, const Text& text) {
 void WindowControls::AppendEditText(ControlName control, const std::vector<Text>& texts) {
   if (Show([&](FormState& state) { return state.Append(control, texts); })) return;
   // Not an edit box: nothing to append to, but a control that does not exist is still fatal.
-  RunOnWindowThread([&] { RequireLoaded(control); });
+  RunOnWindowThread([&] { (void)KindOf(control); });
 }
 
 void WindowControls::SetStatusPartText(int part, const Text& text) {
   if (Show([&](FormState& state) { return state.SetStatusPart(part, text); })) return;
-  RunOnWindowThread([&] { RequireLoaded(names::状态条1); });
+  RunOnWindowThread([&] { (void)KindOf(names::状态条1); });
 }
 
 void WindowControls::SetCaption(const Text& caption) { SetWindowCaption(window_, caption); }
@@ -93,12 +103,28 @@ Controls& FormControls(std::string_view window) {
   return *found->second;
 }
 
+int ButtonStateAfter(int state, int bits, bool add) {
+  const int direct = bits & (1 | 2 | 8 | 16);
+  const int enabled = (bits & 4) != 0 ? 4 : 0;
+  return add ? (state | direct) & ~enabled : (state & ~direct) | enabled;
+}
+
+namespace {
+
+int ChangeOnWindowThread(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
+  int result = -1;
+  RunOnWindowThread([&] { result = ChangeToolButtonState(window, toolBar, index, bits, add); });
+  return result;
+}
+
+}  // namespace
+
 int AddToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits) {
-  return ChangeToolButtonState(window, toolBar, index, bits, true);
+  return ChangeOnWindowThread(window, toolBar, index, bits, true);
 }
 
 int RemoveToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits) {
-  return ChangeToolButtonState(window, toolBar, index, bits, false);
+  return ChangeOnWindowThread(window, toolBar, index, bits, false);
 }
 
 }  // namespace kestrin::ui

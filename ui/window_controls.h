@@ -11,6 +11,7 @@
 #include "runtime/controls.h"
 #include "runtime/text.h"
 #include "ui/form_state.h"
+#include "ui/layout.h"
 
 namespace kestrin::ui {
 
@@ -40,6 +41,8 @@ class WindowControls : public Controls {
   // Shows the window's pending changes now (nothing when it is not loaded), so that the window
   // thread's own operations and reads come after every change made before them.
   virtual void CatchUp() = 0;
+  // The control's kind.
+  [[nodiscard]] virtual ControlKind KindOf(ControlName control) = 0;
   // What the control shows: an edit box's text as the user left it, a label's or a button's
   // caption; empty for controls without a text.
   [[nodiscard]] virtual Text ShownText(ControlName control) = 0;
@@ -47,8 +50,6 @@ class WindowControls : public Controls {
   [[nodiscard]] virtual bool ShownChecked(ControlName control) = 0;
   // Shows `text` as the caption of a control the form state does not keep; others ignore it.
   virtual void ShowText(ControlName control, const Text& text) = 0;
-  // Only checks that the control is loaded.
-  virtual void RequireLoaded(ControlName control) = 0;
 
  private:
   // Makes a change through the form state; false when the state does not keep that control.
@@ -61,9 +62,13 @@ class WindowControls : public Controls {
 // The backend's WindowControls for `window`.
 [[nodiscard]] std::unique_ptr<WindowControls> MakeWindowControls(std::string window);
 
-// The backend's change of a tool-bar button's state: `add` sets the checked, pressed, hidden and
-// indeterminate bits given and clears enabled when bit 4 is given; otherwise the reverse. The
-// button's index, or -1 outside the tool bar's buttons.
+// A tool-bar button's state in the Windows encoding after a change: `add` sets the checked,
+// pressed, hidden and indeterminate bits given and clears enabled (4) when bit 4, "disabled", is
+// given; otherwise the reverse.
+[[nodiscard]] int ButtonStateAfter(int state, int bits, bool add);
+
+// The backend's change of a tool-bar button's state, on the window thread (ButtonStateAfter):
+// the button's index, -1 outside the tool bar's buttons.
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add);
 
 }  // namespace kestrin::ui

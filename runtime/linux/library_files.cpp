@@ -1,5 +1,9 @@
 #include <dlfcn.h>
 
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
 #include "runtime/library_files.h"
 
 namespace kestrin {
@@ -20,14 +24,27 @@ void* TakeSymbol(void* library, const char* function) {
   return address;
 }
 
+// Whether dlopen's last failure, for `name`, was that the loader found no such file: its report
+// names the library itself (not one it needs) and ends in the system's words for ENOENT, in
+// whatever language the process speaks.
+bool NoSuchFile(const Text& name) {
+  const char* report = dlerror();
+  if (report == nullptr) return false;
+  const std::string_view text(report);
+  const std::string_view missing(std::strerror(ENOENT));
+  return text.starts_with(name + ":") && text.ends_with(missing);
+}
+
 }  // namespace
 
 // dlopen searches only the loader's own places for a name without a slash: never the program's
 // folder, nor the current one unless the user's LD_LIBRARY_PATH names it.
 std::optional<void*> FunctionFromSystemLibrary(const Text& name, const char* function) {
   if (name.empty() || name.find('/') != Text::npos) return std::nullopt;
+  dlerror();
   void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return std::nullopt;
+  // A library the system has but cannot load is a failure, not a reason to take another copy.
+  if (library == nullptr && NoSuchFile(name)) return std::nullopt;
   return TakeSymbol(library, function);
 }
 

@@ -20,13 +20,19 @@ void* TakeFunction(HMODULE library, const char* function) {
   return address;
 }
 
+struct Loaded {
+  HMODULE library;
+  DWORD error;  // the loader's own error, taken before anything else can change it
+};
+
 // A missing file is an answer here, not a box for the user.
-HMODULE LoadQuietly(const std::wstring& file, DWORD flags) {
+Loaded LoadQuietly(const std::wstring& file, DWORD flags) {
   DWORD previous = 0;
   ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  HMODULE library = ::LoadLibraryExW(file.c_str(), nullptr, flags);
+  const HMODULE library = ::LoadLibraryExW(file.c_str(), nullptr, flags);
+  const DWORD error = library == nullptr ? ::GetLastError() : ERROR_SUCCESS;
   ::SetThreadErrorMode(previous, nullptr);
-  return library;
+  return {library, error};
 }
 
 std::wstring Wide(const Text& text) {
@@ -34,15 +40,15 @@ std::wstring Wide(const Text& text) {
   return {text16.begin(), text16.end()};
 }
 
-// The library of that name in the system folder, or null. The search flag keeps the system's
-// list of known libraries in force; a system that refuses the flag (Windows 7 without its loader
-// update) gets the file by its full path in the system folder instead.
-HMODULE LoadFromSystemFolder(const std::wstring& name) {
-  if (HMODULE library = LoadQuietly(name, LOAD_LIBRARY_SEARCH_SYSTEM32)) return library;
-  if (::GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+// The library of that name in the system folder. The search flag keeps the system's list of
+// known libraries in force; a system that refuses the flag (Windows 7 without its loader update)
+// gets the file by its full path in the system folder instead.
+Loaded LoadFromSystemFolder(const std::wstring& name) {
+  const Loaded searched = LoadQuietly(name, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (searched.error != ERROR_INVALID_PARAMETER) return searched;
   wchar_t folder[MAX_PATH] = {};
   const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
+  if (length == 0 || length >= MAX_PATH) return searched;
   return LoadQuietly(std::wstring(folder, length) + L"\\" + name, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
@@ -51,9 +57,11 @@ HMODULE LoadFromSystemFolder(const std::wstring& name) {
 std::optional<void*> FunctionFromSystemLibrary(const Text& name, const char* function) {
   const std::wstring wide = Wide(name);
   if (wide.empty() || wide.find_first_of(L"\\/:") != std::wstring::npos) return std::nullopt;
-  HMODULE library = LoadFromSystemFolder(wide);
-  if (library == nullptr) return std::nullopt;
-  return TakeFunction(library, function);
+  const Loaded loaded = LoadFromSystemFolder(wide);
+  // Only a library the system lacks may come from elsewhere: one it has but cannot load (access
+  // denied, an initialisation that fails) is a failure, not a reason to take another copy.
+  if (loaded.library == nullptr && loaded.error == ERROR_MOD_NOT_FOUND) return std::nullopt;
+  return TakeFunction(loaded.library, function);
 }
 
 void KeepLibrarySearchToSystemFolder() { ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
@@ -62,7 +70,7 @@ void* FunctionFromLibraryFile(const Text& file, const char* function) {
   const std::wstring name = Wide(file);
   // A library loaded by its path finds the libraries it needs beside itself first.
   const bool path = name.find_first_of(L"\\/") != std::wstring::npos;
-  return TakeFunction(LoadQuietly(name, path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0), function);
+  return TakeFunction(LoadQuietly(name, path ? LOAD_WITH_ALTERED_SEARCH_PATH : 0).library, function);
 }
 
 // The system libraries stay loaded once loaded, whether or not they had the function: every
@@ -70,7 +78,7 @@ void* FunctionFromLibraryFile(const Text& file, const char* function) {
 void* FunctionFromSystemLibraries(const char* function) {
   for (const wchar_t* library : kSystemLibraries) {
     HMODULE module = ::GetModuleHandleW(library);
-    if (module == nullptr) module = LoadQuietly(library, 0);
+    if (module == nullptr) module = LoadQuietly(library, 0).library;
     if (module == nullptr) continue;
     if (void* address = reinterpret_cast<void*>(::GetProcAddress(module, function))) return address;
   }

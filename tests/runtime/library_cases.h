@@ -34,13 +34,16 @@ struct LibraryBesideProgram {
 };
 [[nodiscard]] LibraryBesideProgram PlaceLibraryBesideProgram();
 
-// A library the system provides, and the tests' own library of that name that the build plants
-// beside the test program (tests/runtime/planted_library): a function the plant exports too.
+// Libraries the system provides, and the tests' own library of each name beside the test program:
+// the build plants the first row's (tests/runtime/planted_library), the test copies it for the
+// others. The function is one the plant exports too.
 struct PlantedSystemLibrary {
   const char* name;
   const char* function;
-  bool (*isTheSystems)(void* address);  // whether the address lies in the system's own copy
+  // Whether the address lies in the system's own copy; nullptr where the system's copy exists but
+  // cannot be loaded, so that binding is a fatal error.
+  bool (*isTheSystems)(void* address);
 };
-[[nodiscard]] PlantedSystemLibrary PlantedBesideProgram();
+[[nodiscard]] std::span<const PlantedSystemLibrary> PlantedBesideProgram();
 
 }  // namespace kestrin

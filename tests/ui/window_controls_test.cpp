@@ -35,7 +35,10 @@ class RecordingControls final : public WindowControls {
   void ShowText(ControlName control, const Text& text) override {
     calls.push_back("show " + std::string(control) + " " + text);
   }
-  void RequireLoaded(ControlName control) override { calls.push_back("require " + std::string(control)); }
+  ControlKind KindOf(ControlName control) override {
+    calls.push_back("kind " + std::string(control));
+    return control.starts_with("编辑框") ? ControlKind::EditBox : ControlKind::Label;
+  }
 };
 
 // An edit box, an unchecked check box and a status bar of two parts.
@@ -59,7 +62,7 @@ TEST(WindowControlsTest, KeptControlsGoThroughTheFormStateAndTheRestToTheBackend
   const Case cases[] = {
       {"edit box read from the state", true, [](Controls& c) { return c.ReadText("编辑框1"); }, "前", {}},
       {"label read from the window", true, [](Controls& c) { return c.ReadText("标签1"); }, "窗口上的",
-       {"read 标签1"}},
+       {"catch up", "kind 标签1", "read 标签1"}},
       {"check box read from the state", true, [](Controls& c) { return Text(c.ReadState("选择框1") ? "1" : "0"); },
        "0", {}},
       {"button's check read from the window", true,
@@ -82,7 +85,7 @@ TEST(WindowControlsTest, KeptControlsGoThroughTheFormStateAndTheRestToTheBackend
          c.AppendEditText("按钮1", {"x"});
          return Text();
        },
-       "", {"require 按钮1"}},
+       "", {"kind 按钮1"}},
       // A part that does not exist changes nothing, and needs no status bar to look for.
       {"status part outside the parts", true,
        [](Controls& c) {
@@ -91,13 +94,13 @@ TEST(WindowControlsTest, KeptControlsGoThroughTheFormStateAndTheRestToTheBackend
        },
        "", {"catch up"}},
       {"window without a state: read", false, [](Controls& c) { return c.ReadText("编辑框1"); }, "窗口上的",
-       {"read 编辑框1"}},
+       {"catch up", "kind 编辑框1", "read 编辑框1"}},
       {"window without a state: status part", false,
        [](Controls& c) {
          c.SetStatusPartText(0, "x");
          return Text();
        },
-       "", {"require 状态条1"}},
+       "", {"kind 状态条1"}},
   };
   int round = 0;
   for (const Case& c : cases) {

@@ -4,8 +4,6 @@
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
-#include <QImage>
-#include <QPainter>
 #include <QProxyStyle>
 
 namespace kestrin::ui {
@@ -53,27 +51,13 @@ int PixelSizeForCell(const QFont& base, int cell) {
   return size;
 }
 
-int InkWidth(const QFont& font, const QString& text) {
+int CaptionReach(const QFont& font, const QString& text) {
   const QFontMetrics metrics(font);
-  QImage canvas(metrics.horizontalAdvance(text) + metrics.maxWidth(), metrics.height(),
-                QImage::Format_ARGB32_Premultiplied);
-  canvas.fill(Qt::transparent);
-  QPainter painter(&canvas);
-  painter.setFont(font);
-  painter.setPen(Qt::black);
-  painter.drawText(0, metrics.ascent(), text);
-  painter.end();
-  int reach = 0;
-  for (int y = 0; y < canvas.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
-    for (int x = canvas.width() - 1; x >= reach; --x) {
-      if (qAlpha(row[x]) != 0) {
-        reach = x + 1;
-        break;
-      }
-    }
-  }
-  return reach;
+  const int advance = metrics.horizontalAdvance(text);
+  if (text.isEmpty()) return advance;
+  const QChar last = text.back();
+  const bool fullWidthMark = last.isPunct() && last.unicode() >= 0x3000;
+  return fullWidthMark ? advance - metrics.horizontalAdvance(last) / 2 : advance;
 }
 
 QFont RowFont(const QFont& base, unsigned properties) {
@@ -86,15 +70,12 @@ QFont RowFont(const QFont& base, unsigned properties) {
   return font;
 }
 
-// A label's text goes on one line when its ink fits the box, and is broken into lines, as the
-// desktop the layouts come from breaks it, when it does not and the box holds two lines; a box
-// of one line's height never shows half of a second line. Only boxes of two lines need their
-// text measured to tell, and not even those when every character as wide as the widest would fit.
+// A label's text goes on one line when it reaches no further than the box, and is broken into
+// lines, as the desktop the layouts come from breaks it, when it does and the box holds two lines;
+// a box of one line's height never shows half of a second line.
 bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row) {
-  const QFontMetrics metrics(font);
-  if (row.height < 2 * metrics.lineSpacing()) return false;
-  if (text.size() * metrics.maxWidth() <= row.width || metrics.horizontalAdvance(text) <= row.width) return false;
-  return InkWidth(font, text) > row.width;
+  if (row.height < 2 * QFontMetrics(font).lineSpacing()) return false;
+  return CaptionReach(font, text) > row.width;
 }
 
 QStyle* ChoiceStyle() {

@@ -27,12 +27,12 @@ namespace kestrin::ui {
 // The font a row asks for on top of `base`, the font of what it lies on.
 [[nodiscard]] QFont RowFont(const QFont& base, unsigned properties);
 
-// How far the ink of `text` drawn from x = 0 reaches. A glyph drawn from the face's bitmaps
-// measures as its whole cell, so a caption ending in a full-width colon would count as 6 pixels
-// wider than it shows.
-[[nodiscard]] int InkWidth(const QFont& font, const QString& text);
+// How far a caption reaches as the layouts were measured, in SimSun: its advance, less the right
+// half of a full-width punctuation mark at its end, which SimSun leaves blank ("：" drawn at the
+// left of its cell). A face that centres the mark needs the whole advance to show it.
+[[nodiscard]] int CaptionReach(const QFont& font, const QString& text);
 
-// Whether a label's text is broken into lines in its box: only when its ink does not fit the
+// Whether a label's text is broken into lines in its box: only when it reaches further than the
 // box's width and the box holds two lines.
 [[nodiscard]] bool NeedsWrap(const QFont& font, const QString& text, const ControlLayout& row);
 

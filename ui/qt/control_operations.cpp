@@ -18,26 +18,9 @@
 namespace kestrin::ui {
 namespace {
 
-// Shows the window's pending changes now, so that the window thread's own operations and reads
-// of the widgets come after every change made before them.
-void CatchUp(std::string_view window) {
-  if (LiveWindow* live = FindWindow(window)) ShowPendingChanges(*live);
-}
-
-Text ControlText(std::string_view window, std::string_view control) {
-  CatchUp(window);
-  const ControlEntry& entry = RequireControl(window, control);
-  if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
-  if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
-  if (entry.row->kind != ControlKind::EditBox) return Text();
-  const Text shown = ShownEditText(entry);
-  FindWindow(window)->state->Refresh(control, shown);
-  return *FindWindow(window)->state->EditText(control);
-}
-
-class WidgetControls final : public WindowControls {
+class WidgetControls final : public TableControls<LiveWindow> {
  public:
-  using WindowControls::WindowControls;
+  explicit WidgetControls(std::string window) : TableControls(std::move(window), Windows()) {}
 
  protected:
   // Kept by each thread until a window is loaded or unloaded: a worker writing every address of
@@ -57,8 +40,13 @@ class WidgetControls final : public WindowControls {
   }
 
   void RequestShow() override { RequestShowChanges(window()); }
-  void CatchUp() override { ui::CatchUp(window()); }
-  Text ShownText(ControlName control) override { return ControlText(window(), control); }
+
+  Text ShownText(ControlName control) override {
+    const ControlEntry& entry = RequireControl(window(), control);
+    if (auto* label = qobject_cast<QLabel*>(entry.object)) return FromQString(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(entry.object)) return FromQString(button->text());
+    return entry.row->kind == ControlKind::EditBox ? ShownEditText(entry) : Text();
+  }
 
   bool ShownChecked(ControlName control) override {
     auto* button = qobject_cast<QAbstractButton*>(RequireControl(window(), control).object);
@@ -73,8 +61,6 @@ class WidgetControls final : public WindowControls {
       button->setText(ToQString(text));
     }
   }
-
-  void RequireLoaded(ControlName control) override { (void)RequireControl(window(), control); }
 };
 
 QToolBar& RequireToolBar(std::string_view window, std::string_view toolBar) {
@@ -96,23 +82,11 @@ std::unique_ptr<WindowControls> MakeWindowControls(std::string window) {
 }
 
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
-  int result = -1;
-  RunOnWindowThread([&] {
-    QAction* action = ButtonAction(RequireToolBar(window, toolBar), index);
-    if (action == nullptr) return;
-    int state = action->property(kButtonState).toInt();
-    const int direct = bits & (kStateChecked | kStatePressed | kStateHidden | kStateIndeterminate);
-    const bool disabled = (bits & 4) != 0;
-    if (add) {
-      state = (state | direct) & ~(disabled ? kStateEnabled : 0);
-    } else {
-      state = (state & ~direct) | (disabled ? kStateEnabled : 0);
-    }
-    action->setProperty(kButtonState, state);
-    ShowButtonState(action);
-    result = index;
-  });
-  return result;
+  QAction* action = ButtonAction(RequireToolBar(window, toolBar), index);
+  if (action == nullptr) return -1;
+  action->setProperty(kButtonState, ButtonStateAfter(action->property(kButtonState).toInt(), bits, add));
+  ShowButtonState(action);
+  return index;
 }
 
 int ToolButtonState(std::string_view window, std::string_view toolBar, int index) {

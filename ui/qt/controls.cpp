@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
@@ -14,6 +15,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include "ui/qt/control_looks.h"
 #include "ui/qt/widget_access.h"
@@ -32,13 +35,6 @@ std::string_view View(const QByteArray& bytes) {
 
 void ApplyFont(QWidget* widget, unsigned properties) {
   if (properties & (kLargeFont | kBoldFont)) widget->setFont(RowFont(widget->font(), properties));
-}
-
-bool IsBound(std::string_view window, std::string_view control, Event event) {
-  for (const Binding& binding : Windows().bindings) {
-    if (binding.window == window && binding.control == control && binding.event == event) return true;
-  }
-  return false;
 }
 
 class ReleaseFilter final : public QObject {
@@ -80,7 +76,7 @@ QToolBar* MakeToolBar(const ControlLayout& row, QWidget* parent, const std::stri
   const int margin = style->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, bar) +
                      style->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, bar);
   const int spacing = style->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, bar);
-  const int share = (row.width - 2 * margin - (count - 1) * spacing) / count;
+  const int share = count > 0 ? (row.width - 2 * margin - (count - 1) * spacing) / count : 0;
   for (int index = 0; index < count; ++index) {
     QAction* action = bar->addAction(ToQString(captions[static_cast<std::size_t>(index)]));
     action->setCheckable(true);  // the checked look is the pressed look
@@ -211,7 +207,14 @@ void CreateControl(const ControlLayout& row, QWidget* parent, QWidget* window, L
   if (widget != nullptr) {
     widget->setGeometry(row.left, row.top, row.width, row.height);
     ApplyFont(widget, row.properties);
-    if (IsBound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
+    // A caption on one line reaches into the gap after its box rather than lose the end of its
+    // last character: the boxes were measured with SimSun, which draws "：" at the left of its
+    // cell, and the Song face here centres it (the dots of "推送接口：" lie at 52..55 of 56).
+    if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && row.kind == ControlKind::Label &&
+                                                       !label->wordWrap()) {
+      label->resize(std::max(row.width, QFontMetrics(label->font()).horizontalAdvance(label->text())), row.height);
+    }
+    if (Windows().Bound(windowName, controlName, Event::LeftButtonReleased)) WatchReleases(widget, windowName, controlName);
     object = widget;
   }
   object->setObjectName(ToQString(row.name));

@@ -50,17 +50,6 @@ void CountBlockLines(QPlainTextEdit* edit, const QTextBlock& first, int blocksBe
   emit layout->documentSizeChanged(layout->documentSize());
 }
 
-// Guards the edit hooks while the program, not the user, changes a box (window thread only).
-bool g_showing = false;
-
-class Showing {
- public:
-  Showing() { g_showing = true; }
-  ~Showing() { g_showing = false; }
-  Showing(const Showing&) = delete;
-  Showing& operator=(const Showing&) = delete;
-};
-
 void MarkEdited(const std::string& window, const std::string& control) {
   LiveWindow* live = FindWindow(window);
   if (live == nullptr) return;
@@ -85,7 +74,7 @@ QWidget* MakeEditBox(const ControlLayout& row, QWidget* parent, const std::strin
     multi->setTabChangesFocus(true);
     multi->setReadOnly(row.properties & kReadOnly);
     QObject::connect(multi, &QPlainTextEdit::textChanged, multi, [window, control] {
-      if (!g_showing) MarkEdited(window, control);
+      if (!ProgramEdit::Now()) MarkEdited(window, control);
     });
     edit = multi;
   } else {
@@ -163,7 +152,7 @@ Text ShownEditText(const ControlEntry& entry) {
 }
 
 void ShowEditText(ControlEntry& entry, const Text& text) {
-  const Showing showing;
+  const ProgramEdit editing;
   if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
     line->setText(ShownInLine(text));
     line->setCursorPosition(0);
@@ -177,7 +166,7 @@ void ShowEditText(ControlEntry& entry, const Text& text) {
 }
 
 void ShowAppended(ControlEntry& entry, const Text& text) {
-  const Showing showing;
+  const ProgramEdit editing;
   if (auto* line = qobject_cast<QLineEdit*>(entry.object)) {
     line->setText(line->text() + ShownInLine(text));
     line->end(false);

@@ -1,5 +1,5 @@
-// The window services that are not about one window: text conversion for Qt, carrying work to
-// the window thread, the screen, message boxes, opening addresses and the runtime's hooks.
+// The window services that are not about one window, on Qt: text conversion, carrying work to the
+// window thread, the screen, message boxes, opening addresses and the runtime's hooks.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
@@ -14,21 +14,10 @@
 #include "runtime/runtime_error.h"
 #include "ui/qt/widget_access.h"
 #include "ui/window_framework.h"
-#include "web/address.h"
+#include "ui/window_services.h"
 
 namespace kestrin::ui {
 namespace {
-
-// Window-thread state; never freed, so nothing is torn down while workers still run at exit.
-struct Services {
-  QSize screenOverride;
-  AddressOpener opener;
-};
-
-Services& State() {
-  static auto* services = new Services;
-  return *services;
-}
 
 // Windows names buttons on a Chinese system this way; Qt only would with translations loaded.
 void NameButtons(QMessageBox& box) {
@@ -45,6 +34,8 @@ void NameButtons(QMessageBox& box) {
     if (QAbstractButton* button = box.button(name.button)) button->setText(QString::fromUtf16(name.text));
   }
 }
+
+}  // namespace
 
 int ShowMessageBox(const Text& message, int flags, const Text& caption) {
   QMessageBox box;
@@ -105,6 +96,8 @@ int ShowMessageBox(const Text& message, int flags, const Text& caption) {
   }
 }
 
+namespace {
+
 void ShowErrorBox(const Text& text) {
   RunOnWindowThread([&] {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf16(u"错误"), ToQString(text), QMessageBox::Ok);
@@ -150,55 +143,11 @@ void InstallWindowServices() {
   SetProcessPendingEventsHook(&ProcessWindowEvents);
 }
 
-void SetScreenSizeOverride(QSize size) {
-  RunOnWindowThread([&] { State().screenOverride = size; });
+ScreenSize PrimaryScreenSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? ScreenSize{screen->geometry().width(), screen->geometry().height()} : ScreenSize{};
 }
 
-int ScreenWidth() {
-  int width = 0;
-  RunOnWindowThread([&] {
-    if (!State().screenOverride.isEmpty()) {
-      width = State().screenOverride.width();
-    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      width = screen->geometry().width();
-    }
-  });
-  return width;
-}
-
-int ScreenHeight() {
-  int height = 0;
-  RunOnWindowThread([&] {
-    if (!State().screenOverride.isEmpty()) {
-      height = State().screenOverride.height();
-    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      height = screen->geometry().height();
-    }
-  });
-  return height;
-}
-
-int MessageBox(const Text& message, int flags, const Text& caption) {
-  int result = 0;
-  RunOnWindowThread([&] { result = ShowMessageBox(message, flags, caption); });
-  return result;
-}
-
-void SetAddressOpener(AddressOpener opener) {
-  RunOnWindowThread([&] { State().opener = std::move(opener); });
-}
-
-void OpenAddress(const Text& address) {
-  // The addresses come from a remote page: only web addresses may reach the desktop's handlers.
-  if (!IsOpenableAddress(address)) return;
-  RunOnWindowThread([&] {
-    const QUrl url(ToQString(address), QUrl::TolerantMode);
-    if (State().opener) {
-      State().opener(url);
-    } else {
-      QDesktopServices::openUrl(url);
-    }
-  });
-}
+void OpenWithDesktop(const Text& address) { QDesktopServices::openUrl(QUrl(ToQString(address), QUrl::TolerantMode)); }
 
 }  // namespace kestrin::ui

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "runtime/text.h"
+#include "ui/window_services.h"
 #include "ui/window_thread.h"
 
 class QObject;
@@ -36,13 +37,6 @@ using BrowserFactory = std::function<QWidget*(QWidget* parent)>;
 void SetBrowserFactory(BrowserFactory factory);
 [[nodiscard]] QWidget* MakeBrowser(QWidget* parent);
 
-// The screen size that ScreenWidth and ScreenHeight report; an empty size restores the primary
-// screen's.
-void SetScreenSizeOverride(QSize size);
-
-// Where OpenAddress hands the addresses it lets through; an empty function restores
-// QDesktopServices::openUrl.
-using AddressOpener = std::function<void(const QUrl& address)>;
-void SetAddressOpener(AddressOpener opener);
+// SetScreenSizeOverride and SetAddressOpener: ui/window_services.h.
 
 }  // namespace kestrin::ui

@@ -15,6 +15,7 @@
 #include "ui/form_states.h"
 #include "ui/layout.h"
 #include "ui/window_lookup.h"
+#include "ui/window_table.h"
 
 class QAction;
 class QImage;
@@ -45,12 +46,7 @@ struct LiveWindow {
   bool showScheduled = false;
 };
 
-struct Registry {
-  std::vector<WindowLayout> layouts;
-  std::vector<Binding> bindings;
-  std::map<std::string, LiveWindow, std::less<>> live;
-  std::string startWindow;            // set by RunProgram only
-  std::function<void()> endProgram;   // ends the process; set by RunProgram only
+struct Registry : WindowTable<LiveWindow> {
   bool helpersEnabled = false;        // windows with a helper go to it; set by RunProgram only
   std::map<std::string, QProcess*, std::less<>> helpers;  // windows shown by running helpers
 };
@@ -74,12 +70,17 @@ void ShowButtonState(QAction* action);
 // Never freed: workers may still call in while the process ends.
 [[nodiscard]] Registry& Windows();
 
-// A loaded window or one of its controls; nullptr when absent.
-[[nodiscard]] LiveWindow* FindWindow(std::string_view window);
-[[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
-// As FindControl, but a missing window or control is the fatal runtime error of the framework.
-[[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
+// The table's own lookups (ui/window_table.h), for the files that work on one window.
+[[nodiscard]] inline LiveWindow* FindWindow(std::string_view window) { return Windows().Find(window); }
+[[nodiscard]] inline ControlEntry* FindControl(std::string_view window, std::string_view control) {
+  return Windows().Control(window, control);
+}
+[[nodiscard]] inline ControlEntry& RequireControl(std::string_view window, std::string_view control) {
+  return Windows().RequireControl(window, control);
+}
+inline void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
+  Windows().Dispatch(window, control, event, argument);
+}
 
 // Starts the helper that shows `layout`'s window, owned by `owner` (may be null); false when it
 // cannot be started. The window counts as loaded until the helper ends.
@@ -89,9 +90,6 @@ void StopHelper(std::string_view window);
 // In a helper: calls `end` on the window thread once the process that started this one has
 // ended (its pipe on standard input closes) or asks this one to end (SIGTERM).
 void WatchStarter(const std::function<void()>& end);
-
-// Hands an event to the handler bound to it; unbound events are ignored.
-void Dispatch(std::string_view window, std::string_view control, Event event, int argument);
 
 // Creates the widget (or timer) of one layout row under `parent` and records it in `live`.
 // `window` is the top-level widget, which owns timers and the status bar.

@@ -12,10 +12,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,13 +23,6 @@
 
 namespace kestrin::ui {
 namespace {
-
-const WindowLayout* FindLayout(std::string_view window) {
-  for (const WindowLayout& layout : Windows().layouts) {
-    if (layout.name == window) return &layout;
-  }
-  return nullptr;
-}
 
 // A top-level window of fixed outer size. Its client area is what is left inside the frame, so the
 // client size follows the frame the window manager draws; without one (offscreen, bare X servers)
@@ -106,20 +95,15 @@ class FormWindow final : public QWidget {
   QSize outer_;
 };
 
-// Hands the heap's free pages back to the system: start-up (the pictures' decoding, the fonts,
-// the first web request) leaves more free than the window will use again.
-void TrimHeap() {
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
-}
-
 void SetIcon(QWidget* widget, PictureSource icon) {
   if (icon != nullptr) widget->setWindowIcon(QIcon(QPixmap::fromImage(StoredPicture(icon))));
 }
 
 // Hands the start window's created event over once the window has been painted, so that the
-// window is on the screen while the start-up routine blocks; a second later at the latest.
+// window is on the screen while the start-up routine blocks; a second later at the latest. What
+// the user sees: with the notice page slow or gone, the update check holds the window thread for
+// up to its 3-second time-out, and without this the window would stay blank (or not be there at
+// all) for those seconds instead of showing its controls.
 class CreatedAfterPaint final : public QObject {
  public:
   CreatedAfterPaint(QWidget* window, std::string name) : QObject(window), name_(std::move(name)) {
@@ -138,12 +122,10 @@ class CreatedAfterPaint final : public QObject {
     if (fired_) return;
     fired_ = true;
     parent()->removeEventFilter(this);
-    // The painted window may still sit in the connection's buffer; the start-up routine blocks,
-    // so it goes to the display, and is drawn there, before.
+    // The painted window may still sit in the connection's buffer, where it would stay for as
+    // long as the start-up routine blocks: sent to the display, and drawn there, first.
     QGuiApplication::sync();
     Dispatch(name_, {}, Event::Created, 0);
-    // Once the user's first clicks and keys have been handled, not before them.
-    QTimer::singleShot(1000, &TrimHeap);
   }
 
   std::string name_;
@@ -172,7 +154,7 @@ void MakeControls(LiveWindow& live) {
 }
 
 bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
-  const WindowLayout* layout = FindLayout(window);
+  const WindowLayout* layout = Windows().Layout(window);
   if (layout == nullptr) return false;
   QWidget* ownerWidget = nullptr;
   if (!owner.empty()) {
@@ -222,35 +204,7 @@ Registry& Windows() {
   return *registry;
 }
 
-LiveWindow* FindWindow(std::string_view window) {
-  auto found = Windows().live.find(window);
-  return found == Windows().live.end() ? nullptr : &found->second;
-}
-
-ControlEntry* FindControl(std::string_view window, std::string_view control) {
-  LiveWindow* live = FindWindow(window);
-  if (live == nullptr) return nullptr;
-  auto found = live->controls.find(control);
-  return found == live->controls.end() ? nullptr : &found->second;
-}
-
-ControlEntry& RequireControl(std::string_view window, std::string_view control) {
-  ControlEntry* entry = FindControl(window, control);
-  if (entry == nullptr) ReportNotLoaded();
-  return *entry;
-}
-
-void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
-  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
-}
-
-void InstallProgram(const Program& program) {
-  RunOnWindowThread([&] {
-    Windows().layouts.assign(program.windows.begin(), program.windows.end());
-    Windows().bindings.assign(program.bindings.begin(), program.bindings.end());
-  });
-}
+void InstallProgram(const Program& program) { Windows().Install(program); }
 
 namespace {
 
@@ -273,12 +227,7 @@ void RunProgram(const Program& program) {
   Registry& windows = Windows();
   windows.startWindow = std::string(program.startWindow);
   windows.helpersEnabled = true;
-  windows.endProgram = [exitRoutine = program.exitRoutine] {
-    if (exitRoutine != nullptr) exitRoutine();
-    std::fflush(nullptr);
-    // Workers are not waited for, and nothing global is torn down under them.
-    std::_Exit(0);
-  };
+  windows.endProgram = EndOfProgram(program.exitRoutine);
   if (!Load(program.startWindow, {}, false, CreatedEvent::AfterPaint)) ReportRuntimeError(0, "载入启动窗口失败");
   QApplication::exec();
   windows.endProgram();
@@ -328,9 +277,7 @@ void UnloadWindow(std::string_view window) {
       StopHelper(window);
       return;
     }
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->deleteLater();
+    WithWindow(Windows(), window, [](LiveWindow& live) { live.widget->deleteLater(); });
   });
 }
 
@@ -341,19 +288,12 @@ bool IsWindowLoaded(std::string_view window) {
 }
 
 void SetWindowPosition(std::string_view window, int left, int top) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->move(left, top);  // a top-level widget's position is its frame's
-  });
+  // A top-level widget's position is its frame's.
+  WithWindow(Windows(), window, [&](LiveWindow& live) { live.widget->move(left, top); });
 }
 
 void SetWindowCaption(std::string_view window, const Text& caption) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    live->widget->setWindowTitle(ToQString(caption));
-  });
+  WithWindow(Windows(), window, [&](LiveWindow& live) { live.widget->setWindowTitle(ToQString(caption)); });
 }
 
 QWidget* WindowWidget(std::string_view window) {

@@ -14,34 +14,20 @@
 namespace kestrin::ui {
 namespace {
 
-// Shows the window's pending changes now, so that the window thread's own operations and reads
-// of the controls come after every change made before them.
-void CatchUp(std::string_view window) {
-  if (LiveWindow* live = FindWindow(window)) ShowPendingChanges(*live);
-}
-
-Text ControlText(std::string_view window, std::string_view control) {
-  CatchUp(window);
-  const ControlEntry& entry = RequireControl(window, control);
-  if (entry.hwnd == nullptr) return Text();
-  if (entry.row->kind != ControlKind::EditBox) return WindowText(entry.hwnd);
-  // The user has changed the box: what it shows is its text from now on.
-  FormState& state = *FindWindow(window)->state;
-  state.Refresh(control, ShownEditText(entry));
-  return state.EditText(control).value_or(Text());
-}
-
 // The form state is asked for at each operation (WindowControls' own State): a copy kept per
 // thread would need a thread_local with a destructor, which mingw-w64's emulated TLS may run
 // after the thread's storage has been freed.
-class HandleControls final : public WindowControls {
+class HandleControls final : public TableControls<LiveWindow> {
  public:
-  using WindowControls::WindowControls;
+  explicit HandleControls(std::string window) : TableControls(std::move(window), Windows()) {}
 
  protected:
   void RequestShow() override { RequestShowChanges(window()); }
-  void CatchUp() override { ui::CatchUp(window()); }
-  Text ShownText(ControlName control) override { return ControlText(window(), control); }
+
+  Text ShownText(ControlName control) override {
+    const ControlEntry& entry = RequireControl(window(), control);
+    return entry.hwnd != nullptr && entry.row->kind != ControlKind::Timer ? WindowText(entry.hwnd) : Text();
+  }
 
   bool ShownChecked(ControlName control) override {
     const ControlEntry& entry = RequireControl(window(), control);
@@ -52,8 +38,6 @@ class HandleControls final : public WindowControls {
     const ControlEntry& entry = RequireControl(window(), control);
     if (entry.hwnd != nullptr && entry.row->kind != ControlKind::Timer) ::SetWindowTextW(entry.hwnd, Wide(text).c_str());
   }
-
-  void RequireLoaded(ControlName control) override { (void)RequireControl(window(), control); }
 };
 
 ControlEntry& RequireKind(std::string_view window, std::string_view control, ControlKind kind) {
@@ -69,30 +53,21 @@ std::unique_ptr<WindowControls> MakeWindowControls(std::string window) {
 }
 
 int ChangeToolButtonState(std::string_view window, std::string_view toolBar, int index, int bits, bool add) {
-  int result = -1;
-  RunOnWindowThread([&] {
-    ControlEntry& entry = RequireKind(window, toolBar, ControlKind::ToolBar);
-    if (index < 0 || index >= static_cast<int>(entry.buttonStates.size())) return;
-    TBBUTTON button{};
-    if (!::SendMessageW(entry.hwnd, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button))) {
-      result = 0;
-      return;
-    }
-    const WPARAM id = static_cast<WPARAM>(button.idCommand);
-    const auto send = [&](UINT message, bool on) { ::SendMessageW(entry.hwnd, message, id, MAKELPARAM(on ? TRUE : FALSE, 0)); };
-    int& state = entry.buttonStates[static_cast<std::size_t>(index)];
-    // One message per bit given; "disabled" is the enabled state inverted.
-    if (bits & TBSTATE_CHECKED) send(TB_CHECKBUTTON, add);
-    if (bits & TBSTATE_PRESSED) send(TB_PRESSBUTTON, add);
-    if (bits & TBSTATE_INDETERMINATE) send(TB_INDETERMINATE, add);
-    if (bits & 4) send(TB_ENABLEBUTTON, !add);
-    if (bits & TBSTATE_HIDDEN) send(TB_HIDEBUTTON, add);
-    const int direct = bits & (TBSTATE_CHECKED | TBSTATE_PRESSED | TBSTATE_HIDDEN | TBSTATE_INDETERMINATE);
-    const int enabled = (bits & 4) ? TBSTATE_ENABLED : 0;
-    state = add ? (state | direct) & ~enabled : (state & ~direct) | enabled;
-    result = index;
-  });
-  return result;
+  ControlEntry& entry = RequireKind(window, toolBar, ControlKind::ToolBar);
+  if (index < 0 || index >= static_cast<int>(entry.buttonStates.size())) return -1;
+  TBBUTTON button{};
+  if (!::SendMessageW(entry.hwnd, TB_GETBUTTON, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button))) return 0;
+  const WPARAM id = static_cast<WPARAM>(button.idCommand);
+  const auto send = [&](UINT message, bool on) { ::SendMessageW(entry.hwnd, message, id, MAKELPARAM(on ? TRUE : FALSE, 0)); };
+  // One message per bit given; "disabled" is the enabled state inverted.
+  if (bits & TBSTATE_CHECKED) send(TB_CHECKBUTTON, add);
+  if (bits & TBSTATE_PRESSED) send(TB_PRESSBUTTON, add);
+  if (bits & TBSTATE_INDETERMINATE) send(TB_INDETERMINATE, add);
+  if (bits & 4) send(TB_ENABLEBUTTON, !add);
+  if (bits & TBSTATE_HIDDEN) send(TB_HIDEBUTTON, add);
+  int& state = entry.buttonStates[static_cast<std::size_t>(index)];
+  state = ButtonStateAfter(state, bits, add);
+  return index;
 }
 
 int ToolButtonState(std::string_view window, std::string_view toolBar, int index) {

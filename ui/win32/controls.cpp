@@ -21,13 +21,11 @@ COLORREF TextColour(const ControlLayout& row) {
   return RGB(0, 0, 0);
 }
 
-// WS_VISIBLE, or nothing while CreateControl makes a control of a page not shown: a control
-// shown and hidden again over a painted window would have its place painted twice. Window thread.
-DWORD g_newChildVisible = WS_VISIBLE;
-
+// Made hidden: CreateControl shows the control unless its page is not shown, as a control shown
+// and hidden again over a painted window would have its place painted twice.
 HWND MakeChild(DWORD exStyle, const wchar_t* windowClass, const std::wstring& text, DWORD style, int x, int y,
                int width, int height, HWND parent, int id) {
-  return ::CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | g_newChildVisible | style, x, y, width, height,
+  return ::CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | style, x, y, width, height,
                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                            nullptr);
 }
@@ -240,10 +238,6 @@ void RefreshChoices(LiveWindow& live) {
 }  // namespace
 
 void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int id, bool shown) {
-  g_newChildVisible = shown ? WS_VISIBLE : 0;
-  struct Restore {
-    ~Restore() { g_newChildVisible = WS_VISIBLE; }
-  } restore;
   const std::string window(live.layout.name);
   const std::string control(row.name);
   ControlEntry& entry = live.controls[control];
@@ -251,7 +245,7 @@ void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int
   entry.id = id;
   HFONT font = FontFor(row, entry, live);
   const HWND parent = live.hwnd;
-  const bool released = IsBound(window, control, Event::LeftButtonReleased);
+  const bool released = Windows().Bound(window, control, Event::LeftButtonReleased);
   HWND hwnd = nullptr;
   switch (row.kind) {
     case ControlKind::Label:
@@ -303,6 +297,7 @@ void CreateControl(const ControlLayout& row, LiveWindow& live, int x, int y, int
   if (hwnd == nullptr) return;
   if (row.kind != ControlKind::ToolBar) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) WidenToCaption(hwnd, row);
+  if (shown) ::ShowWindow(hwnd, SW_SHOWNA);
   live.byHandle[hwnd] = &entry;
   if (released) ::SetWindowSubclass(hwnd, &ReleaseProc, 0, 0);
   if (row.kind == ControlKind::EditBox) {
@@ -349,7 +344,7 @@ void ControlCommand(LiveWindow& live, HWND control, int id, int code) {
       return;
     }
     case ControlKind::EditBox:
-      if (code == EN_CHANGE && !ProgramIsEditing()) live.state->MarkEdited(name);
+      if (code == EN_CHANGE && !ProgramEdit::Now()) live.state->MarkEdited(name);
       return;
     case ControlKind::CheckBox:
     case ControlKind::RadioButton:

@@ -1,5 +1,6 @@
 #include "ui/win32/dpi.h"
 
+#include "runtime/library_files.h"
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
@@ -49,13 +50,37 @@ int DpiOfWindow(HWND window) {
   return dpi > 0 ? static_cast<int>(dpi) : SystemDpi();
 }
 
+int PrimaryScreenDpi() {
+  using GetDpiForMonitorFn = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
+  // shcore came with Windows 8.1; before it every screen has the system's DPI.
+  static auto* forMonitor = reinterpret_cast<GetDpiForMonitorFn*>(
+      FunctionFromSystemLibrary("shcore.dll", "GetDpiForMonitor").value_or(nullptr));
+  UINT x = 0;
+  UINT y = 0;
+  const HMONITOR primary = ::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  if (forMonitor != nullptr && forMonitor(primary, 0 /* MDT_EFFECTIVE_DPI */, &x, &y) == S_OK && x > 0) {
+    return static_cast<int>(x);
+  }
+  return SystemDpi();
+}
+
 std::vector<ControlLayout> RowsAtDpi(const WindowLayout& layout, int dpi) {
+  const ControlLayout* container = PageContainerOf(layout);
   std::vector<ControlLayout> rows(layout.controls.begin(), layout.controls.end());
   for (ControlLayout& row : rows) {
-    row.left = AtDpi(row.left, dpi);
-    row.top = AtDpi(row.top, dpi);
-    row.width = AtDpi(row.width, dpi);
-    row.height = AtDpi(row.height, dpi);
+    // Every edge is scaled from its place in the window and rounded once, so that controls that
+    // meet in the layout meet at every DPI; a page's rows stay relative to their container.
+    const bool onPage = row.page != kOnWindow && container != nullptr;
+    const int x = onPage ? container->left : 0;
+    const int y = onPage ? container->top : 0;
+    const int right = AtDpi(x + row.left + row.width, dpi);
+    const int bottom = AtDpi(y + row.top + row.height, dpi);
+    row.left = AtDpi(x + row.left, dpi);
+    row.top = AtDpi(y + row.top, dpi);
+    row.width = right - row.left;
+    row.height = bottom - row.top;
+    row.left -= AtDpi(x, dpi);
+    row.top -= AtDpi(y, dpi);
     if (row.kind == ControlKind::StatusBar) row.value = AtDpi(row.value, dpi);
   }
   return rows;

@@ -19,10 +19,14 @@ inline constexpr int kLayoutDpi = 96;
 
 // The DPI of the primary screen as this process sees it (96 for a process Windows scales).
 [[nodiscard]] int SystemDpi();
+// The DPI of a window on the primary screen: the screen's own, which differs from the system's
+// once the screen's scale has changed since sign-in.
+[[nodiscard]] int PrimaryScreenDpi();
 // The DPI a window is shown at: its screen's under per-monitor awareness, else the system's.
 [[nodiscard]] int DpiOfWindow(HWND window);
 
-// The rows of a layout with every place and size (and a status bar's part width) at `dpi`.
+// The rows of a layout with every place and size (and a status bar's part width) at `dpi`, each
+// edge rounded once from its place in the window. A page's rows stay relative to their container.
 [[nodiscard]] std::vector<ControlLayout> RowsAtDpi(const WindowLayout& layout, int dpi);
 // A window's outer size at `dpi`: its client area as the layout's, scaled, inside the frame that
 // this system draws at that DPI (the layout's outer size holds the frame at 96 DPI).

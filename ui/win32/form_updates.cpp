@@ -7,41 +7,13 @@
 #include "ui/win32/win32_access.h"
 
 namespace kestrin::ui {
-namespace {
-
-// Set while the program, not the user, changes a box (window thread only).
-bool g_programEditing = false;
-
-class ProgramEdit {
- public:
-  ProgramEdit() { g_programEditing = true; }
-  ~ProgramEdit() { g_programEditing = false; }
-  ProgramEdit(const ProgramEdit&) = delete;
-  ProgramEdit& operator=(const ProgramEdit&) = delete;
-};
-
-}  // namespace
-
-bool ProgramIsEditing() { return g_programEditing; }
 
 void ShowPendingChanges(LiveWindow& live) {
   if (live.showScheduled) ::KillTimer(live.hwnd, kShowTimerId);
-  live.showScheduled = false;
-  live.lastShown = std::chrono::steady_clock::now();
-  const PendingChanges changes = live.state->TakeChanges();
-  for (const BoxChange& change : changes.boxes) {
-    const auto entry = live.controls.find(change.control);
-    if (entry == live.controls.end()) continue;
-    if (change.kind == BoxChange::Kind::kReplace) {
-      ShowEditText(entry->second, change.text);
-    } else {
-      ShowAppended(entry->second, change.text);
-    }
-  }
-  for (const auto& [part, text] : changes.statusParts) {
-    if (live.statusBar == nullptr) break;
+  ShowChanges(live, [&live](int part, const Text& text) {
+    if (live.statusBar == nullptr) return;
     ::SendMessageW(live.statusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(Wide(text).c_str()));
-  }
+  });
 }
 
 void ShowScheduledChanges(LiveWindow& live) {
@@ -55,8 +27,6 @@ void RequestShowChanges(const std::string& window) {
   auto name = std::make_unique<std::string>(window);
   if (::PostMessageW(calls, kShowChangesMessage, 0, reinterpret_cast<LPARAM>(name.get()))) name.release();
 }
-
-Text ShownEditText(const ControlEntry& entry) { return WindowText(entry.hwnd); }
 
 void ShowEditText(const ControlEntry& entry, const Text& text) {
   const ProgramEdit editing;

@@ -18,6 +18,7 @@
 #include "ui/form_states.h"
 #include "ui/layout.h"
 #include "ui/window_lookup.h"
+#include "ui/window_table.h"
 #include "ui/window_thread.h"
 #include "ui/win32/dpi.h"
 #include "ui/win32/win32_access.h"
@@ -41,6 +42,9 @@ enum : UINT {
   kCreatedMessage,           // a top-level window: hand its created event over now
   kUnloadMessage,            // a top-level window: go
 };
+
+// The primary screen's size in its own pixels (the test override scaled to them).
+[[nodiscard]] SIZE ScreenPixels();
 
 // Command identifiers: controls count up from here, tool-bar buttons from their own base, so
 // that neither meets the dialog manager's IDOK and IDCANCEL.
@@ -80,27 +84,20 @@ struct LiveWindow {
   std::vector<HICON> icons;     // its title bar's icons, which go with it too
 };
 
-struct Registry {
-  std::vector<WindowLayout> layouts;
-  std::vector<Binding> bindings;
-  std::map<std::string, LiveWindow, std::less<>> live;
-  std::string startWindow;           // set by RunProgram only
-  std::function<void()> endProgram;  // ends the process; set by RunProgram only
-};
+using Registry = WindowTable<LiveWindow>;
 
 // Never freed: workers may still call in while the process ends.
 [[nodiscard]] Registry& Windows();
 
-[[nodiscard]] LiveWindow* FindWindow(std::string_view window);
+// The table's lookups (ui/window_table.h), and a window by its handle.
+[[nodiscard]] inline LiveWindow* FindWindow(std::string_view window) { return Windows().Find(window); }
 [[nodiscard]] LiveWindow* FindWindowByHandle(HWND hwnd);
-[[nodiscard]] ControlEntry* FindControl(std::string_view window, std::string_view control);
-// As FindControl, but a missing window or control is the framework's fatal runtime error.
-[[nodiscard]] ControlEntry& RequireControl(std::string_view window, std::string_view control);
-// ReportNotLoaded, for a missing window or control: ui/window_lookup.h.
-
-// Hands an event to the handler bound to it; unbound events are ignored.
-void Dispatch(std::string_view window, std::string_view control, Event event, int argument);
-[[nodiscard]] bool IsBound(std::string_view window, std::string_view control, Event event);
+[[nodiscard]] inline ControlEntry& RequireControl(std::string_view window, std::string_view control) {
+  return Windows().RequireControl(window, control);
+}
+inline void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
+  Windows().Dispatch(window, control, event, argument);
+}
 
 // OnWindowThread and RunOnWindowThread (ui/window_thread.h): the window thread is the first that
 // installed the services, loaded a window or ran the program, and work reaches it as a sent
@@ -129,14 +126,10 @@ void ReleaseControls(LiveWindow& live);
 // picture again at the new DPI.
 void RescaleControls(LiveWindow& live);
 
-// Edit boxes: what the box shows, read back as GBK; the program's text shown, caret at the
-// start; text appended at the end, scrolled to, not undoable.
-[[nodiscard]] Text ShownEditText(const ControlEntry& entry);
+// Edit boxes: the program's text shown, caret at the start; text appended at the end, scrolled
+// to, not undoable.
 void ShowEditText(const ControlEntry& entry, const Text& text);
 void ShowAppended(const ControlEntry& entry, const Text& text);
-// True while the program itself changes a box, so that its change notifications are not the
-// user's.
-[[nodiscard]] bool ProgramIsEditing();
 
 // Shows the window's pending changes now.
 void ShowPendingChanges(LiveWindow& live);

@@ -18,25 +18,13 @@
 #include "ui/win32/dpi.h"
 #include "ui/win32/win32_access.h"
 #include "ui/window_framework.h"
-#include "web/address.h"
+#include "ui/window_services.h"
 
 namespace kestrin::ui {
 namespace {
 
 std::atomic<DWORD> g_windowThread{0};
 std::atomic<HWND> g_callWindow{nullptr};
-
-// Window-thread state; never freed, so nothing is torn down while workers still run at exit.
-struct Services {
-  int screenWidth = 0;
-  int screenHeight = 0;
-  AddressOpener opener;
-};
-
-Services& State() {
-  static auto* services = new Services;
-  return *services;
-}
 
 LRESULT CALLBACK CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -46,16 +34,9 @@ LRESULT CALLBACK CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case kShowChangesMessage: {
       const std::unique_ptr<std::string> window(reinterpret_cast<std::string*>(lParam));
       LiveWindow* live = FindWindow(*window);
-      if (live == nullptr || live->showScheduled) return 0;
-      const auto due = live->lastShown + std::chrono::milliseconds(16);
-      const auto now = std::chrono::steady_clock::now();
-      if (now >= due) {
-        ShowPendingChanges(*live);
-        return 0;
-      }
-      live->showScheduled = true;
-      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-      ::SetTimer(live->hwnd, kShowTimerId, static_cast<UINT>(wait.count()), nullptr);
+      ShowWithinFrame(live, [live](std::chrono::milliseconds wait) {
+        ::SetTimer(live->hwnd, kShowTimerId, static_cast<UINT>(wait.count()), nullptr);
+      });
       return 0;
     }
     default:
@@ -80,6 +61,13 @@ void ProcessWindowEvents() {
   }
 }
 
+HFONT MakeFont(int height, int weight) {
+  return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"SimSun");
+}
+
+}  // namespace
+
 int ShowMessageBox(const Text& message, int flags, const Text& caption) {
   UINT style = static_cast<UINT>(flags);
   if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
@@ -94,13 +82,6 @@ int ShowMessageBox(const Text& message, int flags, const Text& caption) {
     default: return 0;
   }
 }
-
-HFONT MakeFont(int height, int weight) {
-  return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"SimSun");
-}
-
-}  // namespace
 
 std::wstring Wide(std::string_view gbk) {
   const std::u16string wide = GbkToUtf16(gbk);
@@ -177,57 +158,26 @@ void InstallWindowServices() {
   SetProcessPendingEventsHook(&ProcessWindowEvents);
 }
 
-void SetScreenSizeOverride(int width, int height) {
-  RunOnWindowThread([&] {
-    State().screenWidth = width;
-    State().screenHeight = height;
-  });
+SIZE ScreenPixels() {
+  const int dpi = PrimaryScreenDpi();
+  if (const std::optional<ScreenSize> screen = ScreenSizeOverride()) return {AtDpi(screen->width, dpi), AtDpi(screen->height, dpi)};
+  return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// In layout pixels, as the program places its windows: a window placed at (width - 360) keeps
-// its distance from the corner at every DPI.
-int ScreenWidth() {
-  int width = 0;
-  RunOnWindowThread([&] {
-    width = State().screenWidth > 0 ? State().screenWidth : FromDpi(::GetSystemMetrics(SM_CXSCREEN), SystemDpi());
-  });
-  return width;
+// In layout pixels at the DPI of a window on that screen, the one SetWindowPosition scales by: a
+// window placed at (width - 360) keeps its distance from the corner at every DPI.
+ScreenSize PrimaryScreenSize() {
+  const int dpi = PrimaryScreenDpi();
+  return {FromDpi(::GetSystemMetrics(SM_CXSCREEN), dpi), FromDpi(::GetSystemMetrics(SM_CYSCREEN), dpi)};
 }
 
-int ScreenHeight() {
-  int height = 0;
-  RunOnWindowThread([&] {
-    height = State().screenHeight > 0 ? State().screenHeight : FromDpi(::GetSystemMetrics(SM_CYSCREEN), SystemDpi());
-  });
-  return height;
-}
-
-int MessageBox(const Text& message, int flags, const Text& caption) {
-  int result = 0;
-  // On the window thread, so that a task-modal box holds the windows of the task.
-  RunOnWindowThread([&] { result = ShowMessageBox(message, flags, caption); });
-  return result;
-}
-
-void SetAddressOpener(AddressOpener opener) {
-  RunOnWindowThread([&] { State().opener = std::move(opener); });
-}
-
-void OpenAddress(const Text& address) {
-  // The addresses come from a remote page: only web addresses may reach the shell's handlers.
-  if (!IsOpenableAddress(address)) return;
-  RunOnWindowThread([&] {
-    if (State().opener) {
-      State().opener(address);
-      return;
-    }
-    // An open browser window of the old kind takes the page, as the shell expects of an owner.
-    const HWND owner = ::FindWindowW(nullptr, L"Microsoft Internet Explorer");
-    // shell32 is loaded when an address is first opened, not with every start.
-    static DeclaredFunction shellExecute{"shell32.dll", "ShellExecuteW", {}, {}};
-    DeclaredAs<decltype(&::ShellExecuteW)>(shellExecute)(owner, L"open", Wide(address).c_str(), nullptr, nullptr,
-                                                         SW_SHOWNORMAL);
-  });
+void OpenWithDesktop(const Text& address) {
+  // An open browser window of the old kind takes the page, as the shell expects of an owner.
+  const HWND owner = ::FindWindowW(nullptr, L"Microsoft Internet Explorer");
+  // shell32 is loaded when an address is first opened, not with every start.
+  static DeclaredFunction shellExecute{"shell32.dll", "ShellExecuteW", {}, {}};
+  DeclaredAs<decltype(&::ShellExecuteW)>(shellExecute)(owner, L"open", Wide(address).c_str(), nullptr, nullptr,
+                                                       SW_SHOWNORMAL);
 }
 
 }  // namespace kestrin::ui

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "runtime/text.h"
+#include "ui/window_services.h"
 
 namespace kestrin::ui {
 
@@ -29,12 +30,7 @@ void BecomeWindowThread();
 // is not the program's start window for all that: closing it ends nothing. Window thread.
 [[nodiscard]] bool LoadAsStartWindow(std::string_view window);
 
-// The screen size that ScreenWidth and ScreenHeight report; 0 x 0 restores the primary screen's.
-void SetScreenSizeOverride(int width, int height);
-
-// Where OpenAddress hands the addresses it lets through; an empty function restores the shell.
-using AddressOpener = std::function<void(const Text& address)>;
-void SetAddressOpener(AddressOpener opener);
+// SetScreenSizeOverride and SetAddressOpener: ui/window_services.h.
 
 // Whether an HTML engine answers, so that a browser control can show pages (asked once).
 [[nodiscard]] bool HtmlEngineAvailable();

@@ -3,7 +3,6 @@
 #include "ui/win32/framework.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -13,13 +12,6 @@
 
 namespace kestrin::ui {
 namespace {
-
-const WindowLayout* FindLayout(std::string_view window) {
-  for (const WindowLayout& layout : Windows().layouts) {
-    if (layout.name == window) return &layout;
-  }
-  return nullptr;
-}
 
 LiveWindow* LiveOf(HWND hwnd) { return reinterpret_cast<LiveWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -80,7 +72,7 @@ void OnTimer(LiveWindow& live, UINT_PTR id) {
 }
 
 void ChangeDpi(LiveWindow& live, int dpi, const RECT& suggested) {
-  const WindowLayout* layout = FindLayout(live.layout.name);
+  const WindowLayout* layout = Windows().Layout(live.layout.name);
   if (layout == nullptr || dpi <= 0) return;
   live.dpi = dpi;
   const std::vector<ControlLayout> rows = RowsAtDpi(*layout, dpi);
@@ -192,7 +184,7 @@ void RunMessageLoopWhile(const std::function<bool()>& going) {
 
 bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEvent created) {
   BecomeWindowThread();
-  const WindowLayout* layout = FindLayout(window);
+  const WindowLayout* layout = Windows().Layout(window);
   if (layout == nullptr) return false;
   HWND ownerHandle = nullptr;
   if (!owner.empty()) {
@@ -209,12 +201,12 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   }
 
   const std::string name(window);
-  // Centred in layout pixels (the screen's size is given in them), then placed at the DPI; a
-  // window larger than the screen keeps its title bar on it.
-  const int dpi = SystemDpi();
-  const SIZE outer = OuterSizeAtDpi(*layout, dpi);
-  const int left = AtDpi(std::max(0, (ScreenWidth() - layout->outerWidth) / 2), dpi);
-  const int top = AtDpi(std::max(0, (ScreenHeight() - layout->outerHeight) / 2), dpi);
+  // Centred on the primary screen in its own pixels, with the frame drawn at its DPI; a window
+  // larger than the screen keeps its title bar on it.
+  const SIZE outer = OuterSizeAtDpi(*layout, PrimaryScreenDpi());
+  const SIZE screen = ScreenPixels();
+  const int left = std::max<int>(0, (screen.cx - outer.cx) / 2);
+  const int top = std::max<int>(0, (screen.cy - outer.cy) / 2);
   const HWND hwnd = ::CreateWindowExW(0, kFormClass, Wide(layout->caption).c_str(), kFormStyle, left, top, outer.cx,
                                       outer.cy, ownerHandle, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (hwnd == nullptr) return false;
@@ -261,15 +253,6 @@ bool Load(std::string_view window, std::string_view owner, bool modal, CreatedEv
   return true;
 }
 
-void SetEndOfProgram(void (*exitRoutine)()) {
-  Windows().endProgram = [exitRoutine] {
-    if (exitRoutine != nullptr) exitRoutine();
-    std::fflush(nullptr);
-    // Workers are not waited for, and nothing global is torn down under them.
-    std::_Exit(0);
-  };
-}
-
 }  // namespace
 
 void RegisterWindowClasses() {
@@ -290,48 +273,18 @@ Registry& Windows() {
   return *registry;
 }
 
-LiveWindow* FindWindow(std::string_view window) {
-  auto found = Windows().live.find(window);
-  return found == Windows().live.end() ? nullptr : &found->second;
-}
-
 LiveWindow* FindWindowByHandle(HWND hwnd) { return hwnd == nullptr ? nullptr : LiveOf(hwnd); }
-
-ControlEntry* FindControl(std::string_view window, std::string_view control) {
-  LiveWindow* live = FindWindow(window);
-  if (live == nullptr) return nullptr;
-  auto found = live->controls.find(control);
-  return found == live->controls.end() ? nullptr : &found->second;
-}
-
-ControlEntry& RequireControl(std::string_view window, std::string_view control) {
-  ControlEntry* entry = FindControl(window, control);
-  if (entry == nullptr) ReportNotLoaded();
-  return *entry;
-}
-
-bool IsBound(std::string_view window, std::string_view control, Event event) {
-  return FindBinding(Windows().bindings, window, control, event) != nullptr;
-}
-
-void Dispatch(std::string_view window, std::string_view control, Event event, int argument) {
-  const Binding* binding = FindBinding(Windows().bindings, window, control, event);
-  if (binding != nullptr && binding->handler != nullptr) binding->handler(argument);
-}
 
 void InstallProgram(const Program& program) {
   BecomeWindowThread();
-  RunOnWindowThread([&] {
-    Windows().layouts.assign(program.windows.begin(), program.windows.end());
-    Windows().bindings.assign(program.bindings.begin(), program.bindings.end());
-  });
+  Windows().Install(program);
 }
 
 void RunProgram(const Program& program) {
   InstallWindowServices();
   InstallProgram(program);
   Windows().startWindow = std::string(program.startWindow);
-  SetEndOfProgram(program.exitRoutine);
+  Windows().endProgram = EndOfProgram(program.exitRoutine);
   if (!Load(program.startWindow, {}, false, CreatedEvent::AfterPaint)) ReportRuntimeError(0, "载入启动窗口失败");
   RunMessageLoopWhile([] { return true; });
   Windows().endProgram();
@@ -344,7 +297,7 @@ void RunHelperWindow(const Program& program, std::string_view window, int, char*
   InstallWindowServices();
   InstallProgram(program);
   Windows().startWindow = std::string(window);
-  SetEndOfProgram(program.exitRoutine);
+  Windows().endProgram = EndOfProgram(program.exitRoutine);
   if (!Load(window, {}, false, CreatedEvent::BeforeShow)) ReportRuntimeError(0, "载入启动窗口失败");
   RunMessageLoopWhile([] { return true; });
   Windows().endProgram();
@@ -360,11 +313,7 @@ bool LoadWindow(std::string_view window, std::string_view owner, bool modal) {
 }
 
 void UnloadWindow(std::string_view window) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    ::PostMessageW(live->hwnd, kUnloadMessage, 0, 0);
-  });
+  WithWindow(Windows(), window, [](LiveWindow& live) { ::PostMessageW(live.hwnd, kUnloadMessage, 0, 0); });
 }
 
 bool IsWindowLoaded(std::string_view window) {
@@ -374,21 +323,15 @@ bool IsWindowLoaded(std::string_view window) {
 }
 
 void SetWindowPosition(std::string_view window, int left, int top) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
+  WithWindow(Windows(), window, [&](LiveWindow& live) {
     // Layout pixels, as the screen's size is given.
-    ::SetWindowPos(live->hwnd, nullptr, AtDpi(left, live->dpi), AtDpi(top, live->dpi), 0, 0,
+    ::SetWindowPos(live.hwnd, nullptr, AtDpi(left, live.dpi), AtDpi(top, live.dpi), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 
 void SetWindowCaption(std::string_view window, const Text& caption) {
-  RunOnWindowThread([&] {
-    LiveWindow* live = FindWindow(window);
-    if (live == nullptr) ReportNotLoaded();
-    ::SetWindowTextW(live->hwnd, Wide(caption).c_str());
-  });
+  WithWindow(Windows(), window, [&](LiveWindow& live) { ::SetWindowTextW(live.hwnd, Wide(caption).c_str()); });
 }
 
 HWND WindowHandle(std::string_view window) {
@@ -402,7 +345,7 @@ HWND WindowHandle(std::string_view window) {
 HWND ControlHandle(std::string_view window, std::string_view control) {
   HWND hwnd = nullptr;
   RunOnWindowThread([&] {
-    if (const ControlEntry* entry = FindControl(window, control)) hwnd = entry->hwnd;
+    if (const ControlEntry* entry = Windows().Control(window, control)) hwnd = entry->hwnd;
   });
   return hwnd;
 }

@@ -70,11 +70,11 @@ class StartedProgramTest : public testing::Test {
       steps_.push_back("notice window, caption " + ui::FromQString(main->windowTitle()));
       return new QWidget(parent);
     });
-    ui::SetAddressOpener([this](const QUrl& address) {
-      opened_.push_back(address.toString().toStdString());
+    ui::SetAddressOpener([this](const Text& address) {
+      opened_.push_back(ui::ToQString(address).toStdString());
       steps_.push_back("opened");
     });
-    ui::SetScreenSizeOverride(QSize(1920, 1080));
+    ui::SetScreenSizeOverride(1920, 1080);
     ui::InstallProgram(KestrinProgram());
   }
 
@@ -83,7 +83,7 @@ class StartedProgramTest : public testing::Test {
     delete ui::WindowWidget(kMainWindow);
     ui::SetBrowserFactory({});
     ui::SetAddressOpener({});
-    ui::SetScreenSizeOverride(QSize());
+    ui::SetScreenSizeOverride(0, 0);
     SetNoticePageAddressForTesting("");
   }
 
@@ -230,7 +230,7 @@ TEST_F(StartedProgramTest, NoticeWindowSitsNearTheBottomRightOfEveryScreen) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.screen.width());
-    ui::SetScreenSizeOverride(c.screen);
+    ui::SetScreenSizeOverride(c.screen.width(), c.screen.height());
     Start();
     const QRect frame = ui::WindowWidget(kNoticeWindow)->frameGeometry();
     EXPECT_EQ(frame.topLeft(), c.place);

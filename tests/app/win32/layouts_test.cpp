@@ -60,8 +60,11 @@ RECT PlaceOf(HWND control) {
 }
 
 // Where the layout puts a row at the screen's DPI: page rows lie in the page container, at (8, 186).
-POINT LayoutPlace(const ControlLayout& row) {
-  return row.page == ui::kOnWindow ? POINT{Px(row.left), Px(row.top)} : POINT{Px(8) + Px(row.left), Px(186) + Px(row.top)};
+// Each edge scaled from its place in the window, a page's offset by the container at (8, 186).
+RECT LayoutPlace(const ControlLayout& row) {
+  const int x = row.left + (row.page == ui::kOnWindow ? 0 : 8);
+  const int y = row.top + (row.page == ui::kOnWindow ? 0 : 186);
+  return {Px(x), Px(y), Px(x + row.width), Px(y + row.height)};
 }
 
 // A device context with the control's own font selected.
@@ -142,21 +145,21 @@ TEST_F(LayoutsTest, EveryControlStandsAtItsPlaceWithItsText) {
       EXPECT_EQ(place.bottom - place.top, Px(row.height));
       continue;
     }
-    const POINT at = LayoutPlace(row);
-    EXPECT_EQ(place.left, at.x);
-    EXPECT_EQ(place.top, at.y);
+    const RECT at = LayoutPlace(row);
+    EXPECT_EQ(place.left, at.left);
+    EXPECT_EQ(place.top, at.top);
     if (row.kind != ControlKind::CheckBox && row.kind != ControlKind::RadioButton) {
-      EXPECT_EQ(place.right - place.left, Px(row.width));
+      EXPECT_EQ(place.right, at.right);
     }
     // A label may grow downwards to the lines its text needs, a check box or radio button to the
     // right to its caption's width; nothing else changes size.
     if (row.kind == ControlKind::Label) {
-      EXPECT_GE(place.bottom - place.top, Px(row.height));
+      EXPECT_GE(place.bottom, at.bottom);
     } else if (row.kind == ControlKind::CheckBox || row.kind == ControlKind::RadioButton) {
-      EXPECT_GE(place.right - place.left, Px(row.width));
-      EXPECT_EQ(place.bottom - place.top, Px(row.height));
+      EXPECT_GE(place.right, at.right);
+      EXPECT_EQ(place.bottom, at.bottom);
     } else {
-      EXPECT_EQ(place.bottom - place.top, Px(row.height));
+      EXPECT_EQ(place.bottom, at.bottom);
     }
     if (row.kind == ControlKind::EditBox) {
       EXPECT_EQ(ui::FormControls(kMainWindow).ReadText(row.name), row.text);

@@ -52,6 +52,12 @@ LibraryBesideProgram PlaceLibraryBesideProgram() {
   return {name, "cos", WorksAsCos, true};
 }
 
-PlantedSystemLibrary PlantedBesideProgram() { return {"libcurl.so.4", "curl_version", IsTheSystemsCurlVersion}; }
+// The development link libm.so is a linker script, which the loader refuses.
+const PlantedSystemLibrary kPlanted[] = {
+    {"libcurl.so.4", "curl_version", IsTheSystemsCurlVersion},
+    {"libm.so", "curl_version", nullptr},
+};
+
+std::span<const PlantedSystemLibrary> PlantedBesideProgram() { return kPlanted; }
 
 }  // namespace kestrin

@@ -75,7 +75,12 @@ std::span<const FailureCase> FailureCases() { return kFailureCases; }
 LibraryBesideProgram PlaceLibraryBesideProgram() { return {"kestrin_probe_library.dll", "KestrinProbe", WorksAsProbe, false}; }
 
 // Tests run with Wine told to prefer a wininet.dll beside the program, as Windows does
-// (scripts/wine.sh).
-PlantedSystemLibrary PlantedBesideProgram() { return {"wininet.dll", "InternetOpenA", IsInTheSystemFolder}; }
+// (scripts/wine.sh). The system folder's l_intl.nls is a table, not a library the loader takes.
+const PlantedSystemLibrary kPlanted[] = {
+    {"wininet.dll", "InternetOpenA", IsInTheSystemFolder},
+    {"l_intl.nls", "InternetOpenA", nullptr},
+};
+
+std::span<const PlantedSystemLibrary> PlantedBesideProgram() { return kPlanted; }
 
 }  // namespace kestrin

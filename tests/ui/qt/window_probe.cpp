@@ -52,7 +52,7 @@ void LayOut() { QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutReques
 
 void Prepare() {
   SetBrowserFactory([](QWidget* parent) { return new QWidget(parent); });
-  SetScreenSizeOverride(QSize());
+  SetScreenSizeOverride(0, 0);
 }
 
 void Pump() {
@@ -197,7 +197,7 @@ bool OwnedModeless(std::string_view window, std::string_view owner) {
          widget->windowModality() == Qt::NonModal;
 }
 
-void OverrideScreen(int width, int height) { SetScreenSizeOverride(QSize(width, height)); }
+void OverrideScreen(int width, int height) { SetScreenSizeOverride(width, height); }
 
 void AnswerNextBox(int result, SeenBox* seen, std::string_view watched, std::function<void()> then) {
   static constexpr QMessageBox::StandardButton kByResult[] = {
@@ -242,7 +242,7 @@ void CatchOpenedAddresses(std::vector<Text>* opened) {
     SetAddressOpener({});
     return;
   }
-  SetAddressOpener([opened](const QUrl& address) { opened->push_back(FromQString(address.toString())); });
+  SetAddressOpener([opened](const Text& address) { opened->push_back(address); });
 }
 
 void PostClick(std::string_view window, std::string_view button) {
