@@ -3,10 +3,10 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/console_form.h"
-#include "cli/http_client.h"
-#include "cli/messages.h"
-#include "cli/report.h"
+#include "cli/console/console_form.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/net/http_client.h"
 #include "links/collector.h"
 #include "runtime/codepage.h"
 #include "runtime/text_ops.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/sources.h"
+#include "cli/sources/sources.h"
 
 namespace kestrin::cli {
 

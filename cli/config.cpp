@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <toml++/toml.h>
 
-#include "cli/messages.h"
+#include "cli/console/messages.h"
 
 namespace kestrin::cli {
 namespace {

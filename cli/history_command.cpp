@@ -4,11 +4,11 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
-#include "cli/dates.h"
-#include "cli/history.h"
-#include "cli/messages.h"
-#include "cli/report.h"
-#include "cli/stamped_lines.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/console/stamped_lines.h"
+#include "cli/history/history.h"
+#include "cli/sources/dates.h"
 
 namespace kestrin::cli {
 namespace {

@@ -9,12 +9,12 @@
 
 #include "cli/commands.h"
 #include "cli/config.h"
-#include "cli/dates.h"
-#include "cli/history.h"
-#include "cli/messages.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/console/stamped_lines.h"
+#include "cli/history/history.h"
 #include "cli/push.h"
-#include "cli/report.h"
-#include "cli/stamped_lines.h"
+#include "cli/sources/dates.h"
 
 #ifndef KESTRIN_VERSION
 #define KESTRIN_VERSION "1.0"

@@ -11,15 +11,15 @@
 #include <memory>
 #include <unordered_set>
 
-#include "cli/address_form.h"
-#include "cli/baidu.h"
-#include "cli/dates.h"
-#include "cli/history.h"
-#include "cli/indexnow.h"
-#include "cli/messages.h"
-#include "cli/source_queue.h"
-#include "cli/text_source.h"
-#include "cli/token.h"
+#include "cli/console/messages.h"
+#include "cli/engines/address_form.h"
+#include "cli/engines/baidu.h"
+#include "cli/engines/indexnow.h"
+#include "cli/engines/token.h"
+#include "cli/history/history.h"
+#include "cli/sources/dates.h"
+#include "cli/sources/source_queue.h"
+#include "cli/sources/text_source.h"
 
 namespace kestrin::cli {
 namespace {

@@ -6,9 +6,9 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/messages.h"
-#include "cli/report.h"
-#include "cli/source_fetch.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/sources/source_fetch.h"
 
 namespace kestrin::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/history.h"
+#include "cli/history/history.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "cli/http_client.h"
+#include "cli/net/http_client.h"
 
 #include <gtest/gtest.h>
 

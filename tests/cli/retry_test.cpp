@@ -1,4 +1,4 @@
-#include "cli/retry.h"
+#include "cli/net/retry.h"
 
 #include <gtest/gtest.h>
 

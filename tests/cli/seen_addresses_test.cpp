@@ -1,4 +1,4 @@
-#include "cli/seen_addresses.h"
+#include "cli/sources/seen_addresses.h"
 
 #include <gtest/gtest.h>
 

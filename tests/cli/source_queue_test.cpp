@@ -1,4 +1,4 @@
-#include "cli/source_queue.h"
+#include "cli/sources/source_queue.h"
 
 #include <gtest/gtest.h>
 
