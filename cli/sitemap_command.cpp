@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -71,8 +72,7 @@ class ProgressLine {
   std::chrono::steady_clock::time_point last_{};
 };
 
-}  // namespace
-
+// The addresses of the sources, one per line; 1 when a source could not be read whole.
 int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options) {
   LineOutput out;
   // Addresses printed to the terminal itself show the progress well enough, and would run into the line.
@@ -100,6 +100,30 @@ int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& opt
   progress.Wipe();
   for (const std::string& line : invalid.Rest()) std::cerr << line << '\n';
   return !failed && out.Good() ? 0 : 1;
+}
+
+}  // namespace
+
+Command AddSitemap(CLI::App& app) {
+  struct Options {
+    std::vector<std::string> sources;
+    SourceFlags sourceFlags;
+    NetworkFlags network;
+  };
+  auto given = std::make_shared<Options>();
+  CLI::App* command = app.add_subcommand(
+      "sitemap", Tr("print the addresses of sitemaps, feeds, robots.txt or lists", "输出站点地图、订阅源、robots.txt 或列表中的地址"));
+  command->add_option("SOURCES", given->sources, Tr("file, - for standard input, or http(s) address",
+                                                    "文件、- 表示标准输入，或 http(s) 地址"))
+      ->required();
+  AddSourceFlags(*command, given->sourceFlags);
+  AddNetworkFlags(*command, given->network);
+  return {command, [given] {
+            SourceOptions options;
+            if (!ReadSourceFlags(given->sourceFlags, options)) return int{kExitUsage};
+            UseNetworkSettings(given->network);
+            return RunSitemap(given->sources, options);
+          }};
 }
 
 }  // namespace kestrin::cli
