@@ -201,12 +201,12 @@ class SitePush {
   }
 
   // Adds what the history holds of the candidates from `from` on to `standings`. When another run
-  // has written since the earlier ones were read, those not found accepted are looked up again.
+  // has written since the earlier ones were read, those are looked up again.
   void Know(const Engine& engine, Standings& standings, std::span<const std::string> candidates, std::size_t from) {
     if (from == candidates.size()) return;
     Standings more = history_.ReadStandings(engine.name, candidates.subspan(from), settings_.force);
     if (more.version != standings.version) {
-      std::replace(standings.flags.begin(), standings.flags.end(), kStandingOpen, kStandingUnknown);
+      std::fill(standings.flags.begin(), standings.flags.end(), kStandingUnknown);
       standings.version = more.version;
     }
     standings.flags.insert(standings.flags.end(), more.flags.begin(), more.flags.end());
@@ -239,6 +239,7 @@ class SitePush {
     const std::size_t all = std::numeric_limits<std::size_t>::max();
     for (fill(engine.batch); next < candidates.size(); fill(probe ? 1 : engine.batch)) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
+      const int claimDay = BeijingDay(NowMs() / 1000);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
                                                .site = engine.site,
                                                .candidates = rest,
@@ -248,7 +249,7 @@ class SitePush {
                                                .standings = std::span<const char>(standings.flags).subspan(next),
                                                .standingsVersion = standings.version,
                                                .quota = engine.quota,
-                                               .day = BeijingDay(NowMs() / 1000)});
+                                               .day = claimDay});
       if (claim.quotaExhausted) {
         fill(all);
         const std::size_t queued = Stop(engine, std::span<const std::string>(candidates).subspan(next),
@@ -261,9 +262,7 @@ class SitePush {
         // quota given back), the candidates it skipped dropped, and it is made again with more.
         history_.Release(claim.id);
         if (claim.quotaKnown) {
-          const int day = BeijingDay(NowMs() / 1000);
-          const std::int64_t remain = history_.Remain(engine.quota, engine.site, day).value_or(0);
-          history_.SetRemain(engine.quota, engine.site, day, remain + static_cast<std::int64_t>(claim.urls.size()));
+          history_.GiveBack(engine.quota, engine.site, claimDay, static_cast<std::int64_t>(claim.urls.size()));
         }
         report_.Skipped(static_cast<std::int64_t>(claim.accepted));
         candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next), candidates.end());

@@ -68,6 +68,19 @@ std::string Tr(std::string_view english, std::string_view chinese) {
   return GbkTerminal() ? std::string(chinese) : GbkToUtf8(chinese);
 }
 
+std::string Tr(std::string_view english, std::string_view chinese, std::initializer_list<std::string_view> data) {
+  const std::string words = Tr(english, chinese);
+  std::string out;
+  std::size_t at = 0;
+  for (const std::string_view piece : data) {
+    const auto hole = words.find("{}", at);
+    if (hole == std::string::npos) break;
+    out.append(words, at, hole - at).append(piece);
+    at = hole + 2;
+  }
+  return out.append(words, at);
+}
+
 std::string Printable(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

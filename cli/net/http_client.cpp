@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
 
 #include "cli/console/messages.h"
+#include "cli/sources/dates.h"
 #include "web/web_request.h"
 
 namespace kestrin::cli {
@@ -22,11 +22,6 @@ std::mutex gSettingsMutex;
 std::string gExplicitProxy;
 std::atomic<std::int64_t> gDeadlineMs{0};
 
-std::int64_t ClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -158,7 +153,7 @@ std::string ProxyFor(std::string_view address, std::string_view explicitProxy, c
 RequestRoute RouteFor(const std::string& address, std::int64_t limitMs) {
   RequestRoute route{ProxyOf(address), limitMs};
   if (const std::int64_t deadline = gDeadlineMs.load(); deadline > 0) {
-    route.timeoutMs = std::max<std::int64_t>(0, std::min(limitMs, deadline - ClockMs()));
+    route.timeoutMs = std::max<std::int64_t>(0, std::min(limitMs, deadline - SteadyMs()));
   }
   return route;
 }
@@ -186,7 +181,7 @@ void SetNetworkSettings(std::string proxy, std::int64_t deadlineMs) {
 
 bool NetworkDeadlineWithin(std::int64_t withinMs) {
   const std::int64_t deadline = gDeadlineMs.load();
-  return deadline > 0 && ClockMs() + withinMs >= deadline;
+  return deadline > 0 && SteadyMs() + withinMs >= deadline;
 }
 
 HttpReply HttpGet(const std::string& address, const HttpLimits& limits) {

@@ -47,7 +47,7 @@ struct ProxyEnvironment {
                                    const ProxyEnvironment& environment);
 
 // What every later request of this process uses: `proxy` (--proxy) over the environment's, and
-// a deadline (Unix ms, 0 for none) after which nothing more is sent and requests in flight end.
+// a deadline (SteadyMs, 0 for none) after which nothing more is sent and requests in flight end.
 void SetNetworkSettings(std::string proxy, std::int64_t deadlineMs);
 // Whether the run's deadline has passed, or will have within `withinMs`.
 [[nodiscard]] bool NetworkDeadlineWithin(std::int64_t withinMs);

@@ -1,6 +1,7 @@
 #include "cli/sources/dates.h"
 
 #include <array>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 
@@ -146,6 +147,16 @@ int BeijingDay(std::int64_t unixSeconds) {
   const std::int64_t shifted = unixSeconds + 8 * 3600;
   const std::int64_t day = shifted >= 0 ? shifted / 86400 : (shifted - 86399) / 86400;
   return static_cast<int>(day);
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace kestrin::cli
