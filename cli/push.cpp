@@ -50,10 +50,9 @@ std::string Where(const SiteConfig& site) {
 // Why `engine` cannot be pushed for `site` as configured, or empty.
 std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   if (engine != kBaidu && engine != kIndexNow) {
-    return Where(site) + Tr("unknown engine \"" + std::string(engine) + "\" in " +
-                                Setting(site, "engines", "--engine") + " (baidu or indexnow)",
-                            Setting(site, "engines", "--engine") + " 中有未知的推送引擎“" + std::string(engine) +
-                                "”（可用 baidu 或 indexnow）");
+    return Where(site) + Tr("unknown engine \"{}\" in {} (baidu or indexnow)",
+                            "{1} 中有未知的推送引擎“{0}”（可用 baidu 或 indexnow）",
+                            {engine, Setting(site, "engines", "--engine")});
   }
   if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
     const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
@@ -360,8 +359,8 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
       if (added) at->second = CheckKeyFile(location, site.indexnowKey, fetch);
       if (at->second.empty()) continue;
       failed[i].insert(host);
-      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for " + host,
-                                                 "；未向 IndexNow 推送 " + host + " 的任何地址"));
+      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for {}",
+                                                 "；未向 IndexNow 推送 {} 的任何地址", {host}));
     }
   }
   return failed;

@@ -57,14 +57,13 @@ std::string IndexNowBody(std::string_view host, std::string_view key, std::strin
 std::string CheckKeyFile(const std::string& location, std::string_view key, const Fetch& fetch) {
   const HttpReply reply = fetch(location);
   if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
-    return Tr("key file " + location + " could not be read (" + DescribeReply(reply) + ")",
-              "无法读取密钥文件 " + location + "（" + DescribeReply(reply) + "）");
+    return Tr("key file {} could not be read ({})", "无法读取密钥文件 {}（{}）", {location, DescribeReply(reply)});
   }
   std::string_view body = reply.body;
   while (!body.empty() && std::isspace(static_cast<unsigned char>(body.front()))) body.remove_prefix(1);
   while (!body.empty() && std::isspace(static_cast<unsigned char>(body.back()))) body.remove_suffix(1);
   if (body != key) {
-    return Tr("key file " + location + " does not hold the key", "密钥文件 " + location + " 中没有该密钥");
+    return Tr("key file {} does not hold the key", "密钥文件 {} 中没有该密钥", {location});
   }
   return {};
 }

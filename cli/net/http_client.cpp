@@ -221,7 +221,7 @@ std::string DescribeReply(const HttpReply& reply) {
 std::string DescribeFailure(std::string_view address, const HttpReply& reply, int attempts) {
   const std::string proxy = reply.transfer == Transfer::kComplete ? std::string() : ProxyOf(std::string(address));
   std::string host = HostPart(address);
-  if (!proxy.empty()) host += Tr(" (through proxy " + HostPart(proxy) + ")", "（经代理 " + HostPart(proxy) + "）");
+  if (!proxy.empty()) host += Tr(" (through proxy {})", "（经代理 {}）", {HostPart(proxy)});
   return host + ": " + DescribeReply(reply) +
          Tr(attempts == 1 ? " (1 attempt)" : " (" + std::to_string(attempts) + " attempts)",
             "（共尝试 " + std::to_string(attempts) + " 次）");
