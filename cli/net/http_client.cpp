@@ -184,6 +184,11 @@ bool NetworkDeadlineWithin(std::int64_t withinMs) {
   return deadline > 0 && SteadyMs() + withinMs >= deadline;
 }
 
+std::int64_t NetworkTimeLeftMs() {
+  const std::int64_t deadline = gDeadlineMs.load();
+  return deadline > 0 ? std::max<std::int64_t>(0, deadline - SteadyMs()) : 0;
+}
+
 HttpReply HttpGet(const std::string& address, const HttpLimits& limits) {
   WebRequestOptions options;
   options.headers = HeaderLines({});

@@ -51,6 +51,8 @@ struct ProxyEnvironment {
 void SetNetworkSettings(std::string proxy, std::int64_t deadlineMs);
 // Whether the run's deadline has passed, or will have within `withinMs`.
 [[nodiscard]] bool NetworkDeadlineWithin(std::int64_t withinMs);
+// What is left of the run's deadline, in milliseconds; 0 when it has passed or there is none.
+[[nodiscard]] std::int64_t NetworkTimeLeftMs();
 
 // How a request to `address` goes out under the run's settings: the proxy chosen (empty for a
 // direct connection), and how long it may take: `limitMs`, cut to what is left of the run's
