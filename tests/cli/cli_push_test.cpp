@@ -387,7 +387,7 @@ TEST_F(CliIndexNowTest, KeyProblemsStopBeforeAnythingIsPosted) {
 // What a user meets, one row per case, each on a history of its own and one pair of mocks. In
 // the texts, {site}, {token}, {interface}, {history} (the row's), {origin}, {folder}, {closed} (a
 // port nobody listens on), {silent} (a server that never answers), {proxy}, {pages} (404 for
-// every page), {rude} (an interface whose message steers a terminal) and {keyfile}/{endpoint} of
+// every page), {picky} (a site answering the window's request alone), {rude} (an interface whose message steers a terminal) and {keyfile}/{endpoint} of
 // the IndexNow mock stand for their values.
 struct UserCase {
   const char* name;
@@ -421,6 +421,15 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
   testsupport::RawServer rude(testsupport::scripts::Answer(
       "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: " +
       std::to_string(rudeJson.size()) + "\r\n\r\n" + rudeJson));
+  // A site that answers the window's request alone, as some do to anything else.
+  testsupport::RawServer picky([](testsupport::RawConnection& connection) {
+    const std::string head = connection.ReadHead();
+    const std::string page = "<div class=\"cca\">\r\n<ul><li><a href=\"http://127.0.0.1/a/1.html\">a</a></li></ul>";
+    const bool tool = head.find("kestrin-cli") != std::string::npos;
+    connection.Send(std::string(tool ? "HTTP/1.1 403 Forbidden" : "HTTP/1.1 200 OK") +
+                    "\r\nConnection: close\r\nContent-Length: " + std::to_string(tool ? 0 : page.size()) + "\r\n\r\n" +
+                    (tool ? "" : page));
+  });
   std::string history;  // the row's
   const testsupport::RefusedPort noListener;
   const std::map<std::string, std::string> values = {
@@ -434,6 +443,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
       {"{silent}", silent.Url("/urls")},
       {"{proxy}", proxy.Url("")},
       {"{pages}", pages.Url("")},
+      {"{picky}", picky.Url("")},
       {"{rude}", rude.Url("/urls")},
       {"{keyfile}", indexnow_.KeyLocation()},
       {"{endpoint}", indexnow_.Endpoint()},
@@ -471,6 +481,9 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .env = english,
        .exitCode = 1,
        .errHas = {"{pages}/list_1.html: HTTP 404 Not Found", "list_2.html", "found no address on 2 pages"}},
+      {.name = "collect reads a page as the window does",
+       .args = {"collect", "{picky}/list_$.html", "--from", "1", "--to", "1"},
+       .outHas = {"http://127.0.0.1/a/1.html"}},
       {.name = "collect's help shows the default markers",
        .args = {"collect", "--help"},
        .outHas = {"<div class=\"cca\">", "<li><a href=\""}},
