@@ -1,8 +1,8 @@
-// The addresses met so far in a run: a table of 64-bit hashes, each pointing at its address's
-// bytes, kept in memory in large blocks (about 100 bytes an address in all). Equal hashes are
-// always confirmed against the bytes, so that two different addresses sharing a hash are never
-// taken for one. A caller that holds every address anyway can lend them instead, and nothing is
-// kept twice.
+// The addresses met so far in a run: a hash table whose slots point at the addresses' bytes,
+// kept in memory in large blocks (8 bytes a slot, and the address with its length rounded up to
+// 8). Equal hashes are always confirmed against the bytes, so that two different addresses
+// sharing a hash are never taken for one. A caller that holds every address anyway can lend them
+// instead, and nothing is kept twice.
 #pragma once
 
 #include <array>
@@ -30,23 +30,27 @@ class SeenAddresses {
  private:
   // One of the tables the hashes are spread over, by their top bits, so that growing one moves
   // only a small share of them at a time and peak memory stays close to what is held.
+  struct Slot {
+    std::uint32_t tag;    // 32 bits of the hash below the shard's; 0: empty
+    std::uint32_t place;  // where the address is, in 8-byte units of the blocks; or its number
+  };
   struct Shard {
-    std::vector<std::uint64_t> hashes;  // 0: empty slot
-    std::vector<std::uint64_t> places;  // where the address is: block << 32 | offset, or its number
+    std::vector<Slot> slots;
     std::size_t size = 0;
   };
 
   static void Grow(Shard& shard);
-  [[nodiscard]] std::string_view At(std::uint64_t place) const;
+  [[nodiscard]] std::string_view At(std::uint32_t place) const;
   // Copies `address` into the blocks; returns its place.
-  std::uint64_t Keep(std::string_view address);
+  std::uint32_t Keep(std::string_view address);
 
   std::array<Shard, 256> shards_;
   std::size_t size_ = 0;
   Hash hash_;
-  // Each address as its length (4 bytes) and bytes; a block is never moved once made.
+  // Each address as its length (4 bytes) and bytes, from an 8-byte boundary; a block is never
+  // moved once made. An address longer than a block has blocks of its own, the first holding it
+  // all and the rest empty, so that a place still tells its block by division.
   std::vector<std::unique_ptr<char[]>> blocks_;
-  std::size_t blockSize_ = 0;
   std::size_t used_ = 0;  // in the last block
   std::function<std::string_view(std::size_t)> kept_;  // set: places are insertion numbers
 };
