@@ -66,11 +66,6 @@ std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   return {};
 }
 
-// The host a site's addresses are on: that of its site setting, with or without a scheme.
-std::string SiteHost(std::string_view site) {
-  if (site.find("://") == std::string_view::npos) return HostOf("http://" + std::string(site));
-  return HostOf(site);
-}
 
 // The candidates of one engine and site: what the history has queued first, then the sources'
 // addresses, each once.
@@ -374,7 +369,7 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
   std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
   std::vector<std::vector<std::string>> out;
   std::unordered_set<std::string> hosts;
-  for (const SiteConfig& site : sites) hosts.insert(SiteHost(site.site));
+  for (const SiteConfig& site : sites) hosts.insert(HostOf(site.site));
   std::unordered_set<std::string> told;
   for (const SiteConfig& site : sites) {
     auto [at, added] = read.try_emplace(site.sources);
@@ -387,7 +382,7 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
       out.push_back(sites.size() == 1 ? std::move(sourced.addresses) : sourced.addresses);
       continue;
     }
-    const std::string siteHost = SiteHost(site.site);
+    const std::string siteHost = HostOf(site.site);
     std::vector<std::string> addresses;
     for (const std::string& address : sourced.addresses) {
       const std::string host = HostOf(address);

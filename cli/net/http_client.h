@@ -67,6 +67,16 @@ struct RequestRoute {
 // that a typo in a host is not read as a server that is down.
 [[nodiscard]] Transfer TransferOf(TransferOutcome outcome, const std::string& address, const RequestRoute& route);
 
+// The host of an address, or of a proxy written with or without a scheme: in lower case, without
+// user or port; an IPv6 host keeps its brackets, as an address writes it. The window's reading
+// (web/address.h) takes a user name for the host, which would name a proxy's user here.
+[[nodiscard]] std::string HostOf(std::string_view address);
+
+// Who the tool's requests say they come from, and their header lines (with a Content-Type line
+// when `contentType` is given), the same for every request the tool sends but a list page's.
+inline constexpr std::string_view kUserAgent = "kestrin-cli/1.0";
+[[nodiscard]] Text RequestHeaders(std::string_view contentType);
+
 // GET of `address`.
 [[nodiscard]] HttpReply HttpGet(const std::string& address, const HttpLimits& limits);
 // POST of `body` with the given content type.

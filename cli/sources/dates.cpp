@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "cli/sources/text_source.h"
+
 namespace kestrin::cli {
 namespace {
 
@@ -26,12 +28,6 @@ std::optional<int> Digits(std::string_view text, std::size_t& at, std::size_t wi
   }
   at += width;
   return value;
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
 }
 
 // YYYY[-MM[-DD]] followed by nothing or by a 'T' and a time that is not examined further: the
