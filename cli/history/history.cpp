@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -94,11 +96,50 @@ void SwitchToWal(sqlite3* db) {
   }
 }
 
-// The candidates' positions in the order of their texts.
+// The candidates' positions in the order of their texts. The addresses of one site share a long
+// beginning; eight bytes past it, as one number, settle most comparisons. Those numbers are sorted
+// a byte at a time (a byte all of them share costs nothing), which for a long list is several
+// times quicker than comparing; only runs of equal numbers are then sorted by their whole texts.
 std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
+  std::size_t shared = texts.front().size();
+  for (const std::string& text : texts) {
+    shared = std::min(shared, text.size());
+    while (shared > 0 && text.compare(0, shared, texts.front(), 0, shared) != 0) --shared;
+  }
+  struct Keyed {
+    std::uint64_t key;
+    std::uint32_t index;
+  };
+  std::vector<Keyed> keyed(texts.size());
+  std::array<std::array<std::uint32_t, 256>, 8> counts{};
+  for (std::uint32_t i = 0; i < texts.size(); ++i) {
+    // The bytes in order, past the end as 0, read as one big-endian number.
+    unsigned char bytes[8] = {};
+    const std::string& text = texts[i];
+    std::memcpy(bytes, text.data() + shared, std::min<std::size_t>(8, text.size() - shared));
+    std::uint64_t key = 0;
+    for (const unsigned char byte : bytes) key = key << 8 | byte;
+    keyed[i] = {key, i};
+    for (std::size_t b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xFF];
+  }
+  std::vector<Keyed> spare(keyed.size());
+  for (std::size_t b = 0; b < 8; ++b) {
+    std::array<std::uint32_t, 256>& count = counts[b];
+    if (count[(keyed.front().key >> (8 * b)) & 0xFF] == keyed.size()) continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& bucket : count) start += std::exchange(bucket, start);
+    for (const Keyed& item : keyed) spare[count[(item.key >> (8 * b)) & 0xFF]++] = item;
+    keyed.swap(spare);
+  }
+  for (auto run = keyed.begin(); run != keyed.end();) {
+    const auto end = std::find_if(run, keyed.end(), [&](const Keyed& item) { return item.key != run->key; });
+    if (end - run > 1) {
+      std::sort(run, end, [&](const Keyed& a, const Keyed& b) { return texts[a.index] < texts[b.index]; });
+    }
+    run = end;
+  }
   std::vector<std::uint32_t> order(texts.size());
-  std::iota(order.begin(), order.end(), std::uint32_t{0});
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].index;
   return order;
 }
 
