@@ -17,7 +17,7 @@
 #include "bench/cli_bench_mock.h"
 #include "bench/interleaved.h"
 #include "bench/median_reporter.h"
-#include "cli/baidu.h"
+#include "cli/engines/baidu.h"
 #include "cli/push.h"
 #include "links/submitter.h"
 #include "tests/cli/cli_process.h"

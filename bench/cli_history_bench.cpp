@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "bench/median_reporter.h"
-#include "cli/history.h"
+#include "cli/history/history.h"
 #include "tests/cli/cli_process.h"
 
 namespace kestrin {

@@ -1,13 +1,15 @@
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/console_form.h"
-#include "cli/http_client.h"
-#include "cli/messages.h"
-#include "cli/report.h"
+#include "cli/console/console_form.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/net/http_client.h"
 #include "links/collector.h"
+#include "web/page_fetch.h"
 #include "runtime/codepage.h"
 #include "runtime/text_ops.h"
 
@@ -29,8 +31,19 @@ constexpr WindowDefault kWindowDefaults[] = {
     {names::编辑框7, "\""},
 };
 
-}  // namespace
+// What the options set; what they leave unset keeps the window's default.
+struct CollectSettings {
+  std::string pattern;  // UTF-8, "$" for the page number
+  std::optional<int> from, to;
+  bool single = false;  // fetch the pattern once, as with 分页 unchecked
+  bool reverse = false;
+  bool gbk = false;     // the pages are GBK already
+  std::optional<std::string> listStart, listEnd, linkStart, linkEnd;  // UTF-8
+};
 
+// Prints the addresses found, one per line, each once, and on standard error each page that
+// could not be read (address and cause) and how many addresses came from how many pages. 0; 1
+// when a page failed or nothing was found, so that a cron job hears of changed markers.
 int RunCollect(const CollectSettings& settings) {
   const bool terminal = isatty(STDERR_FILENO) == 1;
   ConsoleForm form(std::cout, terminal ? &std::cerr : nullptr);
@@ -51,13 +64,14 @@ int RunCollect(const CollectSettings& settings) {
   form.PutState(names::单选框1, settings.gbk);
   form.PutState(names::单选框2, !settings.gbk);
 
-  // Pages are read as the window reads them, but a page that did not come is told, not taken
-  // for an empty one.
+  // Pages are read with the window's very request, so that a site that answers the window answers
+  // the tool; but a page that did not come is told, not taken for an empty one.
   int pages = 0;
   int failedPages = 0;
   CollectLinks(form, [&](const Text& address) {
     ++pages;
-    const HttpReply reply = HttpGet(address, HttpLimits{.timeoutMs = 120000, .maxBodyBytes = std::int64_t{64} << 20});
+    const WebResponse response = FetchPage(address);
+    HttpReply reply{TransferOf(response.outcome, address, RequestRoute{}), response.status, ToText(response.body)};
     if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
       ++failedPages;
       form.EndStatus();
@@ -83,6 +97,33 @@ int RunCollect(const CollectSettings& settings) {
               << '\n';
   }
   return std::cout.good() && found > 0 && failedPages == 0 ? kExitOk : kExitProblems;
+}
+
+}  // namespace
+
+Command AddCollect(CLI::App& app) {
+  auto collect = std::make_shared<CollectSettings>();
+  CLI::App* command = app.add_subcommand(
+      "collect", Tr("collect article addresses from paginated list pages, as the window does",
+                    "从分页列表页采集文章地址，与窗口版相同"));
+  command->add_option("PATTERN", collect->pattern,
+                      Tr("list-page address, with $ for the page number", "列表分页地址，分页数字用$代替"))
+      ->required();
+  command->add_option("--from", collect->from, Tr("first page (2)", "起始页（默认 2）"));
+  command->add_option("--to", collect->to, Tr("last page (10)", "结束页（默认 10）"));
+  command->add_flag("--reverse", collect->reverse, Tr("from the last page down", "倒序采集"));
+  command->add_flag("--gbk", collect->gbk, Tr("the pages are GBK (gb2312) rather than UTF-8", "页面为 gb2312 编码"));
+  command->add_flag("--single", collect->single, Tr("fetch the pattern once, without pages", "不分页，只采集该地址"));
+  // The defaults are the window's boxes as it opens; the list start ends in a line break.
+  command->add_option("--list-start", collect->listStart, Tr("where the article list starts", "文章列表开始代码"))
+      ->default_str("<div class=\"cca\">\\r");
+  command->add_option("--list-end", collect->listEnd, Tr("where the article list ends", "文章列表结束代码"))
+      ->default_str("</ul>");
+  command->add_option("--link-start", collect->linkStart, Tr("where an article address starts", "文章地址开始代码"))
+      ->default_str("<li><a href=\"");
+  command->add_option("--link-end", collect->linkEnd, Tr("where an article address ends", "文章地址结束代码"))
+      ->default_str("\"");
+  return {command, [collect] { return RunCollect(*collect); }};
 }
 
 }  // namespace kestrin::cli

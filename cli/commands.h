@@ -1,44 +1,52 @@
-// The subcommands of kestrin-cli, each run on settings already parsed from the command line.
+// The subcommands of kestrin-cli: each adds its options to the command line and runs on what the
+// user gave them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "cli/sources.h"
+#include "cli/sources/sources.h"
+
+namespace CLI {
+class App;
+}
 
 namespace kestrin::cli {
 
-// collect: the window's collector with its defaults; what the options leave unset keeps them.
-struct CollectSettings {
-  std::string pattern;  // UTF-8, "$" for the page number
-  std::optional<int> from, to;
-  bool single = false;  // fetch the pattern once, as with 分页 unchecked
-  bool reverse = false;
-  bool gbk = false;     // the pages are GBK already
-  std::optional<std::string> listStart, listEnd, linkStart, linkEnd;  // UTF-8
+// A subcommand on the command line, and what runs when the user chose it: the exit code.
+struct Command {
+  CLI::App* app = nullptr;
+  std::function<int()> run;
 };
-// Prints the addresses found, one per line, each once, and on standard error each page that
-// could not be read (address and cause) and how many addresses came from how many pages. 0; 1
-// when a page failed or nothing was found, so that a cron job hears of changed markers.
-int RunCollect(const CollectSettings& settings);
 
-// sitemap: the addresses of the sources, one per line; 1 when a source could not be read whole.
-int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options);
+// collect: article addresses from paginated list pages, as the window collects them.
+Command AddCollect(CLI::App& app);
+// sitemap: the addresses of sitemaps, feeds, robots.txt or lists, one per line.
+Command AddSitemap(CLI::App& app);
+// push: new addresses to Baidu and IndexNow.
+Command AddPush(CLI::App& app);
+// history: lists the history, or clears part of it.
+Command AddHistory(CLI::App& app);
 
-struct HistorySettings {
-  std::string path;
-  std::optional<int> sinceDay;  // a day number; entries from that local midnight on
-  bool failed = false;
-  bool queued = false;
-  bool refused = false;
-  std::string engine;  // empty: every engine
-  std::string site;    // empty: every site
-  bool json = false;
-  bool clear = false;  // forget the entries instead of listing them
+// The flags of every command that fetches: how and for how long.
+struct NetworkFlags {
+  std::string proxy;
+  std::optional<int> timeoutSeconds;
 };
-// history: lists the entries the settings select, oldest first, or with `clear` forgets them and
-// tells how many on standard error. 0, or 2 when the history cannot be opened.
-int RunHistory(const HistorySettings& settings);
+void AddNetworkFlags(CLI::App& command, NetworkFlags& flags);
+// Every later request goes through the proxy (or the environment's) and ends by the run's deadline.
+void UseNetworkSettings(const NetworkFlags& flags);
+
+// The flags of every command that reads sources.
+struct SourceFlags {
+  std::string since;
+  SourceOptions options;
+};
+void AddSourceFlags(CLI::App& command, SourceFlags& flags);
+// `options` from the flags; false, with the reason on standard error, for a malformed --since.
+bool ReadSourceFlags(const SourceFlags& flags, SourceOptions& options);
+// The day of a --since given as YYYY-MM-DD; nullopt, with the reason on standard error, otherwise.
+std::optional<int> ReadSinceDay(const std::string& since);
 
 }  // namespace kestrin::cli

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "cli/config.h"
-#include "cli/http_client.h"
-#include "cli/report.h"
-#include "cli/retry.h"
-#include "cli/sources.h"
+#include "cli/console/report.h"
+#include "cli/net/http_client.h"
+#include "cli/net/retry.h"
+#include "cli/sources/sources.h"
 
 namespace kestrin::cli {
 

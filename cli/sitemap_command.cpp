@@ -1,14 +1,15 @@
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/messages.h"
-#include "cli/report.h"
-#include "cli/source_fetch.h"
+#include "cli/console/messages.h"
+#include "cli/console/report.h"
+#include "cli/sources/dates.h"
+#include "cli/sources/source_fetch.h"
 
 namespace kestrin::cli {
 namespace {
@@ -50,8 +51,8 @@ class ProgressLine {
 
   void Show(int documents, std::size_t addresses) {
     if (!terminal_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+    const std::int64_t now = SteadyMs();
+    if (shown_ && now - last_ < 100) return;
     last_ = now;
     shown_ = true;
     std::cerr << '\r'
@@ -68,11 +69,10 @@ class ProgressLine {
  private:
   bool terminal_;
   bool shown_ = false;
-  std::chrono::steady_clock::time_point last_{};
+  std::int64_t last_ = 0;
 };
 
-}  // namespace
-
+// The addresses of the sources, one per line; 1 when a source could not be read whole.
 int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options) {
   LineOutput out;
   // Addresses printed to the terminal itself show the progress well enough, and would run into the line.
@@ -100,6 +100,30 @@ int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& opt
   progress.Wipe();
   for (const std::string& line : invalid.Rest()) std::cerr << line << '\n';
   return !failed && out.Good() ? 0 : 1;
+}
+
+}  // namespace
+
+Command AddSitemap(CLI::App& app) {
+  struct Options {
+    std::vector<std::string> sources;
+    SourceFlags sourceFlags;
+    NetworkFlags network;
+  };
+  auto given = std::make_shared<Options>();
+  CLI::App* command = app.add_subcommand(
+      "sitemap", Tr("print the addresses of sitemaps, feeds, robots.txt or lists", "输出站点地图、订阅源、robots.txt 或列表中的地址"));
+  command->add_option("SOURCES", given->sources, Tr("file, - for standard input, or http(s) address",
+                                                    "文件、- 表示标准输入，或 http(s) 地址"))
+      ->required();
+  AddSourceFlags(*command, given->sourceFlags);
+  AddNetworkFlags(*command, given->network);
+  return {command, [given] {
+            SourceOptions options;
+            if (!ReadSourceFlags(given->sourceFlags, options)) return int{kExitUsage};
+            UseNetworkSettings(given->network);
+            return RunSitemap(given->sources, options);
+          }};
 }
 
 }  // namespace kestrin::cli

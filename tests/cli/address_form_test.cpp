@@ -1,4 +1,4 @@
-#include "cli/address_form.h"
+#include "cli/engines/address_form.h"
 
 #include <gtest/gtest.h>
 

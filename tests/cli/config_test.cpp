@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/token.h"
+#include "cli/engines/token.h"
 #include "tests/cli/cli_process.h"
 
 namespace kestrin::cli {

@@ -1,4 +1,4 @@
-#include "cli/dates.h"
+#include "cli/sources/dates.h"
 
 #include <gtest/gtest.h>
 

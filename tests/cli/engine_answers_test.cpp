@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/baidu.h"
-#include "cli/indexnow.h"
+#include "cli/engines/baidu.h"
+#include "cli/engines/indexnow.h"
 
 namespace kestrin::cli {
 namespace {

@@ -1,10 +1,10 @@
-#include "cli/messages.h"
+#include "cli/console/messages.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "cli/stamped_lines.h"
+#include "cli/console/stamped_lines.h"
 
 namespace kestrin::cli {
 namespace {

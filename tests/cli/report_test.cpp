@@ -1,4 +1,4 @@
-#include "cli/report.h"
+#include "cli/console/report.h"
 
 #include <gtest/gtest.h>
 

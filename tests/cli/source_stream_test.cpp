@@ -1,4 +1,4 @@
-#include "cli/source_stream.h"
+#include "cli/sources/source_stream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/sources.h"
+#include "cli/sources/sources.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <set>
 #include <sstream>
 
-#include "cli/dates.h"
-#include "cli/text_source.h"
-#include "cli/xml_source.h"
+#include "cli/sources/dates.h"
+#include "cli/sources/text_source.h"
+#include "cli/sources/xml_source.h"
 #include "tests/cli/cli_process.h"
 #include "tests/cli/gzip.h"
 

@@ -1,4 +1,4 @@
-#include "cli/xml_source.h"
+#include "cli/sources/xml_source.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/dates.h"
+#include "cli/sources/dates.h"
 
 namespace kestrin::cli {
 namespace {
