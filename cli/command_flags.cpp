@@ -1,11 +1,10 @@
 // The options several subcommands share.
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/sources/files.h"
 #include "cli/console/messages.h"
 #include "cli/net/http_client.h"
 #include "cli/sources/dates.h"
@@ -64,10 +63,8 @@ bool ReadSourceFlags(const SourceFlags& flags, SourceOptions& options) {
 }
 
 std::string HistoryFolderProblem(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat status {};
-  if (stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return {};
+  const std::string folder = FolderOf(path);
+  if (IsFolder(folder)) return {};
   return Tr("--history " + path + ": the folder " + folder + " does not exist",
             "--history " + path + "：文件夹 " + folder + " 不存在");
 }

@@ -1,6 +1,4 @@
 // kestrin-cli: the collector and the submission of addresses for cron jobs and deploy hooks.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -8,6 +6,7 @@
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
 #include "cli/console/stamped_lines.h"
+#include "cli/console/terminal.h"
 
 #ifndef KESTRIN_VERSION
 #define KESTRIN_VERSION "1.0"
@@ -50,9 +49,10 @@ std::string UsageError(const CLI::ParseError& error) {
 }
 
 int Main(int argc, char** argv) {
+  const ConsoleSession console(argc, argv);
   // A log file gets the time of every line; a terminal shows it already.
   StampedLines stamped(std::cerr.rdbuf());
-  if (isatty(STDERR_FILENO) != 1) std::cerr.rdbuf(&stamped);
+  if (!IsTerminal(StandardStream::kError)) std::cerr.rdbuf(&stamped);
   struct Restore {
     std::streambuf* buffer;
     ~Restore() { std::cerr.rdbuf(buffer); }

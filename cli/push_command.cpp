@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
@@ -8,6 +6,7 @@
 #include "cli/config.h"
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
+#include "cli/console/terminal.h"
 #include "cli/history/history.h"
 #include "cli/push.h"
 
@@ -69,7 +68,7 @@ bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& si
   // for an end nobody types, so there it is a mistake.
   const bool noSource = std::all_of(sites.begin(), sites.end(), [](const SiteConfig& site) { return site.sources.empty(); });
   if (noSource) {
-    if (isatty(STDIN_FILENO) == 1) {
+    if (IsTerminal(StandardStream::kInput)) {
       report.Problem(kExitUsage, Tr("no source: name files or addresses, or pipe the addresses in",
                                     "没有来源：请给出文件或地址，或经管道输入地址"));
       return false;
@@ -80,7 +79,7 @@ bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& si
 }
 
 int RunPushCommand(PushOptions& push, CLI::App& command) {
-  Report report(std::cout, std::cerr, push.json, isatty(STDERR_FILENO) == 1);
+  Report report(std::cout, std::cerr, push.json, IsTerminal(StandardStream::kError));
   PushSettings settings;
   settings.force = push.force;
   settings.retry = ToolRetryPolicy();

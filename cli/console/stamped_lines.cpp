@@ -5,14 +5,6 @@ namespace kestrin::cli {
 StampedLines::StampedLines(std::streambuf* target, std::function<std::time_t()> now)
     : target_(target), now_(std::move(now)) {}
 
-std::string LocalStamp(std::time_t time) {
-  std::tm local{};
-  localtime_r(&time, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 StampedLines::int_type StampedLines::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
   if (lineStart_) {

@@ -1,9 +1,5 @@
 #include "cli/history/history.h"
 
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,6 +9,9 @@
 #include <limits>
 #include <numeric>
 #include <utility>
+
+#include "cli/history/machine.h"
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -53,20 +52,6 @@ CREATE TABLE IF NOT EXISTS quota (
   PRIMARY KEY (quota, site)
 ) WITHOUT ROWID;
 )sql";
-
-std::string HostName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
-
-// mkdir -p with private folders: the history names the sites one submits for.
-void MakeFolders(const std::string& path) {
-  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    const std::string folder = path.substr(0, at);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return;
-  }
-}
 
 // Puts the file in WAL mode. On a new file this upgrades a read lock to a write lock, and SQLite
 // answers "busy" at once rather than wait there (two waiting upgrades would deadlock): two runs
@@ -144,33 +129,21 @@ std::int64_t NowMs() {
   return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
 }
 
-std::string DefaultHistoryPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.local/state";
-  }
-  return base + "/kestrin/history.sqlite";
-}
-
 bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs) {
   if (nowMs - claimedMs >= kClaimLifetimeMs) return false;
   const auto colon = owner.rfind(':');
   if (colon == std::string_view::npos) return false;
   if (owner.substr(0, colon) != HostName()) return true;
   const long pid = std::strtol(std::string(owner.substr(colon + 1)).c_str(), nullptr, 10);
-  if (pid <= 0) return false;
-  return kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+  return pid > 0 && ProcessRunning(pid);
 }
 
-History::History(const std::string& path) : owner_(HostName() + ":" + std::to_string(getpid())) {
+History::History(const std::string& path) : owner_(HostName() + ":" + std::to_string(ProcessId())) {
   // SQLite counts every allocation under a global lock unless told not to before it starts; the
   // tool reads no such figures, and a push makes thousands of them.
   [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-  MakeFolders(path);
+  // Private folders: the history names the sites one submits for.
+  MakeParentFolders(path);
   if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
