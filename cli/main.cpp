@@ -62,6 +62,9 @@ int Main(int argc, char** argv) {
                   "采集网页地址并推送到百度和 IndexNow。"),
                "kestrin-cli");
   Localise(app);
+  // The same options on every platform: on Windows CLI11 would take "/x" for an option, and a
+  // path that starts at the drive's root for an unknown one.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.set_version_flag("--version", "kestrin-cli " KESTRIN_VERSION, Tr("print the version and exit", "显示版本并退出"));
   app.get_version_ptr()->group(Tr("Options", "选项"));

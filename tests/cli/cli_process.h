@@ -50,6 +50,15 @@ class CliProcess {
 // CliProcess(call).Wait().
 [[nodiscard]] CliRun RunCli(const CliCall& call);
 
+// Why no file can be made readable by its owner alone here, so that a settings file is refused
+// whatever a test does; empty where one can. Wine (8.0) shows every file's access list as
+// granting Everyone read, and keeps none that a program sets.
+[[nodiscard]] std::string NoPrivateFiles();
+
+// The bytes of UTF-8 `text` as a run's redirected standard error has them: the same on Linux
+// under a UTF-8 locale; on Windows in the ANSI code page (936 in the test prefix).
+[[nodiscard]] std::string AsLogged(const std::string& text);
+
 // A fresh folder under /tmp (Windows: the temporary folder), removed with everything in it by the destructor.
 class TempFolder {
  public:

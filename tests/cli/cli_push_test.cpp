@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <regex>
 #include <set>
@@ -252,6 +253,9 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
 }
 
 TEST_F(CliPushTest, ProgressLineOnlyOnATerminal) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no terminal to hand a run under Wine: a console's output cannot be read back";
+#endif
   CliCall call = Push({"-"}, Joined(Addresses(Origin(), 1, 3)));
   call.terminal = true;
   const CliRun run = RunCli(call);
@@ -611,8 +615,19 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .remain = 100000},
   };
   const std::regex stampedLine(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} .*)");
+  const std::string noPrivateFiles = testsupport::NoPrivateFiles();
   for (const UserCase& row : cases) {
     SCOPED_TRACE(row.name);
+    if (!noPrivateFiles.empty() && std::ranges::find(row.args, "--config") != row.args.end()) {
+      std::cout << "skipped " << row.name << ": " << noPrivateFiles << '\n';
+      continue;
+    }
+#ifdef _WIN32
+    if (row.env.contains("LANG") && row.env.at("LANG").ends_with(".GBK")) {
+      std::cout << "skipped " << row.name << ": Windows takes the character set from the console, not LANG\n";
+      continue;
+    }
+#endif
     if (row.remain >= 0) baidu_.SetRemain(row.remain);
     const int before = baidu_.RequestCount();
     CliCall call{.args = {}, .env = kFastRetries, .input = expand(row.input), .timeoutMs = 20000};
@@ -621,7 +636,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
     const CliRun run = RunCli(call);
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     for (const std::string& part : row.errHas) {
-      EXPECT_NE(run.err.find(expand(part)), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find(testsupport::AsLogged(expand(part))), std::string::npos) << run.err;
     }
     for (const std::string& part : row.outHas) {
       EXPECT_NE(run.out.find(expand(part)), std::string::npos) << run.out;
@@ -694,6 +709,7 @@ TEST_F(CliIndexNowTest, RepeatedEnginesKeepAHistoryEach) {
 }
 
 TEST_F(CliPushTest, ConfigurationFileMustBePrivate) {
+  if (const std::string why = testsupport::NoPrivateFiles(); !why.empty()) GTEST_SKIP() << why;
   const std::string toml = "[[site]]\nsite = \"" + Site() + "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
                            baidu_.Interface() + "\"\nsources = [\"" +
                            folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 2))) + "\"]\n";

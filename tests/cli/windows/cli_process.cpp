@@ -9,6 +9,7 @@
 #include "runtime/windows/windows_api.h"
 // windows.h first.
 #include <aclapi.h>
+#include <gtest/gtest.h>
 
 namespace kestrin::testsupport {
 namespace {
@@ -74,6 +75,20 @@ std::string CliPath() {
   return path;
 }
 
+std::string NoPrivateFiles() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return {};
+  return "Wine grants Everyone read in every file's access list and keeps none a program sets";
+}
+
+std::string AsLogged(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
 TempFolder::TempFolder() : path_(MakeFolder("kestrin-cli-test-")) {}
 
 TempFolder::~TempFolder() {
@@ -87,29 +102,36 @@ std::string TempFolder::Write(const std::string& name, const std::string& conten
     std::ofstream file(std::filesystem::path(Wide(path)), std::ios::binary | std::ios::trunc);
     file << content;
   }
-  // A mode that lets others read is the access list's grant to the machine's users.
-  if ((mode & 044) != 0) {
-    std::wstring wide = Wide(path);
-    PACL acl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
-                              &descriptor) == ERROR_SUCCESS) {
-      BYTE users[SECURITY_MAX_SID_SIZE];
-      DWORD size = sizeof users;
-      CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &size);
-      EXPLICIT_ACCESSW grant{};
-      grant.grfAccessPermissions = GENERIC_READ;
-      grant.grfAccessMode = GRANT_ACCESS;
-      grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-      grant.Trustee.ptstrName = reinterpret_cast<LPWSTR>(users);
-      PACL wider = nullptr;
-      if (SetEntriesInAclW(1, &grant, acl, &wider) == ERROR_SUCCESS) {
-        SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, wider, nullptr);
-        LocalFree(wider);
-      }
-      LocalFree(descriptor);
-    }
+  // The mode as an access list: the user's own alone, as icacls /inheritance:r /grant:r makes it
+  // (under Wine a file otherwise shows its Unix mode, readable by Everyone), and for a mode that
+  // lets others read, the machine's users too.
+  BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  BYTE users[SECURITY_MAX_SID_SIZE];
+  DWORD userSize = 0, usersSize = sizeof users;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == 0 ||
+      GetTokenInformation(token, TokenUser, user, sizeof user, &userSize) == 0 ||
+      CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize) == 0) {
+    ADD_FAILURE() << "no access list for " << path;
   }
+  if (token != nullptr) CloseHandle(token);
+  EXPLICIT_ACCESSW grants[2] = {};
+  for (EXPLICIT_ACCESSW& grant : grants) {
+    grant.grfAccessMode = GRANT_ACCESS;
+    grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  }
+  grants[0].grfAccessPermissions = GENERIC_ALL;
+  grants[0].Trustee.ptstrName = static_cast<LPWSTR>(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+  grants[1].grfAccessPermissions = GENERIC_READ;
+  grants[1].Trustee.ptstrName = reinterpret_cast<LPWSTR>(users);
+  PACL acl = nullptr;
+  std::wstring wide = Wide(path);
+  if (SetEntriesInAclW((mode & 044) != 0 ? 2 : 1, grants, nullptr, &acl) != ERROR_SUCCESS ||
+      SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, acl, nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "no access list for " << path;
+  }
+  LocalFree(acl);
   return path;
 }
 
@@ -140,10 +162,10 @@ CliProcess::CliProcess(const CliCall& call) : timeoutMs_(call.timeoutMs), folder
   env[L"APPDATA"] = Wide(folder_);
   env[L"USERPROFILE"] = Wide(folder_);
   for (const auto& [name, value] : call.env) {
-    if (name == "HOME") {
-      env[L"USERPROFILE"] = Wide(value);
+    if (value.empty()) {
+      env.erase(Wide(name));  // a row without the variable
     } else {
-      env[Wide(name)] = Wide(value);
+      env[name == "HOME" ? L"USERPROFILE" : Wide(name)] = Wide(value);
     }
   }
   std::wstring block;
