@@ -1,10 +1,8 @@
 // The options several subcommands share.
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/sources/files.h"
 #include "cli/console/messages.h"
 #include "cli/net/http_client.h"
 #include "cli/sources/dates.h"
@@ -23,14 +21,7 @@ void AddNetworkFlags(CLI::App& command, NetworkFlags& flags) {
 }
 
 void UseNetworkSettings(const NetworkFlags& flags) {
-  std::int64_t deadlineMs = 0;
-  if (flags.timeoutSeconds) {
-    deadlineMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                     std::chrono::system_clock::now().time_since_epoch())
-                     .count() +
-                 std::int64_t{*flags.timeoutSeconds} * 1000;
-  }
-  SetNetworkSettings(flags.proxy, deadlineMs);
+  SetNetworkSettings(flags.proxy, flags.timeoutSeconds ? SteadyMs() + std::int64_t{*flags.timeoutSeconds} * 1000 : 0);
 }
 
 void AddSourceFlags(CLI::App& command, SourceFlags& flags) {
@@ -60,13 +51,6 @@ bool ReadSourceFlags(const SourceFlags& flags, SourceOptions& options) {
   if (flags.since.empty()) return true;
   options.since = ReadSinceDay(flags.since);
   return options.since.has_value();
-}
-
-std::string HistoryFolderProblem(const std::string& path) {
-  const std::string folder = FolderOf(path);
-  if (IsFolder(folder)) return {};
-  return Tr("--history " + path + ": the folder " + folder + " does not exist",
-            "--history " + path + "：文件夹 " + folder + " 不存在");
 }
 
 }  // namespace kestrin::cli

@@ -50,10 +50,9 @@ std::string Where(const SiteConfig& site) {
 // Why `engine` cannot be pushed for `site` as configured, or empty.
 std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   if (engine != kBaidu && engine != kIndexNow) {
-    return Where(site) + Tr("unknown engine \"" + std::string(engine) + "\" in " +
-                                Setting(site, "engines", "--engine") + " (baidu or indexnow)",
-                            Setting(site, "engines", "--engine") + " 中有未知的推送引擎“" + std::string(engine) +
-                                "”（可用 baidu 或 indexnow）");
+    return Where(site) + Tr("unknown engine \"{}\" in {} (baidu or indexnow)",
+                            "{1} 中有未知的推送引擎“{0}”（可用 baidu 或 indexnow）",
+                            {engine, Setting(site, "engines", "--engine")});
   }
   if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
     const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
@@ -67,11 +66,6 @@ std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   return {};
 }
 
-// The host a site's addresses are on: that of its site setting, with or without a scheme.
-std::string SiteHost(std::string_view site) {
-  if (site.find("://") == std::string_view::npos) return HostOf("http://" + std::string(site));
-  return HostOf(site);
-}
 
 // The candidates of one engine and site: what the history has queued first, then the sources'
 // addresses, each once.
@@ -201,12 +195,12 @@ class SitePush {
   }
 
   // Adds what the history holds of the candidates from `from` on to `standings`. When another run
-  // has written since the earlier ones were read, those not found accepted are looked up again.
+  // has written since the earlier ones were read, those are looked up again.
   void Know(const Engine& engine, Standings& standings, std::span<const std::string> candidates, std::size_t from) {
     if (from == candidates.size()) return;
     Standings more = history_.ReadStandings(engine.name, candidates.subspan(from), settings_.force);
     if (more.version != standings.version) {
-      std::replace(standings.flags.begin(), standings.flags.end(), kStandingOpen, kStandingUnknown);
+      std::fill(standings.flags.begin(), standings.flags.end(), kStandingUnknown);
       standings.version = more.version;
     }
     standings.flags.insert(standings.flags.end(), more.flags.begin(), more.flags.end());
@@ -239,6 +233,7 @@ class SitePush {
     const std::size_t all = std::numeric_limits<std::size_t>::max();
     for (fill(engine.batch); next < candidates.size(); fill(probe ? 1 : engine.batch)) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
+      const int claimDay = BeijingDay(NowMs() / 1000);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
                                                .site = engine.site,
                                                .candidates = rest,
@@ -248,7 +243,7 @@ class SitePush {
                                                .standings = std::span<const char>(standings.flags).subspan(next),
                                                .standingsVersion = standings.version,
                                                .quota = engine.quota,
-                                               .day = BeijingDay(NowMs() / 1000)});
+                                               .day = claimDay});
       if (claim.quotaExhausted) {
         fill(all);
         const std::size_t queued = Stop(engine, std::span<const std::string>(candidates).subspan(next),
@@ -261,9 +256,7 @@ class SitePush {
         // quota given back), the candidates it skipped dropped, and it is made again with more.
         history_.Release(claim.id);
         if (claim.quotaKnown) {
-          const int day = BeijingDay(NowMs() / 1000);
-          const std::int64_t remain = history_.Remain(engine.quota, engine.site, day).value_or(0);
-          history_.SetRemain(engine.quota, engine.site, day, remain + static_cast<std::int64_t>(claim.urls.size()));
+          history_.GiveBack(engine.quota, engine.site, claimDay, static_cast<std::int64_t>(claim.urls.size()));
         }
         report_.Skipped(static_cast<std::int64_t>(claim.accepted));
         candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next), candidates.end());
@@ -361,8 +354,8 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
       if (added) at->second = CheckKeyFile(location, site.indexnowKey, fetch);
       if (at->second.empty()) continue;
       failed[i].insert(host);
-      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for " + host,
-                                                 "；未向 IndexNow 推送 " + host + " 的任何地址"));
+      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for {}",
+                                                 "；未向 IndexNow 推送 {} 的任何地址", {host}));
     }
   }
   return failed;
@@ -376,7 +369,7 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
   std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
   std::vector<std::vector<std::string>> out;
   std::unordered_set<std::string> hosts;
-  for (const SiteConfig& site : sites) hosts.insert(SiteHost(site.site));
+  for (const SiteConfig& site : sites) hosts.insert(HostOf(site.site));
   std::unordered_set<std::string> told;
   for (const SiteConfig& site : sites) {
     auto [at, added] = read.try_emplace(site.sources);
@@ -389,7 +382,7 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
       out.push_back(sites.size() == 1 ? std::move(sourced.addresses) : sourced.addresses);
       continue;
     }
-    const std::string siteHost = SiteHost(site.site);
+    const std::string siteHost = HostOf(site.site);
     std::vector<std::string> addresses;
     for (const std::string& address : sourced.addresses) {
       const std::string host = HostOf(address);

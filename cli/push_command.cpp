@@ -9,6 +9,7 @@
 #include "cli/console/terminal.h"
 #include "cli/history/history.h"
 #include "cli/push.h"
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -24,6 +25,14 @@ struct PushOptions {
   NetworkFlags network;
   SourceFlags sourceFlags;
 };
+
+// Why a history file cannot be at `path`: a folder that is not there is a misspelt path, not a
+// place for a new, empty history. Empty when it can.
+std::string HistoryFolderProblem(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  if (IsFolder(folder)) return {};
+  return Tr("--history {}: the folder {} does not exist", "--history {}：文件夹 {} 不存在", {path, folder});
+}
 
 // The sites of a push: the configuration file's, with the command line's settings over them.
 bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& sites, std::string& history,

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <limits>
 #include <numeric>
 #include <utility>
 
+#include "cli/console/messages.h"
 #include "cli/history/machine.h"
+#include "cli/sources/dates.h"
 #include "cli/sources/files.h"
 
 namespace kestrin::cli {
@@ -123,12 +124,6 @@ std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
 
 }  // namespace
 
-std::int64_t NowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
-}
-
 bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs) {
   if (nowMs - claimedMs >= kClaimLifetimeMs) return false;
   const auto colon = owner.rfind(':');
@@ -138,14 +133,18 @@ bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t now
   return pid > 0 && ProcessRunning(pid);
 }
 
-History::History(const std::string& path) : owner_(HostName() + ":" + std::to_string(ProcessId())) {
+History::History(const std::string& path, Opening opening) : owner_(HostName() + ":" + std::to_string(ProcessId())) {
   // SQLite counts every allocation under a global lock unless told not to before it starts; the
   // tool reads no such figures, and a push makes thousands of them.
   [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-  // Private folders: the history names the sites one submits for.
-  MakeParentFolders(path);
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+  if (opening == Opening::kCreate) {
+    MakePrivateFile(path);
+  } else if (!Exists(path)) {
+    throw NoHistory(Tr("no history at {}", "没有历史记录：{}", {path}));
+  }
+  const int create = opening == Opening::kCreate ? SQLITE_OPEN_CREATE : 0;
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | create | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
     throw HistoryError(path + ": " + message);
@@ -155,9 +154,9 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     SwitchToWal(db_);
     Execute(db_, "PRAGMA synchronous=NORMAL");
-    Begin();
+    Transaction transaction(db_);
     Execute(db_, kSchema);
-    Commit();
+    transaction.Commit();
     lookup_ = std::make_unique<Statement>(db_, "SELECT state, time FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
@@ -165,7 +164,6 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
         "ON CONFLICT (engine, url) DO UPDATE SET site = excluded.site, state = excluded.state, "
         "reason = excluded.reason, time = excluded.time, position = excluded.position");
   } catch (const HistoryError& error) {
-    Rollback();
     lookup_.reset();
     upsert_.reset();
     sqlite3_close(db_);
@@ -179,13 +177,11 @@ History::~History() {
   sqlite3_close(db_);
 }
 
-// IMMEDIATE takes the write lock at once: a claim reads and writes in one step, and two runs
-// must not both read an address as free.
-void History::Begin() { Execute(db_, "BEGIN IMMEDIATE"); }
-void History::Commit() { Execute(db_, "COMMIT"); }
-void History::Rollback() noexcept {
+History::Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+History::Transaction::~Transaction() {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
+void History::Transaction::Commit() { Execute(db_, "COMMIT"); }
 
 void History::LoadHeld(std::string_view engine) {
   held_.clear();
@@ -278,15 +274,15 @@ std::vector<std::string> History::Queued(std::string_view engine, std::string_vi
 
 Claim History::ClaimBatch(const ClaimRequest& request) {
   Claim claim;
-  Begin();
-  try {
+  Transaction transaction(db_);
+  {
     std::size_t limit = request.limit;
     std::optional<std::int64_t> remain;
     if (!request.quota.empty()) {
       remain = Remain(request.quota, request.site, request.day);
       if (remain && *remain <= 0) {
         claim.quotaExhausted = true;
-        Commit();
+        transaction.Commit();
         return claim;
       }
       claim.quotaKnown = remain.has_value();
@@ -300,7 +296,7 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
       const std::string& url = request.candidates[claim.consumed];
       const char known = read ? request.standings[claim.consumed] : kStandingUnknown;
       Standing standing = Standing::kSendable;
-      if (known == kStandingAccepted) {
+      if (known == kStandingAccepted && fresh) {
         standing = Standing::kAccepted;
       } else if (known == kStandingOpen && fresh) {
         standing = held_.contains(url) ? Standing::kHeld : Standing::kSendable;
@@ -324,10 +320,7 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
     if (remain) {
       SetRemain(request.quota, request.site, request.day, *remain - static_cast<std::int64_t>(claim.urls.size()));
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
   return claim;
 }
@@ -335,9 +328,9 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
 Marked History::MarkSendable(std::string_view engine, std::string_view site, std::span<const std::string> candidates,
                              bool force, std::int64_t runStartMs, AddressState state, std::string_view reason) {
   Marked marked;
-  Begin();
-  try {
-    LoadHeld(engine);
+  Transaction transaction(db_);
+  LoadHeld(engine);
+  {
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
       const Standing standing = StandingOf(engine, url, force, runStartMs);
@@ -348,18 +341,15 @@ Marked History::MarkSendable(std::string_view engine, std::string_view site, std
       upsert_->Run();
       marked.urls.push_back(url);
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
   return marked;
 }
 
 void History::Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes,
                      std::int64_t claimId) {
-  Begin();
-  try {
+  Transaction transaction(db_);
+  {
     const std::int64_t now = NowMs();
     // In key order, each write lands next to the one before: the tree is walked far less.
     std::vector<std::size_t> order(outcomes.size());
@@ -376,10 +366,7 @@ void History::Record(std::string_view engine, std::string_view site, std::span<c
       Statement remove(db_, "DELETE FROM claim WHERE id = ?");
       remove.Bind(claimId).Run();
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
 }
 
@@ -402,6 +389,11 @@ void History::SetRemain(std::string_view quota, std::string_view site, int day, 
                    "ON CONFLICT (quota, site) DO UPDATE SET day = excluded.day, remain = excluded.remain");
   upsert.Bind(quota).Bind(site).Bind(std::int64_t{day}).Bind(std::max<std::int64_t>(remain, 0));
   upsert.Run();
+}
+
+void History::GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count) {
+  Statement update(db_, "UPDATE quota SET remain = remain + ? WHERE quota = ? AND site = ? AND day = ?");
+  update.Bind(count).Bind(quota).Bind(site).Bind(std::int64_t{day}).Run();
 }
 
 namespace {

@@ -14,13 +14,15 @@ namespace kestrin::cli {
 // The folder `path` is in: "." for a bare name, the root for a file at the root.
 [[nodiscard]] std::string FolderOf(const std::string& path);
 
-// Whether `path` names a folder.
+// Whether `path` names a folder; whether anything is there.
 [[nodiscard]] bool IsFolder(const std::string& path);
+[[nodiscard]] bool Exists(const std::string& path);
 
-// Makes the folders above the file `path` that are missing, readable by the user alone (on
-// Windows they take the parent's access list: %LOCALAPPDATA% is the user's own). Failures are
-// left to the open that follows, which tells why.
-void MakeParentFolders(const std::string& path);
+// Makes the file `path` and its missing folders when they are not there, readable by the user
+// alone: on Linux mode 0600 (SQLite gives its journals the file's own); on Windows they take
+// their folder's access list, %LOCALAPPDATA% being the user's own. Failures are left to the open
+// that follows, which tells why.
+void MakePrivateFile(const std::string& path);
 
 // Why the file `path`, which holds secrets, is open to others: on Linux a mode that lets anyone
 // but its owner read or write it (PermissionProblem); on Windows an access list that lets anyone

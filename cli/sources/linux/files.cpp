@@ -2,10 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include <cerrno>
+#include <unistd.h>
 
 #include "cli/config.h"
+#include "runtime/settings_path.h"
 
 namespace kestrin::cli {
 
@@ -21,11 +21,17 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-void MakeParentFolders(const std::string& path) {
-  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    const std::string folder = path.substr(0, at);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return;
+bool Exists(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0;
+}
+
+void MakePrivateFile(const std::string& path) {
+  if (const auto slash = path.rfind('/'); slash != std::string::npos && slash > 0) {
+    if (!MakePrivateFolder(path.substr(0, slash))) return;
   }
+  const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (file >= 0) close(file);
 }
 
 std::optional<std::string> SecretFileProblem(const std::string& path) {

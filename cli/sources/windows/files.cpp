@@ -79,7 +79,9 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void MakeParentFolders(const std::string& path) {
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void MakePrivateFile(const std::string& path) {
   const std::wstring wide = Wide(path);
   // Past the drive ("C:\") or the share ("\\server\share\"), each level from the top down.
   std::size_t at = wide.find_first_of(L"\\/", wide.starts_with(L"\\\\") ? wide.find_first_of(L"\\/", 2) + 1 : 0);
@@ -87,6 +89,9 @@ void MakeParentFolders(const std::string& path) {
   for (; at != std::wstring::npos; at = wide.find_first_of(L"\\/", at + 1)) {
     if (CreateDirectoryW(wide.substr(0, at).c_str(), nullptr) == 0 && GetLastError() != ERROR_ALREADY_EXISTS) return;
   }
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 std::optional<std::string> SecretFileProblem(const std::string& path) {
