@@ -127,10 +127,10 @@ std::optional<std::string> SecretFileProblem(const std::string& path) {
   }
   LocalFree(descriptor);
   if (others.empty()) return std::string();
-  // Names and the path go out as they are, between the message's own words.
-  return Tr("too open: readable by ", "权限过于开放：可被 ") + others +
-         Tr(": it holds tokens, so only its owner may read it (icacls \"", "读取：文件中有令牌，只能由其所有者读取（icacls \"") +
-         path + "\" /inheritance:r /grant:r %USERNAME%:F" + Tr(")", "）");
+  return Tr("too open: readable by {}: it holds tokens, so only its owner may read it "
+            "(icacls \"{}\" /inheritance:r /grant:r %USERNAME%:F)",
+            "权限过于开放：可被 {} 读取：文件中有令牌，只能由其所有者读取（icacls \"{}\" /inheritance:r /grant:r %USERNAME%:F）",
+            {others, path});
 }
 
 }  // namespace kestrin::cli
