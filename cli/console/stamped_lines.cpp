@@ -1,9 +1,18 @@
 #include "cli/console/stamped_lines.h"
 
+#include "cli/console/terminal.h"
+
 namespace kestrin::cli {
 
 StampedLines::StampedLines(std::streambuf* target, std::function<std::time_t()> now)
     : target_(target), now_(std::move(now)) {}
+
+std::string LocalStamp(std::time_t time) {
+  const std::tm local = LocalTime(time);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
 
 StampedLines::int_type StampedLines::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);

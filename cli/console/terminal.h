@@ -1,9 +1,9 @@
 // The tool's console on each platform (linux/, windows/terminal.cpp): whether a standard stream
-// is a terminal, which character set messages are written in, and the local time of log lines
-// (LocalStamp, declared in stamped_lines.h).
+// is a terminal, which character set messages are written in, and the local time.
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 namespace kestrin::cli {
@@ -36,6 +36,9 @@ class ConsoleSession {
   ConsoleSession(const ConsoleSession&) = delete;
   ConsoleSession& operator=(const ConsoleSession&) = delete;
 };
+
+// `time` in the machine's local time.
+[[nodiscard]] std::tm LocalTime(std::time_t time);
 
 // Writes bytes to standard output unbuffered, past std::cout: the count written, or -1.
 [[nodiscard]] std::ptrdiff_t WriteStandardOutput(const char* data, std::size_t size);

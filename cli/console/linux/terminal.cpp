@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "cli/console/messages.h"
-#include "cli/console/stamped_lines.h"
 
 namespace kestrin::cli {
 
@@ -50,12 +49,10 @@ std::ptrdiff_t WriteStandardOutput(const char* data, std::size_t size) {
   }
 }
 
-std::string LocalStamp(std::time_t time) {
+std::tm LocalTime(std::time_t time) {
   std::tm local{};
   localtime_r(&time, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
+  return local;
 }
 
 }  // namespace kestrin::cli

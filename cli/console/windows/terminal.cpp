@@ -10,9 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/console/stamped_lines.h"
-#include "runtime/codepage.h"
-#include "runtime/windows/windows_api.h"
+#include "cli/console/windows/wide_text.h"
 // windows.h first.
 #include <shellapi.h>
 
@@ -28,17 +26,6 @@ HANDLE HandleOf(StandardStream stream) {
 bool IsConsole(HANDLE handle) {
   DWORD mode = 0;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-}
-
-std::string Utf8Of(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
-  }
-  return out;
 }
 
 // The length of the front of `bytes` that ends between two UTF-8 sequences: a sequence cut by
@@ -216,12 +203,10 @@ std::ptrdiff_t WriteStandardOutput(const char* data, std::size_t size) {
   return _write(_fileno(stdout), data, static_cast<unsigned>(size));
 }
 
-std::string LocalStamp(std::time_t time) {
+std::tm LocalTime(std::time_t time) {
   std::tm local{};
   localtime_s(&local, &time);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
+  return local;
 }
 
 }  // namespace kestrin::cli

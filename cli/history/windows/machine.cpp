@@ -3,21 +3,9 @@
 #include <cstdlib>
 
 #include "cli/history/history.h"
-#include "runtime/windows/windows_api.h"
+#include "cli/console/windows/wide_text.h"
 
 namespace kestrin::cli {
-namespace {
-
-std::string Utf8Of(const wchar_t* wide) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size > 1 ? size : 1), '\0');
-  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), size, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
-
-}  // namespace
-
 std::string HostName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;

@@ -3,7 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "runtime/codepage.h"
+#include "cli/console/windows/wide_text.h"
 
 namespace kestrin::cli {
 
@@ -13,8 +13,7 @@ bool Resolves(const std::string& host) {
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
   if (!started) return true;  // no way to ask: the failure stays a failed connection
-  const std::u16string utf16 = Utf8ToUtf16(host);
-  const std::wstring wide(utf16.begin(), utf16.end());
+  const std::wstring wide = Wide(host);
   ADDRINFOW hints{};
   hints.ai_socktype = SOCK_STREAM;
   ADDRINFOW* found = nullptr;

@@ -6,29 +6,13 @@
 #include <string_view>
 
 #include "cli/console/messages.h"
-#include "runtime/codepage.h"
-#include "runtime/windows/windows_api.h"
+#include "cli/console/windows/wide_text.h"
 // windows.h first.
 #include <aclapi.h>
 #include <sddl.h>
 
 namespace kestrin::cli {
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string utf16 = Utf8ToUtf16(utf8);
-  return {utf16.begin(), utf16.end()};
-}
-
-std::string Utf8Of(std::wstring_view wide) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
-  }
-  return out;
-}
 
 // DOMAIN\name of an account, or its S-1-… form when it has no name.
 std::string AccountName(PSID sid) {

@@ -5,8 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "runtime/codepage.h"
-#include "runtime/windows/windows_api.h"
+#include "cli/console/windows/wide_text.h"
 // windows.h first.
 #include <aclapi.h>
 #include <gtest/gtest.h>
@@ -14,10 +13,7 @@
 namespace kestrin::testsupport {
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  const std::u16string utf16 = Utf8ToUtf16(utf8);
-  return {utf16.begin(), utf16.end()};
-}
+using cli::Wide;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream file(std::filesystem::path(Wide(path)), std::ios::binary);
