@@ -29,26 +29,16 @@ std::vector<std::string> Lines(const std::string& body) {
 }
 
 // The %-decoded value of `name` in the request's query; empty when it has none.
-std::string QueryValue(const RecordedRequest& request, std::string_view name) {
+std::string QueryValue(const RecordedRequest& request, const std::string& name) {
   const std::string target = request.Target();
-  const auto query = target.find('?');
-  std::string_view rest = query == std::string::npos ? std::string_view() : std::string_view(target).substr(query + 1);
-  while (!rest.empty()) {
-    const std::string_view pair = rest.substr(0, rest.find('&'));
-    rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
-    if (pair.substr(0, pair.find('=')) != name || pair.find('=') == std::string_view::npos) continue;
-    std::string value;
-    for (std::size_t i = pair.find('=') + 1; i < pair.size(); ++i) {
-      if (pair[i] == '%' && i + 2 < pair.size()) {
-        value += static_cast<char>(std::stoi(std::string(pair.substr(i + 1, 2)), nullptr, 16));
-        i += 2;
-      } else {
-        value += pair[i] == '+' ? ' ' : pair[i];
-      }
-    }
-    return value;
+  auto at = target.find((target.find("?" + name + "=") != std::string::npos ? "?" : "&") + name + "=");
+  std::string value;
+  for (at = at == std::string::npos ? target.size() : at + name.size() + 2; at < target.size() && target[at] != '&'; ++at) {
+    const bool escaped = target[at] == '%' && at + 2 < target.size();
+    value += escaped ? static_cast<char>(std::stoi(target.substr(at + 1, 2), nullptr, 16)) : target[at];
+    at += escaped ? 2 : 0;
   }
-  return {};
+  return value;
 }
 
 ScriptedReply Error(int code, const std::string& message) {

@@ -8,6 +8,7 @@
 #include "cli/console/windows/wide_text.h"
 // windows.h first.
 #include <aclapi.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 namespace kestrin::testsupport {
@@ -98,36 +99,21 @@ std::string TempFolder::Write(const std::string& name, const std::string& conten
     std::ofstream file(std::filesystem::path(Wide(path)), std::ios::binary | std::ios::trunc);
     file << content;
   }
-  // The mode as an access list: the user's own alone, as icacls /inheritance:r /grant:r makes it
-  // (under Wine a file otherwise shows its Unix mode, readable by Everyone), and for a mode that
-  // lets others read, the machine's users too.
-  BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  BYTE users[SECURITY_MAX_SID_SIZE];
-  DWORD userSize = 0, usersSize = sizeof users;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) == 0 ||
-      GetTokenInformation(token, TokenUser, user, sizeof user, &userSize) == 0 ||
-      CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize) == 0) {
-    ADD_FAILURE() << "no access list for " << path;
-  }
-  if (token != nullptr) CloseHandle(token);
-  EXPLICIT_ACCESSW grants[2] = {};
-  for (EXPLICIT_ACCESSW& grant : grants) {
-    grant.grfAccessMode = GRANT_ACCESS;
-    grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  }
-  grants[0].grfAccessPermissions = GENERIC_ALL;
-  grants[0].Trustee.ptstrName = static_cast<LPWSTR>(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
-  grants[1].grfAccessPermissions = GENERIC_READ;
-  grants[1].Trustee.ptstrName = reinterpret_cast<LPWSTR>(users);
+  // Windows' temporary folder is its user's own; a mode that lets others read grants the
+  // machine's users reading too.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
   PACL acl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
   std::wstring wide = Wide(path);
-  if (SetEntriesInAclW((mode & 044) != 0 ? 2 : 1, grants, nullptr, &acl) != ERROR_SUCCESS ||
-      SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, acl, nullptr) != ERROR_SUCCESS) {
+  if ((mode & 044) != 0 &&
+      (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;OW)(A;;FR;;;BU)", SDDL_REVISION_1,
+                                                            &descriptor, nullptr) == 0 ||
+       GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) == 0 ||
+       SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
+                             nullptr) != ERROR_SUCCESS)) {
     ADD_FAILURE() << "no access list for " << path;
   }
-  LocalFree(acl);
+  LocalFree(descriptor);
   return path;
 }
 
@@ -146,9 +132,8 @@ CliProcess::CliProcess(const CliCall& call) : timeoutMs_(call.timeoutMs), folder
       const auto equals = text.find(L'=', 1);
       if (equals == std::wstring::npos) continue;
       std::wstring name = text.substr(0, equals);
-      std::wstring lower = name;
-      for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-      if (lower.starts_with(L"lc_") || lower == L"lang" || lower == L"language" || lower.ends_with(L"_proxy")) continue;
+      for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
+      if (name.starts_with(L"LC_") || name == L"LANG" || name == L"LANGUAGE" || name.ends_with(L"_PROXY")) continue;
       env[name] = text.substr(equals + 1);
     }
     FreeEnvironmentStringsW(block);
