@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -7,6 +5,7 @@
 #include "cli/console/console_form.h"
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
+#include "cli/console/terminal.h"
 #include "cli/net/http_client.h"
 #include "links/collector.h"
 #include "web/page_fetch.h"
@@ -45,7 +44,7 @@ struct CollectSettings {
 // could not be read (address and cause) and how many addresses came from how many pages. 0; 1
 // when a page failed or nothing was found, so that a cron job hears of changed markers.
 int RunCollect(const CollectSettings& settings) {
-  const bool terminal = isatty(STDERR_FILENO) == 1;
+  const bool terminal = IsTerminal(StandardStream::kError);
   ConsoleForm form(std::cout, terminal ? &std::cerr : nullptr);
   for (const WindowDefault& box : kWindowDefaults) form.Put(box.box, box.text);
 

@@ -1,12 +1,13 @@
 #include "cli/config.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <toml++/toml.h>
 
 #include "cli/console/messages.h"
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -146,18 +147,23 @@ std::string PermissionProblem(unsigned mode) {
 
 LoadedConfig LoadConfig(const std::string& path) {
   LoadedConfig loaded;
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) {
+  const std::optional<std::string> problem = SecretFileProblem(path);
+  std::string text;
+  if (const int fd = problem ? OpenToRead(path) : -1; fd >= 0) {
+    char buffer[64 * 1024];
+    for (int got; (got = static_cast<int>(read(fd, buffer, sizeof buffer))) > 0;) text.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+  } else {
     loaded.error = path + Tr(": cannot be opened", "：无法打开");
     return loaded;
   }
-  if (const std::string problem = PermissionProblem(status.st_mode); !problem.empty()) {
-    loaded.error = path + ": " + problem;
+  if (!problem->empty()) {
+    loaded.error = path + ": " + *problem;
     return loaded;
   }
   toml::table root;
   try {
-    root = toml::parse_file(path);
+    root = toml::parse(text, path);
   } catch (const toml::parse_error& error) {
     loaded.error = path + ":" + std::to_string(error.source().begin.line) + ": " + std::string(error.description());
     return loaded;

@@ -1,6 +1,4 @@
 // kestrin-cli: the collector and the submission of addresses for cron jobs and deploy hooks.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -8,6 +6,7 @@
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
 #include "cli/console/stamped_lines.h"
+#include "cli/console/terminal.h"
 
 #ifndef KESTRIN_VERSION
 #define KESTRIN_VERSION "1.0"
@@ -50,9 +49,10 @@ std::string UsageError(const CLI::ParseError& error) {
 }
 
 int Main(int argc, char** argv) {
+  const ConsoleSession console(argc, argv);
   // A log file gets the time of every line; a terminal shows it already.
   StampedLines stamped(std::cerr.rdbuf());
-  if (isatty(STDERR_FILENO) != 1) std::cerr.rdbuf(&stamped);
+  if (!IsTerminal(StandardStream::kError)) std::cerr.rdbuf(&stamped);
   struct Restore {
     std::streambuf* buffer;
     ~Restore() { std::cerr.rdbuf(buffer); }
@@ -62,6 +62,9 @@ int Main(int argc, char** argv) {
                   "采集网页地址并推送到百度和 IndexNow。"),
                "kestrin-cli");
   Localise(app);
+  // The same options on every platform: on Windows CLI11 would take "/x" for an option, and a
+  // path that starts at the drive's root for an unknown one.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.set_version_flag("--version", "kestrin-cli " KESTRIN_VERSION, Tr("print the version and exit", "显示版本并退出"));
   app.get_version_ptr()->group(Tr("Options", "选项"));

@@ -1,6 +1,5 @@
 #include "cli/push.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "cli/engines/indexnow.h"
 #include "cli/engines/token.h"
 #include "cli/history/history.h"
+#include "cli/sources/files.h"
 #include "cli/sources/dates.h"
 #include "cli/sources/source_queue.h"
 #include "cli/sources/text_source.h"
@@ -407,13 +407,14 @@ bool SourceFilesReadable(const std::vector<SiteConfig>& sites, Report& report) {
   for (const SiteConfig& site : sites) {
     for (const std::string& source : site.sources) {
       if (source == "-" || IsWebAddress(source) || !checked.insert(source).second) continue;
-      struct stat status {};
-      if (stat(source.c_str(), &status) != 0 || access(source.c_str(), R_OK) != 0) {
-        report.Problem(kExitUsage, source + ": " + Tr("cannot be opened: ", "无法打开：") + std::strerror(errno));
-        readable = false;
-      } else if (S_ISDIR(status.st_mode)) {
+      if (IsFolder(source)) {
         report.Problem(kExitUsage, source + Tr(": is a folder, not a file", "：是文件夹而不是文件"));
         readable = false;
+      } else if (const int fd = OpenToRead(source); fd < 0) {
+        report.Problem(kExitUsage, source + ": " + Tr("cannot be opened: ", "无法打开：") + std::strerror(errno));
+        readable = false;
+      } else {
+        close(fd);
       }
     }
   }

@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
@@ -9,8 +6,10 @@
 #include "cli/config.h"
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
+#include "cli/console/terminal.h"
 #include "cli/history/history.h"
 #include "cli/push.h"
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -30,10 +29,8 @@ struct PushOptions {
 // Why a history file cannot be at `path`: a folder that is not there is a misspelt path, not a
 // place for a new, empty history. Empty when it can.
 std::string HistoryFolderProblem(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat status {};
-  if (stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return {};
+  const std::string folder = FolderOf(path);
+  if (IsFolder(folder)) return {};
   return Tr("--history {}: the folder {} does not exist", "--history {}：文件夹 {} 不存在", {path, folder});
 }
 
@@ -80,7 +77,7 @@ bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& si
   // for an end nobody types, so there it is a mistake.
   const bool noSource = std::all_of(sites.begin(), sites.end(), [](const SiteConfig& site) { return site.sources.empty(); });
   if (noSource) {
-    if (isatty(STDIN_FILENO) == 1) {
+    if (IsTerminal(StandardStream::kInput)) {
       report.Problem(kExitUsage, Tr("no source: name files or addresses, or pipe the addresses in",
                                     "没有来源：请给出文件或地址，或经管道输入地址"));
       return false;
@@ -91,7 +88,7 @@ bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& si
 }
 
 int RunPushCommand(PushOptions& push, CLI::App& command) {
-  Report report(std::cout, std::cerr, push.json, isatty(STDERR_FILENO) == 1);
+  Report report(std::cout, std::cerr, push.json, IsTerminal(StandardStream::kError));
   PushSettings settings;
   settings.force = push.force;
   settings.retry = ToolRetryPolicy();

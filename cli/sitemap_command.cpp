@@ -1,13 +1,11 @@
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/commands.h"
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
+#include "cli/console/terminal.h"
 #include "cli/sources/dates.h"
 #include "cli/sources/source_fetch.h"
 
@@ -27,8 +25,7 @@ class LineOutput {
   void Flush() {
     std::size_t written = 0;
     while (good_ && written < buffer_.size()) {
-      const ssize_t n = write(STDOUT_FILENO, buffer_.data() + written, buffer_.size() - written);
-      if (n < 0 && errno == EINTR) continue;
+      const std::ptrdiff_t n = WriteStandardOutput(buffer_.data() + written, buffer_.size() - written);
       if (n <= 0) good_ = false;
       if (n > 0) written += static_cast<std::size_t>(n);
     }
@@ -76,7 +73,7 @@ class ProgressLine {
 int RunSitemap(const std::vector<std::string>& sources, const SourceOptions& options) {
   LineOutput out;
   // Addresses printed to the terminal itself show the progress well enough, and would run into the line.
-  ProgressLine progress(isatty(STDERR_FILENO) == 1 && isatty(STDOUT_FILENO) != 1);
+  ProgressLine progress(IsTerminal(StandardStream::kError) && !IsTerminal(StandardStream::kOutput));
   bool failed = false;
   InvalidLog invalid;
   const auto tell = [&](const std::string& line) {

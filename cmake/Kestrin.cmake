@@ -40,14 +40,17 @@ else()
   set(KESTRIN_DISCOVERY_MODE POST_BUILD)
 endif()
 
-# kestrin_test_suite(NAME DEPS ... [LINUX_DEPS ...] [LINUX_ONLY file ...] [PROPERTIES ...]): one
-# GoogleTest program from every *_test.cpp in a folder and every .cpp in its subfolder for this
-# platform. LINUX_ONLY names test files of the folder that need what is not built for Windows;
-# PROPERTIES go to every test of the program.
+# kestrin_test_suite(NAME DEPS ... [LINUX_DEPS ...] [LINUX_ONLY file ...] [SUPPORT file ...]
+# [PROPERTIES ...]): one GoogleTest program from every *_test.cpp in a folder and every .cpp in its
+# subfolder for this platform. LINUX_ONLY names test files of the folder that need what is not
+# built for Windows; SUPPORT names files of the platform's subfolder that a library of the folder
+# builds instead; PROPERTIES go to every test of the program.
 function(kestrin_test_suite name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LINUX_DEPS;LINUX_ONLY;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LINUX_DEPS;LINUX_ONLY;SUPPORT;PROPERTIES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
        ${CMAKE_CURRENT_SOURCE_DIR}/${KESTRIN_PLATFORM}/*.cpp)
+  list(TRANSFORM ARG_SUPPORT PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${KESTRIN_PLATFORM}/)
+  list(REMOVE_ITEM sources ${ARG_SUPPORT})
   if(KESTRIN_PLATFORM STREQUAL "linux")
     list(APPEND ARG_DEPS ${ARG_LINUX_DEPS})
   else()
@@ -61,4 +64,17 @@ function(kestrin_test_suite name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${KESTRIN_DISCOVERY_MODE}
                        PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+endfunction()
+
+# kestrin_system_headers(TARGET FOLDER): a header-only library of Debian's /usr/include for the
+# cross build, which sees that one folder alone, through a link: the C headers beside it must not
+# mix with mingw-w64's.
+function(kestrin_system_headers target folder)
+  find_path(KESTRIN_HEADERS_${folder} ${folder} PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            REQUIRED)
+  set(links ${CMAKE_BINARY_DIR}/system_headers/${folder})
+  file(MAKE_DIRECTORY ${links})
+  file(CREATE_LINK ${KESTRIN_HEADERS_${folder}}/${folder} ${links}/${folder} SYMBOLIC)
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
+  target_include_directories(${target} SYSTEM INTERFACE ${links})
 endfunction()

@@ -4,6 +4,7 @@
 #   bash scripts/setup.sh cli    only what building and packaging kestrin-cli needs
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 # kestrin-cli and its package (dpkg-shlibdeps and file for the package's dependencies).
 packages=(
@@ -29,6 +30,8 @@ case "${1:-all}" in
       # tests, a zh_CN locale for Wine's code page 936, GnuTLS for its HTTPS and Python (with the
       # openssl command above) for the TLS relay of its tests.
       g++-mingw-w64-x86-64-posix googletest wine64 locales libgnutls30 python3
+      # kestrin-cli.exe's zlib, linked statically.
+      libz-mingw-w64-dev
     )
     ;;
   *)
@@ -43,13 +46,40 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
-if ((${#missing[@]} == 0)); then
-  exit 0
+if ((${#missing[@]} > 0)); then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "setup: installing ${missing[*]}"
-SUDO=""
-if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[[ "${1:-all}" == all ]] || exit 0
+# kestrin-cli.exe's SQLite and libxml2, which Debian has no mingw-w64 build of: the SQLite
+# amalgamation that better-sqlite3 ships and the libxml2 sources that libxmljs2 carries, one pinned
+# version each, checked by their SHA-256 and unpacked into build/third_party (the Windows build
+# compiles them as static libraries). Nothing is fetched again once unpacked.
+third_party=build/third_party
+fetch_npm() {  # PACKAGE VERSION SHA256 FOLDER-IN-PACKAGE DESTINATION
+  local package=$1 version=$2 sha=$3 inside=$4 destination=$third_party/$5
+  [[ -f "$destination/.sha256" && "$(cat "$destination/.sha256")" == "$sha" ]] && return 0
+  local tarball=$third_party/$package-$version.tgz
+  if [[ ! -f "$tarball" ]] || ! sha256sum -c --status <<<"$sha  $tarball"; then
+    mkdir -p "$third_party"
+    rm -f "$tarball"
+    command -v npm >/dev/null || { echo "setup: npm is needed to fetch $package (Node.js' npm)" >&2; exit 1; }
+    (cd "$third_party" && npm pack --silent "$package@$version" >/dev/null)
+  fi
+  if ! sha256sum -c --status <<<"$sha  $tarball"; then
+    echo "setup: $package-$version.tgz is not the one pinned (SHA-256 $sha)" >&2
+    exit 1
+  fi
+  rm -rf "$destination"
+  mkdir -p "$destination"
+  tar -xzf "$tarball" -C "$destination" --strip-components=$(($(tr -cd / <<<"package/$inside" | wc -c) + 1)) \
+    "package/$inside"
+  echo "$sha" >"$destination/.sha256"
+}
+fetch_npm better-sqlite3 12.11.1 ebf0ed75a7a59dbcb3b24bbd014ef49d9f15bc328e4adcbf516f2a8fadfa2835 deps/sqlite3 sqlite3
+fetch_npm libxmljs2 0.37.0 3d48b0c92fe3353fcc24f5260c440cf37d34887114d31f45d09c506c0bf0b44e vendor/libxml libxml2

@@ -1,11 +1,9 @@
 #include "cli/console/messages.h"
 
-#include <langinfo.h>
-
 #include <cctype>
-#include <clocale>
 #include <cstdlib>
 
+#include "cli/console/terminal.h"
 #include "runtime/codepage.h"
 
 namespace kestrin::cli {
@@ -26,8 +24,12 @@ bool ChineseLocaleOf(std::string_view lcAll, std::string_view lcMessages, std::s
 }
 
 bool ChineseLocale() {
-  static const bool chinese =
-      ChineseLocaleOf(Environment("LC_ALL"), Environment("LC_MESSAGES"), Environment("LANG"));
+  static const bool chinese = [] {
+    const std::string_view lcAll = Environment("LC_ALL"), lcMessages = Environment("LC_MESSAGES");
+    const std::string_view lang = Environment("LANG");
+    if (lcAll.empty() && lcMessages.empty() && lang.empty()) return SystemLanguageChinese();
+    return ChineseLocaleOf(lcAll, lcMessages, lang);
+  }();
   return chinese;
 }
 
@@ -44,22 +46,7 @@ bool GbkCodeset(std::string_view codesetOrLocale) {
 }
 
 bool GbkTerminal() {
-  static const bool gbk = [] {
-    // The tool otherwise runs in the "C" locale: only the codeset is asked, and put back.
-    const char* previous = std::setlocale(LC_CTYPE, nullptr);
-    const std::string kept = previous != nullptr ? previous : "C";
-    if (std::setlocale(LC_CTYPE, "") != nullptr) {
-      const bool known = GbkCodeset(nl_langinfo(CODESET));
-      std::setlocale(LC_CTYPE, kept.c_str());
-      return known;
-    }
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-      if (const std::string_view value = Environment(name); !value.empty()) {
-        return value.find('.') != std::string_view::npos && GbkCodeset(value);
-      }
-    }
-    return false;
-  }();
+  static const bool gbk = GbkMessages();
   return gbk;
 }
 

@@ -9,14 +9,13 @@
 namespace kestrin::cli {
 
 // Whether the environment asks for Chinese: the first of LC_ALL, LC_MESSAGES and LANG that is set
-// and not empty begins with "zh". Read once, at the first call.
+// and not empty begins with "zh"; with none set, the system's language (SystemLanguageChinese).
+// Read once, at the first call.
 [[nodiscard]] bool ChineseLocale();
 // Decides from explicit values instead of the environment (empty means unset).
 [[nodiscard]] bool ChineseLocaleOf(std::string_view lcAll, std::string_view lcMessages, std::string_view lang);
 
-// Whether the terminal's character set is GBK (or GB2312, GB18030): the locale's codeset when
-// the system knows the locale, else the ".CODESET" part of the first of LC_ALL, LC_CTYPE and
-// LANG that is set. Read once, at the first call.
+// Whether messages are written in GBK (or GB2312, GB18030): GbkMessages, read once.
 [[nodiscard]] bool GbkTerminal();
 // Decides from a codeset name as nl_langinfo gives it, or a locale name.
 [[nodiscard]] bool GbkCodeset(std::string_view codesetOrLocale);

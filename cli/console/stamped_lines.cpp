@@ -1,13 +1,14 @@
 #include "cli/console/stamped_lines.h"
 
+#include "cli/console/terminal.h"
+
 namespace kestrin::cli {
 
 StampedLines::StampedLines(std::streambuf* target, std::function<std::time_t()> now)
     : target_(target), now_(std::move(now)) {}
 
 std::string LocalStamp(std::time_t time) {
-  std::tm local{};
-  localtime_r(&time, &local);
+  const std::tm local = LocalTime(time);
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;

@@ -1,11 +1,5 @@
 #include "cli/history/history.h"
 
-#include <fcntl.h>
-
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,8 +10,9 @@
 #include <utility>
 
 #include "cli/console/messages.h"
+#include "cli/history/machine.h"
 #include "cli/sources/dates.h"
-#include "runtime/settings_path.h"
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -58,22 +53,6 @@ CREATE TABLE IF NOT EXISTS quota (
   PRIMARY KEY (quota, site)
 ) WITHOUT ROWID;
 )sql";
-
-std::string HostName() {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
-
-// The file and its missing folders, readable by their owner alone: the history names the sites
-// one submits for. SQLite gives the journal files the file's own permissions.
-void MakePrivateFile(const std::string& path) {
-  if (const auto slash = path.rfind('/'); slash != std::string::npos && slash > 0) {
-    if (!MakePrivateFolder(path.substr(0, slash))) return;  // SQLite's own error tells why
-  }
-  const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (file >= 0) close(file);
-}
 
 // Puts the file in WAL mode. On a new file this upgrades a read lock to a write lock, and SQLite
 // answers "busy" at once rather than wait there (two waiting upgrades would deadlock): two runs
@@ -145,35 +124,22 @@ std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
 
 }  // namespace
 
-std::string DefaultHistoryPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.local/state";
-  }
-  return base + "/kestrin/history.sqlite";
-}
-
 bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs) {
   if (nowMs - claimedMs >= kClaimLifetimeMs) return false;
   const auto colon = owner.rfind(':');
   if (colon == std::string_view::npos) return false;
   if (owner.substr(0, colon) != HostName()) return true;
   const long pid = std::strtol(std::string(owner.substr(colon + 1)).c_str(), nullptr, 10);
-  if (pid <= 0) return false;
-  return kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+  return pid > 0 && ProcessRunning(pid);
 }
 
-History::History(const std::string& path, Opening opening) : owner_(HostName() + ":" + std::to_string(getpid())) {
+History::History(const std::string& path, Opening opening) : owner_(HostName() + ":" + std::to_string(ProcessId())) {
   // SQLite counts every allocation under a global lock unless told not to before it starts; the
   // tool reads no such figures, and a push makes thousands of them.
   [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   if (opening == Opening::kCreate) {
     MakePrivateFile(path);
-  } else if (struct stat status {}; stat(path.c_str(), &status) != 0) {
+  } else if (!Exists(path)) {
     throw NoHistory(Tr("no history at {}", "没有历史记录：{}", {path}));
   }
   const int create = opening == Opening::kCreate ? SQLITE_OPEN_CREATE : 0;

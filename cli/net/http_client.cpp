@@ -1,8 +1,5 @@
 #include "cli/net/http_client.h"
 
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -10,6 +7,7 @@
 #include <mutex>
 
 #include "cli/console/messages.h"
+#include "cli/net/name_lookup.h"
 #include "cli/sources/dates.h"
 #include "cli/sources/text_source.h"
 #include "web/web_request.h"
@@ -48,17 +46,6 @@ bool Bypassed(const std::string& host, std::string_view noProxy) {
     }
   }
   return false;
-}
-
-// The web request reports a name that has no address as a failed connection; asking the resolver
-// again tells the two apart, so that a typo in a host is not read as a server that is down.
-bool Resolves(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int status = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (found != nullptr) freeaddrinfo(found);
-  return status == 0;
 }
 
 std::string ProxyOf(const std::string& address) {

@@ -1,12 +1,13 @@
 #include "cli/sources/source_stream.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "cli/sources/files.h"
 
 namespace kestrin::cli {
 namespace {
@@ -36,7 +37,7 @@ SourceStream::~SourceStream() {
 }
 
 std::unique_ptr<SourceStream> SourceStream::OfFile(const std::string& path, std::size_t maxBytes) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenToRead(path);
   if (fd < 0) return nullptr;
   auto file = std::make_shared<FileHandle>(fd);
   struct stat status {};
@@ -44,7 +45,7 @@ std::unique_ptr<SourceStream> SourceStream::OfFile(const std::string& path, std:
   auto stream = std::make_unique<SourceStream>(
       [file](char* buffer, std::size_t size) -> std::ptrdiff_t {
         for (;;) {
-          const ssize_t got = read(file->fd, buffer, size);
+          const auto got = read(file->fd, buffer, static_cast<unsigned>(std::min<std::size_t>(size, 1 << 30)));
           if (got >= 0 || errno != EINTR) return got;
         }
       },

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/sources/xml_encodings.h"
 #include "cli/console/messages.h"
 #include "cli/sources/dates.h"
 #include "cli/sources/text_source.h"
@@ -292,6 +293,7 @@ constexpr int kParseOptions = XML_PARSE_NONET;
 constexpr int kChunk = 64 * 1024;
 
 XmlOutcome SaxReader::Run(const XmlInput& input) {
+  AddXmlEncodings();
   xmlSAXHandler handler = Handler();
   // The first bytes go in with the parser's making: they show a UTF-16 document's encoding.
   std::unique_ptr<std::array<char, kChunk>> buffer = std::make_unique<std::array<char, kChunk>>();

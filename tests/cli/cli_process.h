@@ -37,16 +37,29 @@ class CliProcess {
   CliRun Wait();
 
  private:
-  int pid_ = -1;
   int timeoutMs_;
+#ifdef _WIN32
+  void* process_ = nullptr;  // the process handle
+#else
+  int pid_ = -1;
   int terminal_ = -1;  // the pseudo-terminal's master side, when standard error is on one
+#endif
   std::string folder_;
 };
 
 // CliProcess(call).Wait().
 [[nodiscard]] CliRun RunCli(const CliCall& call);
 
-// A fresh folder under /tmp, removed with everything in it by the destructor.
+// Why no file can be made readable by its owner alone here, so that a settings file is refused
+// whatever a test does; empty where one can. Wine (8.0) shows every file's access list as
+// granting Everyone read, and keeps none that a program sets.
+[[nodiscard]] std::string NoPrivateFiles();
+
+// The bytes of UTF-8 `text` as a run's redirected standard error has them: the same on Linux
+// under a UTF-8 locale; on Windows in the ANSI code page (936 in the test prefix).
+[[nodiscard]] std::string AsLogged(const std::string& text);
+
+// A fresh folder under /tmp (Windows: the temporary folder), removed with everything in it by the destructor.
 class TempFolder {
  public:
   TempFolder();
@@ -55,7 +68,8 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   [[nodiscard]] const std::string& Path() const { return path_; }
-  // Writes `content` to Path()/name with `mode`; returns the full path.
+  // Writes `content` to Path()/name with `mode`; returns the full path. On Windows a mode that
+  // lets others read grants the machine's users reading in the file's access list.
   std::string Write(const std::string& name, const std::string& content, unsigned mode = 0600) const;
 
  private:

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <regex>
 #include <set>
@@ -32,6 +34,11 @@ using testsupport::RunCli;
 using testsupport::TempFolder;
 
 constexpr const char* kToken = "tokenABCDEFGH12345";
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 const std::map<std::string, std::string> kFastRetries = {{"KESTRIN_CLI_BACKOFF_MS", "10"}};
 
 std::vector<std::string> Addresses(const std::string& origin, int from, int count) {
@@ -251,6 +258,9 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
 }
 
 TEST_F(CliPushTest, ProgressLineOnlyOnATerminal) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no terminal to hand a run under Wine: a console's output cannot be read back";
+#endif
   CliCall call = Push({"-"}, Joined(Addresses(Origin(), 1, 3)));
   call.terminal = true;
   const CliRun run = RunCli(call);
@@ -662,8 +672,16 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
   };
   const std::regex stampedLine(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} .*)");
   int number = 0;
+  const std::string noPrivateFiles = testsupport::NoPrivateFiles();
   for (const UserCase& row : cases) {
     SCOPED_TRACE(row.name);
+    // Windows: a GBK terminal is the console's code page, not LANG's.
+    const bool gbkByLang = row.env.contains("LANG") && row.env.at("LANG").ends_with(".GBK");
+    if ((!noPrivateFiles.empty() && std::ranges::find(row.args, "--config") != row.args.end()) ||
+        (kWindows && gbkByLang)) {
+      std::cout << "skipped " << row.name << ": " << (gbkByLang ? "LANG's character set" : noPrivateFiles) << '\n';
+      continue;
+    }
     history = folder_.Path() + "/history-" + std::to_string(number++) + ".sqlite";
     baidu_.SetRemain(row.remain >= 0 ? row.remain : 100000);
     const auto call = [&](const std::vector<std::string>& args) {
@@ -676,14 +694,14 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
     const int before = baidu_.RequestCount();
     const CliRun run = RunCli(call(row.args));
     if (!row.notMade.empty()) {
-      EXPECT_NE(access(expand(row.notMade).c_str(), F_OK), 0) << "made " << row.notMade;
+      EXPECT_FALSE(std::filesystem::exists(expand(row.notMade))) << "made " << row.notMade;
     }
     if (!row.errHasNot.empty()) {
       EXPECT_EQ(run.err.find(row.errHasNot), std::string::npos) << run.err;
     }
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     for (const std::string& part : row.errHas) {
-      EXPECT_NE(run.err.find(expand(part)), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find(testsupport::AsLogged(expand(part))), std::string::npos) << run.err;
     }
     for (const std::string& part : row.outHas) {
       EXPECT_NE(run.out.find(expand(part)), std::string::npos) << run.out;
@@ -705,8 +723,11 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
 // The README's crontab and deploy-hook lines, word for word but for the file and the addresses:
 // the log gets a stamped summary, and the hook fails the deploy only on a usage error.
 TEST_F(CliPushTest, TheReadmesLinesWorkAsWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "crontab and deploy-hook lines for a POSIX shell";
+#endif
   const std::string home = folder_.Path();
-  ASSERT_EQ(mkdir((home + "/.config").c_str(), 0700), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(home + "/.config"));
   const std::string list = folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 3)));
   folder_.Write(".config/kestrin.toml", "history = \"" + history_ + "\"\n[[site]]\nsite = \"" + Site() +
                                             "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
@@ -753,6 +774,7 @@ TEST_F(CliIndexNowTest, RepeatedEnginesKeepAHistoryEach) {
 }
 
 TEST_F(CliPushTest, ConfigurationFileMustBePrivate) {
+  if (const std::string why = testsupport::NoPrivateFiles(); !why.empty()) GTEST_SKIP() << why;
   const std::string toml = "[[site]]\nsite = \"" + Site() + "\"\ntoken = \"" + kToken + "\"\ninterface = \"" +
                            baidu_.Interface() + "\"\nsources = [\"" +
                            folder_.Write("list.txt", Joined(Addresses(Origin(), 1, 2))) + "\"]\n";

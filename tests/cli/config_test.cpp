@@ -17,6 +17,7 @@ TEST(PermissionProblem, OnlyTheOwnerMayReadOrWrite) {
 }
 
 TEST(LoadConfig, ReadsSitesAndNamesTheFaultOfABadFile) {
+  if (const std::string why = testsupport::NoPrivateFiles(); !why.empty()) GTEST_SKIP() << why;
   testsupport::TempFolder folder;
   const std::string good = folder.Write("good.toml", R"(history = "/var/lib/k.sqlite"
 [[site]]
@@ -58,7 +59,7 @@ site = "https://blog.example.com"
     const LoadedConfig broken = LoadConfig(folder.Write("bad.toml", row.text));
     EXPECT_NE(broken.error.find(row.part), std::string::npos) << row.text << " -> " << broken.error;
   }
-  EXPECT_NE(LoadConfig(folder.Write("open.toml", "", 0644)).error.find("0644"), std::string::npos);
+  EXPECT_NE(LoadConfig(folder.Write("open.toml", "", 0644)).error.find("too open"), std::string::npos);
 }
 
 TEST(NearestKey, SuggestsOnlyAKeyCloseEnoughToBeMeant) {

@@ -28,9 +28,22 @@ std::vector<std::string> Lines(const std::string& body) {
   return lines;
 }
 
-void Error(httplib::Response& response, int code, const std::string& message) {
-  response.status = code;
-  response.set_content(nlohmann::json{{"error", code}, {"message", message}}.dump(), "application/json");
+// The %-decoded value of `name` in the request's query; empty when it has none.
+std::string QueryValue(const RecordedRequest& request, const std::string& name) {
+  const std::string target = request.Target();
+  auto at = target.find((target.find("?" + name + "=") != std::string::npos ? "?" : "&") + name + "=");
+  std::string value;
+  for (at = at == std::string::npos ? target.size() : at + name.size() + 2; at < target.size() && target[at] != '&'; ++at) {
+    const bool escaped = target[at] == '%' && at + 2 < target.size();
+    value += escaped ? static_cast<char>(std::stoi(target.substr(at + 1, 2), nullptr, 16)) : target[at];
+    at += escaped ? 2 : 0;
+  }
+  return value;
+}
+
+ScriptedReply Error(int code, const std::string& message) {
+  return {.status = code, .body = nlohmann::json{{"error", code}, {"message", message}}.dump(),
+          .contentType = "application/json"};
 }
 
 }  // namespace
@@ -41,7 +54,7 @@ MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, st
   state_->token = std::move(token);
   state_->remain = quota;
   state_->remainDaily = dailyQuota;
-  server_.Handle("/urls", [state = state_](const httplib::Request& request, httplib::Response& response) {
+  server_.Answer("/urls", [state = state_](const RecordedRequest& request) {
     // A request counts from its arrival; the delay holds only its answer.
     const std::vector<std::string> urls = Lines(request.body);
     int delayMs = 0;
@@ -49,24 +62,24 @@ MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, st
       std::lock_guard lock(state->mutex);
       delayMs = state->delayMs;
       state->batches.push_back(urls);
-      state->targets.push_back(request.target);
-      state->contentTypes.push_back(request.get_header_value("Content-Type"));
+      state->targets.push_back(request.Target());
+      state->contentTypes.push_back(request.Header("Content-Type").value_or(""));
     }
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     std::lock_guard lock(state->mutex);
     if (!state->statuses.empty()) {
       const int status = state->statuses.front();
       state->statuses.pop_front();
-      return Error(response, status, status == 500 ? "internal error" : "too many requests");
+      return Error(status, status == 500 ? "internal error" : "too many requests");
     }
-    if (request.get_param_value("token") != state->token) return Error(response, 401, "token is not valid");
-    const std::string site = request.get_param_value("site");
-    if (site != state->site) return Error(response, 400, "site error");
-    if (urls.empty()) return Error(response, 400, "empty content");
-    if (urls.size() > 2000) return Error(response, 400, "only 2000 urls are allowed once");
-    const bool daily = request.get_param_value("type") == "daily";
+    if (QueryValue(request, "token") != state->token) return Error(401, "token is not valid");
+    const std::string site = QueryValue(request, "site");
+    if (site != state->site) return Error(400, "site error");
+    if (urls.empty()) return Error(400, "empty content");
+    if (urls.size() > 2000) return Error(400, "only 2000 urls are allowed once");
+    const bool daily = QueryValue(request, "type") == "daily";
     std::int64_t& remain = daily ? state->remainDaily : state->remain;
-    if (static_cast<std::int64_t>(urls.size()) > remain) return Error(response, 400, "over quota");
+    if (static_cast<std::int64_t>(urls.size()) > remain) return Error(400, "over quota");
 
     nlohmann::json notSameSite = nlohmann::json::array();
     nlohmann::json notValid = nlohmann::json::array();
@@ -86,7 +99,7 @@ MockBaidu::MockBaidu(std::string site, std::string token, std::int64_t quota, st
     answer[daily ? "success_daily" : "success"] = success;
     if (!notSameSite.empty()) answer["not_same_site"] = notSameSite;
     if (!notValid.empty()) answer["not_valid"] = notValid;
-    response.set_content(answer.dump(), "application/json");
+    return ScriptedReply{.body = answer.dump(), .contentType = "application/json"};
   });
 }
 
@@ -135,30 +148,25 @@ void MockBaidu::QueueStatuses(std::vector<int> statuses) {
 MockIndexNow::MockIndexNow(std::string key) : state_(std::make_shared<State>()) {
   state_->key = key;
   state_->keyFile = std::move(key);
-  server_.Handle("/" + state_->key + ".txt", [state = state_](const httplib::Request&, httplib::Response& response) {
+  server_.Answer("/" + state_->key + ".txt", [state = state_](const RecordedRequest&) {
     std::lock_guard lock(state->mutex);
-    response.set_content(state->keyFile, "text/plain");
+    return ScriptedReply{.body = state->keyFile, .contentType = "text/plain"};
   });
-  server_.Handle("/indexnow", [state = state_](const httplib::Request& request, httplib::Response& response) {
+  server_.Answer("/indexnow", [state = state_](const RecordedRequest& request) {
     std::lock_guard lock(state->mutex);
     state->bodies.push_back(request.body);
     const auto json = nlohmann::json::parse(request.body, nullptr, false);
     if (json.is_discarded() || !json.is_object() || !json.contains("host") || !json.contains("key") ||
         !json.contains("urlList") || !json["urlList"].is_array() || json["urlList"].size() > 10000) {
-      response.status = 400;
-      return;
+      return ScriptedReply{.status = 400};
     }
-    if (json["key"] != state->key) {
-      response.status = 403;
-      return;
-    }
+    if (json["key"] != state->key) return ScriptedReply{.status = 403};
     for (const auto& url : json["urlList"]) {
       if (!url.is_string() || JustHost(HostPort(url.get<std::string>())) != json["host"]) {
-        response.status = 422;
-        return;
+        return ScriptedReply{.status = 422};
       }
     }
-    response.status = 200;
+    return ScriptedReply{.status = 200};
   });
 }
 

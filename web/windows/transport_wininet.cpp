@@ -339,6 +339,12 @@ class WinInetRequest final : public TransportRequest {
       return false;
     }
     status_ = QueryStatus();
+    if (status_ == 0) {
+      // Wine's WinINet takes a connection closed before any answer as a sent request: with no
+      // status line, nothing arrived.
+      Finish(TransferOutcome::kFailed);
+      return false;
+    }
     return true;
   }
 

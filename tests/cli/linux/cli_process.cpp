@@ -34,6 +34,10 @@ std::int64_t NowMs() {
 
 std::string CliPath() { return KESTRIN_CLI_PATH; }
 
+std::string NoPrivateFiles() { return {}; }
+
+std::string AsLogged(const std::string& text) { return text; }
+
 TempFolder::TempFolder() {
   char pattern[] = "/tmp/kestrin-cli-test-XXXXXX";
   const char* made = mkdtemp(pattern);
