@@ -50,13 +50,18 @@ class CliProcess {
 // CliProcess(call).Wait().
 [[nodiscard]] CliRun RunCli(const CliCall& call);
 
-// Why no file can be made readable by its owner alone here, so that a settings file is refused
-// whatever a test does; empty where one can. Wine (8.0) shows every file's access list as
-// granting Everyone read, and keeps none that a program sets.
+// Why no file can be kept readable by its owner alone here (Wine keeps no access list a program
+// sets), so that a settings file is refused whatever a test does; empty where one can.
 [[nodiscard]] std::string NoPrivateFiles();
 
-// The bytes of UTF-8 `text` as a run's redirected standard error has them: the same on Linux
-// under a UTF-8 locale; on Windows in the ANSI code page (936 in the test prefix).
+// Windows runs have no pseudo-terminal and no POSIX shell: the tests needing one skip there.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
+// UTF-8 `text` as a run's redirected standard error has it (Windows: the ANSI code page).
 [[nodiscard]] std::string AsLogged(const std::string& text);
 
 // A fresh folder under /tmp (Windows: the temporary folder), removed with everything in it by the destructor.
@@ -68,8 +73,7 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   [[nodiscard]] const std::string& Path() const { return path_; }
-  // Writes `content` to Path()/name with `mode`; returns the full path. On Windows a mode that
-  // lets others read grants the machine's users reading in the file's access list.
+  // Writes `content` to Path()/name with `mode`; returns the full path.
   std::string Write(const std::string& name, const std::string& content, unsigned mode = 0600) const;
 
  private:

@@ -163,9 +163,7 @@ TEST(CliSitemap, BrokenAndFlakySourcesKeepWhatCameAndSayWhy) {
   EXPECT_EQ(flakyCalls.load(), 3);
 
   // On a terminal, the sitemaps read and addresses found, written over and wiped at the end.
-#ifdef _WIN32
-  GTEST_SKIP() << "no terminal to hand a run under Wine: a console's output cannot be read back";
-#endif
+  if (testsupport::kWindows) GTEST_SKIP() << "no terminal to hand a run under Wine: a console's output cannot be read back";
   const CliRun shown = RunCli({.args = {"sitemap", server.Url("/cut.xml")}, .terminal = true});
   EXPECT_NE(shown.err.find("1 sitemaps read, 2 addresses found"), std::string::npos) << shown.err;
 }

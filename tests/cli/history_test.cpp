@@ -42,9 +42,7 @@ class HistoryTest : public testing::Test {
 // The history names the sites one submits for: its folders, the file and its journals are its
 // owner's alone.
 TEST_F(HistoryTest, ANewHistoryIsReadableByItsOwnerAlone) {
-#ifdef _WIN32
-  GTEST_SKIP() << "no file modes: a new history takes its folder's access list, %LOCALAPPDATA%'s being the user's own";
-#endif
+  if (testsupport::kWindows) GTEST_SKIP() << "no file modes: a new history takes the access list of %LOCALAPPDATA%, the user's own";
   History history(path_);
   history.Record("baidu", "s.example", std::vector<AddressOutcome>{{"https://s.example/1", AddressState::kAccepted, ""}});
   const std::pair<std::string, unsigned> cases[] = {

@@ -28,14 +28,14 @@ std::vector<std::string> Lines(const std::string& body) {
   return lines;
 }
 
-// The %-decoded value of `name` in the request's query; empty when it has none.
+// The %-decoded value of `name` in the query; empty when it has none (the key put at its end is found).
 std::string QueryValue(const RecordedRequest& request, const std::string& name) {
-  const std::string target = request.Target();
-  auto at = target.find((target.find("?" + name + "=") != std::string::npos ? "?" : "&") + name + "=");
+  const std::string key = "&" + name + "=";
+  const std::string query = "&" + request.Target().substr(request.Target().find('?') + 1) + key;
   std::string value;
-  for (at = at == std::string::npos ? target.size() : at + name.size() + 2; at < target.size() && target[at] != '&'; ++at) {
-    const bool escaped = target[at] == '%' && at + 2 < target.size();
-    value += escaped ? static_cast<char>(std::stoi(target.substr(at + 1, 2), nullptr, 16)) : target[at];
+  for (auto at = query.find(key) + key.size(); at < query.size() && query[at] != '&'; ++at) {
+    const bool escaped = query[at] == '%' && at + 2 < query.size();
+    value += escaped ? static_cast<char>(std::stoi(query.substr(at + 1, 2), nullptr, 16)) : query[at];
     at += escaped ? 2 : 0;
   }
   return value;

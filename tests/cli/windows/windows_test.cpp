@@ -10,12 +10,7 @@
 namespace kestrin {
 namespace {
 
-using testsupport::CliRun;
-using testsupport::RunCli;
-using testsupport::TempFolder;
-
-// Wine hands its own locale (zh_CN, for code page 936) down as LC_ALL: the test process reads
-// its messages in English, as the Linux tests' environment does.
+// Wine hands its zh_CN locale (code page 936) down as LC_ALL: this process reads messages in English.
 const bool kEnglish = [] {
   for (const char* name : {"LC_ALL=", "LC_MESSAGES=", "LANGUAGE="}) _putenv(name);
   return _putenv("LANG=C") == 0;
@@ -23,7 +18,7 @@ const bool kEnglish = [] {
 
 TEST(CliOnWindows, ProfileFoldersCodePagesAndAccessList) {
   ASSERT_TRUE(kEnglish);
-  TempFolder folder;
+  testsupport::TempFolder folder;
   const std::string profile = folder.Path();
   testsupport::MockBaidu baidu("http://127.0.0.1", "tokenABCDEFGH12345", 1000, 10);
   const std::string list = folder.Write("list.txt", "http://127.0.0.1/a.html\nftp://127.0.0.1/\xED\x95\x9C\n");
@@ -38,9 +33,8 @@ TEST(CliOnWindows, ProfileFoldersCodePagesAndAccessList) {
     std::string err;   // in standard error, as its bytes
     std::string made;  // a file the run leaves in the profile
   } cases[] = {
-      {"the history in %LOCALAPPDATA%\\kestrin", {"push", "--site", "http://127.0.0.1", "--token",
-        "tokenABCDEFGH12345", "--interface", baidu.Interface(), list}, {{"LOCALAPPDATA", profile}}, 0, "sent 1",
-       "kestrin\\history.sqlite"},
+      {"the history in %LOCALAPPDATA%\\kestrin", {"push", "--site", "http://127.0.0.1", "--token", "tokenABCDEFGH12345",
+        "--interface", baidu.Interface(), list}, {{"LOCALAPPDATA", profile}}, 0, "sent 1", "kestrin\\history.sqlite"},
       // Redirected, standard error is in the ANSI code page (936 in the test prefix); a character
       // GBK lacks goes out %-escaped.
       {"GBK in a log, an address never garbled", {"sitemap", list}, {{"LANG", "zh_CN.UTF-8"}}, 1,
@@ -52,12 +46,10 @@ TEST(CliOnWindows, ProfileFoldersCodePagesAndAccessList) {
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.name);
-    const CliRun run = RunCli({.args = row.args, .env = row.env});
+    const testsupport::CliRun run = testsupport::RunCli({.args = row.args, .env = row.env});
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
-    if (!row.made.empty()) {
-      EXPECT_TRUE(std::filesystem::exists(profile + "\\" + row.made));
-    }
+    EXPECT_TRUE(row.made.empty() || std::filesystem::exists(profile + "\\" + row.made)) << row.made;
   }
 }
 
