@@ -166,10 +166,14 @@ bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t now
   return kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
-History::History(const std::string& path) : owner_(HostName() + ":" + std::to_string(getpid())) {
+History::History(const std::string& path, Opening opening) : owner_(HostName() + ":" + std::to_string(getpid())) {
   // SQLite counts every allocation under a global lock unless told not to before it starts; the
   // tool reads no such figures, and a push makes thousands of them.
   [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  if (opening == Opening::kReadOnly) {
+    OpenToRead(path);
+    return;
+  }
   MakeFolders(path);
   if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
@@ -183,14 +187,16 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
     SwitchToWal(db_);
     Execute(db_, "PRAGMA synchronous=NORMAL");
     Begin();
-    Execute(db_, kSchema);
+    CreateTables();
     Commit();
     lookup_ = std::make_unique<Statement>(db_, "SELECT state, time FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
-        "INSERT INTO address (engine, url, site, state, reason, time, position) VALUES (?, ?, ?, ?, ?, ?, ?) "
+        "INSERT INTO address (engine, url, site, state, reason, time, position, first) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?6) "
         "ON CONFLICT (engine, url) DO UPDATE SET site = excluded.site, state = excluded.state, "
-        "reason = excluded.reason, time = excluded.time, position = excluded.position");
+        "reason = excluded.reason, time = excluded.time, position = excluded.position, "
+        "first = CASE address.first WHEN 0 THEN address.time ELSE address.first END");
   } catch (const HistoryError& error) {
     Rollback();
     lookup_.reset();
@@ -198,6 +204,11 @@ History::History(const std::string& path) : owner_(HostName() + ":" + std::to_st
     sqlite3_close(db_);
     throw HistoryError(path + ": " + error.what());
   }
+}
+
+void History::CreateTables() {
+  Execute(db_, kSchema);
+  AddFirstSeen();
 }
 
 History::~History() {
@@ -292,15 +303,6 @@ Standings History::ReadStandings(std::string_view engine, std::span<const std::s
     for (; next < order.size(); ++next) standings.flags[order[next]] = kStandingOpen;
   }
   return standings;
-}
-
-std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
-  Statement select(db_,
-                   "SELECT url FROM address WHERE state = 'queued' AND engine = ? AND site = ? ORDER BY time, position");
-  select.Bind(engine).Bind(site);
-  std::vector<std::string> urls;
-  while (select.Step()) urls.push_back(select.Text(0));
-  return urls;
 }
 
 Claim History::ClaimBatch(const ClaimRequest& request) {

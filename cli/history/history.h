@@ -73,6 +73,19 @@ struct Marked {
   std::size_t accepted = 0;       // candidates left alone as accepted before
 };
 
+// An address the history holds and has not seen accepted on an engine: queued, failed or refused.
+struct WaitingAddress {
+  std::string url;
+  std::int64_t firstSeenMs = 0;  // when the history first met it
+  bool queued = false;
+};
+
+// The addresses queued for a site on an engine.
+struct Backlog {
+  std::int64_t count = 0;
+  std::int64_t oldestMs = 0;  // when the history first met the oldest of them; 0 when none wait
+};
+
 // Which entries `history` lists or clears. Every condition given must hold.
 struct HistoryFilter {
   std::optional<std::int64_t> sinceMs;
@@ -85,8 +98,10 @@ struct HistoryFilter {
 
 class History {
  public:
-  // Opens or creates the file (and its folder), in WAL mode; throws HistoryError.
-  explicit History(const std::string& path);
+  enum class Opening { kCreate, kReadOnly };
+  // Opens or creates the file (and its folder), in WAL mode; throws HistoryError. kReadOnly
+  // writes nothing, not even a missing file: one that is not there reads as empty.
+  explicit History(const std::string& path, Opening opening = Opening::kCreate);
   ~History();
   History(const History&) = delete;
   History& operator=(const History&) = delete;
@@ -96,8 +111,13 @@ class History {
   // look-up each. Past a bound on the rows read, the rest stay unknown; with `force` all do.
   [[nodiscard]] Standings ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force);
 
-  // The addresses queued for `site` on `engine`, oldest first.
-  [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);
+  // The addresses of `site` on `engine` that were met and not accepted (history_order.cpp).
+  [[nodiscard]] std::vector<WaitingAddress> Waiting(std::string_view engine, std::string_view site);
+  [[nodiscard]] Backlog Queued(std::string_view engine, std::string_view site);
+  // Which candidates are accepted on `engine` (never with `force`), one flag each, looking up
+  // those ReadStandings leaves unknown; it writes nothing.
+  [[nodiscard]] std::vector<char> AcceptedAmong(std::string_view engine, std::span<const std::string> candidates,
+                                                bool force);
   // Takes up to `limit` sendable candidates in one transaction: neither accepted before (unless
   // `force`, and then not since `runStartMs`) nor held by another live run's claim. The claim is
   // one row, so that a run overlapping on the same file skips them until Record or Release.
@@ -131,6 +151,14 @@ class History {
   enum class Standing { kSendable, kAccepted, kHeld };
   Standing StandingOf(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
 
+  // A file opened to read alone, or an empty history in memory when there is none (history_order.cpp).
+  void OpenToRead(const std::string& path);
+  void CreateTables();
+  // Adds what files of earlier versions lack: when each address was first met (0 in rows that
+  // versions without it write, which read their time instead) and an index of what waits. Call
+  // inside a write transaction.
+  void AddFirstSeen();
+
   // PRAGMA data_version: the same until another connection commits a change.
   std::int64_t DataVersion();
   void Begin();
@@ -141,6 +169,9 @@ class History {
   std::string owner_;  // "host:pid", written on this run's claims
   std::unique_ptr<Statement> lookup_;
   std::unique_ptr<Statement> upsert_;
+  // What a row's first sighting reads as: its own column, or on a file opened read-only that
+  // lacks it, its time.
+  std::string firstSeen_ = "CASE first WHEN 0 THEN time ELSE first END";
   std::vector<std::string> heldClaims_;  // the claim texts the held set points into
   std::unordered_set<std::string_view> held_;
 };
