@@ -699,7 +699,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .exitCode = 2,
        .errHas = {"--all"}},
       {.name = "--version", .args = {"--version"}, .outHas = {"kestrin-cli 1.0"}},
-      {.name = "help", .args = {"help", "push"}, .outHas = {"--timeout", "--proxy"}},
+      {.name = "help", .args = {"help", "push"}, .outHas = {"--timeout", "--proxy", "--dry-run", "the newest first"}},
       {.name = "a raw path and its %-encoded twin are one address",
        .args = with({"--interface", "{interface}", "-"}, baidu),
        .input = "{origin}/\xE6\x96\x87/1.html\n{origin}/%e6%96%87/1.html\n",
@@ -723,7 +723,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .input = "{origin}/q/4.html\n",
        .env = english,
        .exitCode = 3,
-       .errHas = {"baidu quota for {site} is spent for today"},
+       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 3 addresses wait, the oldest queued 20"},
        .baiduRequests = 0,
        .remain = 100000},
   };
