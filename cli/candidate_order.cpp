@@ -1,7 +1,6 @@
 #include "cli/candidate_order.h"
 
 #include <algorithm>
-#include <limits>
 #include <numeric>
 #include <tuple>
 #include <unordered_map>
@@ -35,13 +34,13 @@ Candidates OrderCandidates(Listed listed, std::vector<WaitingAddress> waiting, i
     }
   }
   // What each address is sent by, least first; its place in the list settles the rest.
+  // The history's meeting counts by day as the sources' dates do: the addresses one run meets are
+  // met together, whichever request of the run recorded them first.
   using Key = std::tuple<bool, std::int64_t, std::int64_t>;
   std::vector<Key> keys(listed.urls.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    const std::int64_t seen = firstSeen[i];
-    const bool earlier = seen != 0 && BeijingDay(seen / 1000) < today;
-    const std::int64_t newest = seen == 0 ? std::numeric_limits<std::int64_t>::max() : seen;
-    keys[i] = {earlier, -static_cast<std::int64_t>(days[i]), -newest};
+    const int met = firstSeen[i] == 0 ? today : BeijingDay(firstSeen[i] / 1000);
+    keys[i] = {met < today, -static_cast<std::int64_t>(days[i]), -static_cast<std::int64_t>(met)};
   }
   std::vector<std::uint32_t> order(keys.size());
   std::iota(order.begin(), order.end(), std::uint32_t{0});

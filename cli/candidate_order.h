@@ -24,7 +24,8 @@ struct Candidates {
 // The listed addresses and those the history still has queued, each once, in sending order:
 //   1. those the history never met, or first met on Beijing day `today`, before the rest;
 //   2. within each, the newest first by the day the source gives (those without one after),
-//      then by when the history first met them, then in the order listed.
+//      then by the day the history first met them, then in the order listed (the history's
+//      order of first meeting for queued ones no longer listed).
 // A queued address the sources no longer list has no day; a failed or refused one that they no
 // longer list is left out, as before.
 [[nodiscard]] Candidates OrderCandidates(Listed listed, std::vector<WaitingAddress> waiting, int today);

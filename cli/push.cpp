@@ -11,12 +11,12 @@
 #include <memory>
 #include <unordered_set>
 
+#include "cli/candidate_order.h"
 #include "cli/console/messages.h"
 #include "cli/engines/address_form.h"
 #include "cli/engines/baidu.h"
 #include "cli/engines/indexnow.h"
 #include "cli/engines/token.h"
-#include "cli/candidate_order.h"
 #include "cli/history/history.h"
 #include "cli/sources/dates.h"
 #include "cli/sources/text_source.h"

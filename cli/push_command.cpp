@@ -134,11 +134,11 @@ Command AddPush(CLI::App& app) {
   command->footer(Tr("Order, within each site and engine: addresses the history has not met before today go "
                      "before those waiting from earlier days; within each, the newest first by the date the "
                      "source gives (sitemap lastmod, RSS pubDate, Atom updated or published; undated last), then "
-                     "by when the history first met them, then in source order. What waits fills the quota the "
+                     "by the day the history first met them, then in source order. What waits fills the quota the "
                      "new ones leave.",
                      "推送顺序（每个站点、每个引擎各自排序）：今日之前历史记录中没有的地址，排在以前各日等待的地址之前；"
                      "每组内按来源给出的日期从新到旧（站点地图 lastmod、RSS pubDate、Atom updated 或 published；"
-                     "无日期的在后），再按历史记录首次见到的时间从新到旧，再按来源中的顺序。"
+                     "无日期的在后），再按历史记录首次见到的日期从新到旧，再按来源中的顺序。"
                      "新地址用剩的配额留给等待的地址。"));
   AddNetworkFlags(*command, push->network);
   AddSourceFlags(*command, push->sourceFlags);

@@ -111,7 +111,8 @@ class History {
   // look-up each. Past a bound on the rows read, the rest stay unknown; with `force` all do.
   [[nodiscard]] Standings ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force);
 
-  // The addresses of `site` on `engine` that were met and not accepted (history_order.cpp).
+  // The addresses of `site` on `engine` that were met and not accepted, in the order first met
+  // (history_order.cpp).
   [[nodiscard]] std::vector<WaitingAddress> Waiting(std::string_view engine, std::string_view site);
   [[nodiscard]] Backlog Queued(std::string_view engine, std::string_view site);
   // Which candidates are accepted on `engine` (never with `force`), one flag each, looking up

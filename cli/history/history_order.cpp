@@ -40,7 +40,7 @@ void History::AddFirstSeen() {
 
 std::vector<WaitingAddress> History::Waiting(std::string_view engine, std::string_view site) {
   Statement select(db_, "SELECT url, state, " + firstSeen_ +
-                            " FROM address WHERE engine = ? AND site = ? AND state != 'accepted'");
+                            " FROM address WHERE engine = ? AND site = ? AND state != 'accepted' ORDER BY 3, url");
   select.Bind(engine).Bind(site);
   std::vector<WaitingAddress> waiting;
   while (select.Step()) waiting.push_back({select.Text(0), select.Number(2), select.TextView(1) == "queued"});
@@ -57,8 +57,7 @@ Backlog History::Queued(std::string_view engine, std::string_view site) {
   return backlog;
 }
 
-std::vector<char> History::AcceptedAmong(std::string_view engine, std::span<const std::string> candidates,
-                                         bool force) {
+std::vector<char> History::AcceptedAmong(std::string_view engine, std::span<const std::string> candidates, bool force) {
   std::vector<char> accepted(candidates.size(), 0);
   if (force || candidates.empty()) return accepted;
   const Standings standings = ReadStandings(engine, candidates, false);

@@ -1,21 +1,19 @@
 // The real kestrin-cli pushing to the local mocks, run as cron runs it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/cli/cli_process.h"
 #include "tests/cli/mock_engines.h"
@@ -91,8 +89,7 @@ class CliPushTest : public testing::Test {
   void ShiftDays(int days, const std::string& history = "") const {
     const std::string ms = std::to_string(days * 86400000LL);
     Execute("UPDATE quota SET day = day + " + std::to_string(days) + "; UPDATE address SET time = time + " + ms +
-                ", first = first + " + ms + " * (first != 0)",
-            history);
+            ", first = first + " + ms + " * (first != 0)", history);
   }
 
   void Execute(const std::string& sql, const std::string& history = "") const {
@@ -177,77 +174,68 @@ TEST_F(CliPushTest, QuotaStopsTheRunQueuesTheRestAndTheQueueGoesFirstNextDay) {
   EXPECT_EQ(baidu_.RequestCount(), before);
 
   // After midnight in Beijing the new addresses go first, then the queue, though the sources no
-  // longer list it, the latest met first.
+  // longer list it, in the order met.
   ShiftDays(-1);
   const CliRun nextDay = RunCli(Push({"-"}, Joined(Addresses(Origin(), 200, 2))));
   EXPECT_EQ(nextDay.exitCode, 0) << nextDay.err;
   const auto last = baidu_.Batches().back();
   ASSERT_EQ(last.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(last.begin() + 4, last.end()),
+  EXPECT_EQ(std::vector<std::string>(last.begin() + 2, last.begin() + 5),
             std::vector<std::string>(addresses.begin() + 5, addresses.end()));
   json = ParseJson(nextDay.out);
   EXPECT_EQ(json.summary["accepted"], 7);
 }
 
-// A sitemap of 50,000 pages, block `block` of a site's, all last changed on one day.
-std::string Sitemap(const std::string& origin, int block) {
-  std::string xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
-  for (int i = 0; i < 50000; ++i) {
-    xml += "<url><loc>" + origin + "/p/" + std::to_string(block * 50000 + i) + "</loc><lastmod>2024-01-01</lastmod></url>";
-  }
-  return xml + "</urlset>";
-}
-
 // The order a day's quota is spent in. Each row has a history of its own: day 1 pushes its sources
-// (if any) with the quota given, the history is moved a day back, and day 2 pushes its own.
-// Addresses are written {o}/NAME.
+// (files; if any) with the quota given, the history is moved a day back, and day 2 pushes its own.
+// Addresses are named by their path.
 TEST_F(CliPushTest, TodaysPagesGoFirstAndTheBacklogFillsTheRest) {
-  const auto list = [](const std::string& prefix, int from, int count) {
+  const std::string o = Origin();
+  const auto list = [&](const std::string& prefix, int from, int count) {
     std::string out;
-    for (int i = from; i < from + count; ++i) out += "{o}/" + prefix + std::to_string(i) + "\n";
+    for (int i = from; i < from + count; ++i) out += o + "/" + prefix + std::to_string(i) + "\n";
     return out;
   };
-  const auto sitemap = [](std::vector<std::pair<std::string, std::string>> entries) {
+  const auto sitemap = [&](std::vector<std::pair<std::string, std::string>> entries) {
     std::string xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
-    for (const auto& [name, day] : entries) xml += "<url><loc>{o}/" + name + "</loc><lastmod>" + day + "</lastmod></url>";
+    for (const auto& [name, day] : entries) xml += "<url><loc>" + o + "/" + name + "</loc><lastmod>" + day + "</lastmod></url>";
     return xml + "</urlset>";
   };
-  const std::vector<std::string> many = {Sitemap(Origin(), 0), Sitemap(Origin(), 1), Sitemap(Origin(), 2),
-                                         Sitemap(Origin(), 3)};
+  std::vector<std::string> many;  // 200,000 pages in files of 50,000, all of one day
+  for (int file = 0; file < 4; ++file) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int i = 0; i < 50000; ++i) pages.push_back({"p" + std::to_string(file * 50000 + i), "2024-01-01"});
+    many.push_back(sitemap(pages));
+  }
   std::vector<std::string> manyAndNew = many;
   manyAndNew.push_back(sitemap({{"today", "2024-01-02"}}));
+  const std::vector<std::string> newFirst = {"new1", "new2", "new3", "new4", "new5", "old11", "old12", "old13", "old14", "old15"};
   const struct {
     const char* name;
-    std::vector<std::string> day1;  // sources, each a file
-    std::int64_t quota1;
-    std::vector<std::string> day2;
-    std::int64_t quota2;
-    std::vector<std::string> sent;  // the first addresses accepted on day 2, in order (--dry-run: would be sent)
-    std::int64_t knownRemain = -1;  // the remain the history knows for day 2; -1: none
+    std::vector<std::string> day1, day2;  // sources, each a file
+    std::int64_t quota1, quota2;
+    std::vector<std::string> sent;       // accepted on day 2, in order (--dry-run: would be sent)
+    std::int64_t knownRemain = -1;       // the remain the history knows for day 2; -1: none
     std::vector<std::string> wait = {};  // --dry-run: the addresses that would wait
   } cases[] = {
-      {"new lines after the old: all five new go on day 2", {list("old", 1, 50)}, 10,
-       {list("old", 1, 50) + list("new", 1, 5)}, 10,
-       {"new1", "new2", "new3", "new4", "new5", "old11", "old12", "old13", "old14", "old15"}},
-      {"new lines before the old", {list("old", 1, 50)}, 10, {list("new", 1, 5) + list("old", 1, 50)}, 10,
-       {"new1", "new2", "new3", "new4", "new5", "old11", "old12", "old13", "old14", "old15"}},
-      {"the backlog fills what the new leave, though no longer listed", {list("old", 1, 8)}, 5, {list("new", 1, 2)}, 3,
-       {"new1", "new2", "old6"}},
-      {"dated before undated", {}, 0, {list("undated", 1, 1), sitemap({{"dated", "2020-01-01"}})}, 100,
+      {"new lines after the old: all five new go on day 2",
+       {list("old", 1, 50)}, {list("old", 1, 50) + list("new", 1, 5)}, 10, 10, newFirst},
+      {"new lines before the old", {list("old", 1, 50)}, {list("new", 1, 5) + list("old", 1, 50)}, 10, 10, newFirst},
+      {"the backlog fills what the new leave, though no longer listed",
+       {list("old", 1, 8)}, {list("new", 1, 2)}, 5, 3, {"new1", "new2", "old6"}},
+      {"dated before undated", {}, {list("undated", 1, 1), sitemap({{"dated", "2020-01-01"}})}, 0, 100,
        {"dated", "undated1"}},
-      {"newer before older, by pubDate, updated and published",
-       {},
-       0,
-       {"<rss><channel><item><link>{o}/jan</link><pubDate>Mon, 01 Jan 2024 08:00:00 GMT</pubDate></item>"
-        "<item><link>{o}/jun</link><pubDate>Sat, 01 Jun 2024 08:00:00 GMT</pubDate></item></channel></rss>",
-        "<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><link href=\"{o}/mar\"/><updated>2024-03-01T00:00:00Z"
-        "</updated></entry><entry><link href=\"{o}/sep\"/><published>2024-09-01T00:00:00Z</published></entry></feed>"},
-       100,
-       {"sep", "jun", "mar", "jan"}},
-      {"a sitemap whose lastmod dates run in reverse", {}, 0,
-       {sitemap({{"a", "2024-01-01"}, {"b", "2024-02-01"}, {"c", "2024-03-01"}})}, 100, {"c", "b", "a"}},
-      {"200,000 pages on a small quota: the page of day 2 goes on day 2", many, 10, manyAndNew, 10, {"today"}},
-      {"--dry-run sends and writes nothing", {list("old", 1, 8)}, 5, {"--dry-run", list("new", 1, 2)}, 0,
+      {"newer before older, by pubDate, updated and published", {},
+       {"<rss><channel><item><link>" + o + "/jan</link><pubDate>Mon, 01 Jan 2024 08:00:00 GMT</pubDate></item><item>"
+        "<link>" + o + "/jun</link><pubDate>Sat, 01 Jun 2024 08:00:00 GMT</pubDate></item></channel></rss>",
+        "<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><link href=\"" + o + "/mar\"/><updated>2024-03-01T00:00:00Z"
+        "</updated></entry><entry><link href=\"" + o + "/sep\"/><published>2024-09-01T00:00:00Z</published></entry></feed>"},
+       0, 100, {"sep", "jun", "mar", "jan"}},
+      {"a sitemap whose lastmod dates run in reverse", {},
+       {sitemap({{"a", "2024-01-01"}, {"b", "2024-02-01"}, {"c", "2024-03-01"}})}, 0, 100, {"c", "b", "a"}},
+      {"200,000 pages on a small quota: the page of day 2 goes on day 2", many, manyAndNew, 10, 10,
+       {"today", "p10", "p11", "p12", "p13", "p14", "p15", "p16", "p17", "p18"}},
+      {"--dry-run sends and writes nothing", {list("old", 1, 8)}, {"--dry-run", list("new", 1, 2)}, 5, 0,
        {"new1", "new2"}, 2, {"old6", "old7", "old8"}},
   };
   int run = 0;
@@ -258,10 +246,8 @@ TEST_F(CliPushTest, TodaysPagesGoFirstAndTheBacklogFillsTheRest) {
       baidu_.SetRemain(quota);
       CliCall call = Push({});
       std::replace(call.args.begin(), call.args.end(), history_, history);
-      for (std::size_t i = 0; i < sources.size(); ++i) {
-        std::string text = sources[i];
-        for (auto at = text.find("{o}"); at != std::string::npos; at = text.find("{o}", at)) text.replace(at, 3, Origin());
-        call.args.push_back(text.starts_with("--") ? text : folder_.Write("source-" + std::to_string(i), text));
+      for (const std::string& text : sources) {
+        call.args.push_back(text.starts_with("--") ? text : folder_.Write(std::to_string(call.args.size()), text));
       }
       return RunCli(call);
     };
@@ -270,30 +256,20 @@ TEST_F(CliPushTest, TodaysPagesGoFirstAndTheBacklogFillsTheRest) {
       ShiftDays(-1, history);
     }
     if (row.knownRemain >= 0) Execute("UPDATE quota SET day = day + 1, remain = " + std::to_string(row.knownRemain), history);
-    const auto bytes = [&] {
-      std::ifstream file(history, std::ios::binary);
-      return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    };
+    const auto bytes = [&] { std::ostringstream text; text << std::ifstream(history, std::ios::binary).rdbuf(); return text.str(); };
     const std::string before = bytes();
     const int requests = baidu_.RequestCount();
     const CliRun day2 = push(row.day2, row.quota2);
-    std::vector<std::string> sent;
-    std::vector<std::string> wait;
+    std::map<std::string, std::vector<std::string>> urls;  // state -> addresses, in the order told
     std::istringstream lines(day2.out);
     for (std::string line; std::getline(lines, line);) {
-      if (line.find(R"("state":"queued")") != std::string::npos) continue;
+      if (line.find(R"("state":"queued")") != std::string::npos || line.starts_with(R"({"summary")")) continue;
       const auto object = nlohmann::json::parse(line);
-      const std::string state = object.value("state", "");
-      if (state == "accepted" || state == "would-send") sent.push_back(object["url"].get<std::string>().substr(Origin().size() + 1));
-      if (state == "would-wait") wait.push_back(object["url"].get<std::string>().substr(Origin().size() + 1));
+      urls[object["state"]].push_back(object["url"].get<std::string>().substr(Origin().size() + 1));
     }
-    sent.resize(std::min(sent.size(), row.sent.size()));
-    EXPECT_EQ(sent, row.sent) << day2.err;
-    EXPECT_EQ(wait, row.wait);
-    if (!row.wait.empty()) {
-      EXPECT_EQ(baidu_.RequestCount(), requests);
-      EXPECT_EQ(bytes(), before);
-    }
+    EXPECT_EQ(urls[row.wait.empty() ? "accepted" : "would-send"], row.sent) << day2.err;
+    EXPECT_EQ(urls["would-wait"], row.wait);
+    EXPECT_TRUE(row.wait.empty() || (baidu_.RequestCount() == requests && bytes() == before)) << "a dry run's doing";
   }
 }
 
@@ -723,7 +699,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .input = "{origin}/q/4.html\n",
        .env = english,
        .exitCode = 3,
-       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 3 addresses wait, the oldest queued 20"},
+       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 4 addresses wait, the oldest queued 20"},
        .baiduRequests = 0,
        .remain = 100000},
   };

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -254,11 +254,9 @@ TEST_F(HistoryTest, AnEarlierVersionsFileKeepsItsRowsAndItsWriter) {
             "'https://s.example/" + name + "', 's.example', 'queued', '', " + std::to_string(time) +
             ", 0) ON CONFLICT (engine, url) DO UPDATE SET state = excluded.state, time = excluded.time");
   };
-  const std::string missing = folder_.Path() + "/none.sqlite";
-  EXPECT_TRUE(History(missing, History::Opening::kReadOnly).Waiting("baidu", "s.example").empty());
-  EXPECT_NE(access(missing.c_str(), F_OK), 0);
-  ASSERT_EQ(mkdir((folder_.Path() + "/deep").c_str(), 0700), 0);
-  ASSERT_EQ(mkdir((folder_.Path() + "/deep/er").c_str(), 0700), 0);
+  EXPECT_TRUE(History(path_, History::Opening::kReadOnly).Waiting("baidu", "s.example").empty());
+  EXPECT_NE(access(path_.c_str(), F_OK), 0) << "a dry run made the history";
+  std::filesystem::create_directories(folder_.Path() + "/deep/er");
   execute("CREATE TABLE address (engine TEXT NOT NULL, url TEXT NOT NULL, site TEXT NOT NULL, state TEXT NOT NULL, "
           "reason TEXT NOT NULL DEFAULT '', time INTEGER NOT NULL, position INTEGER NOT NULL DEFAULT 0, "
           "PRIMARY KEY (engine, url)) WITHOUT ROWID");
