@@ -9,6 +9,7 @@
 #include "cli/console/report.h"
 #include "cli/net/http_client.h"
 #include "links/collector.h"
+#include "web/page_fetch.h"
 #include "runtime/codepage.h"
 #include "runtime/text_ops.h"
 
@@ -63,13 +64,14 @@ int RunCollect(const CollectSettings& settings) {
   form.PutState(names::单选框1, settings.gbk);
   form.PutState(names::单选框2, !settings.gbk);
 
-  // Pages are read as the window reads them, but a page that did not come is told, not taken
-  // for an empty one.
+  // Pages are read with the window's very request, so that a site that answers the window answers
+  // the tool; but a page that did not come is told, not taken for an empty one.
   int pages = 0;
   int failedPages = 0;
   CollectLinks(form, [&](const Text& address) {
     ++pages;
-    const HttpReply reply = HttpGet(address, HttpLimits{.timeoutMs = 120000, .maxBodyBytes = std::int64_t{64} << 20});
+    const WebResponse response = FetchPage(address);
+    HttpReply reply{TransferOf(response.outcome, address, RequestRoute{}), response.status, ToText(response.body)};
     if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
       ++failedPages;
       form.EndStatus();

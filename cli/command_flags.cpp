@@ -1,8 +1,5 @@
 // The options several subcommands share.
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <iostream>
 
 #include "cli/commands.h"
@@ -24,14 +21,7 @@ void AddNetworkFlags(CLI::App& command, NetworkFlags& flags) {
 }
 
 void UseNetworkSettings(const NetworkFlags& flags) {
-  std::int64_t deadlineMs = 0;
-  if (flags.timeoutSeconds) {
-    deadlineMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                     std::chrono::system_clock::now().time_since_epoch())
-                     .count() +
-                 std::int64_t{*flags.timeoutSeconds} * 1000;
-  }
-  SetNetworkSettings(flags.proxy, deadlineMs);
+  SetNetworkSettings(flags.proxy, flags.timeoutSeconds ? SteadyMs() + std::int64_t{*flags.timeoutSeconds} * 1000 : 0);
 }
 
 void AddSourceFlags(CLI::App& command, SourceFlags& flags) {
@@ -61,15 +51,6 @@ bool ReadSourceFlags(const SourceFlags& flags, SourceOptions& options) {
   if (flags.since.empty()) return true;
   options.since = ReadSinceDay(flags.since);
   return options.since.has_value();
-}
-
-std::string HistoryFolderProblem(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  struct stat status {};
-  if (stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return {};
-  return Tr("--history " + path + ": the folder " + folder + " does not exist",
-            "--history " + path + "：文件夹 " + folder + " 不存在");
 }
 
 }  // namespace kestrin::cli

@@ -49,8 +49,4 @@ bool ReadSourceFlags(const SourceFlags& flags, SourceOptions& options);
 // The day of a --since given as YYYY-MM-DD; nullopt, with the reason on standard error, otherwise.
 std::optional<int> ReadSinceDay(const std::string& since);
 
-// Why a history file cannot be at `path`: a folder that is not there is a misspelt path, not a
-// place for a new, empty history. Empty when it can.
-std::string HistoryFolderProblem(const std::string& path);
-
 }  // namespace kestrin::cli

@@ -38,9 +38,9 @@ class Reader {
       if (std::find(known.begin(), known.end(), name) != known.end()) continue;
       const toml::source_region& where = key.source();
       error = (where.begin.line > 0 ? path_ + ":" + std::to_string(where.begin.line) + ": " : At(node)) +
-              Tr("unknown key " + std::string(name), "未知的键 " + std::string(name));
+              Tr("unknown key {}", "未知的键 {}", {name});
       if (const std::string nearest = NearestKey(name, known); !nearest.empty()) {
-        error += Tr(" (did you mean " + nearest + "?)", "（是否想写 " + nearest + "？）");
+        error += Tr(" (did you mean {}?)", "（是否想写 {}？）", {nearest});
       }
       return false;
     }

@@ -52,7 +52,8 @@ int RunHistory(const HistorySettings& settings) {
   filter.site = settings.site;
   std::vector<HistoryEntry> entries;
   try {
-    History history(settings.path);
+    // A listing makes nothing: a history that is not there is a mistaken path, told as such.
+    History history(settings.path, History::Opening::kExisting);
     if (settings.clear) {
       const std::int64_t cleared = history.Clear(filter);
       std::cerr << Tr("kestrin-cli: " + std::to_string(cleared) + " entries cleared",
@@ -73,8 +74,10 @@ int RunHistory(const HistorySettings& settings) {
                        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                 << '\n';
     } else {
-      std::cout << LocalTime(entry.timeMs) << '\t' << entry.engine << '\t' << entry.state << '\t' << entry.url;
-      if (!entry.reason.empty()) std::cout << '\t' << entry.reason;
+      // The addresses and reasons came from sources and answers off the network.
+      std::cout << LocalTime(entry.timeMs) << '\t' << Printable(entry.engine) << '\t' << Printable(entry.state) << '\t'
+                << Printable(entry.url);
+      if (!entry.reason.empty()) std::cout << '\t' << Printable(entry.reason);
       std::cout << '\n';
     }
   }
@@ -125,12 +128,7 @@ Command AddHistory(CLI::App& app) {
                         << '\n';
               return int{kExitUsage};
             }
-            if (history.path.empty()) {
-              history.path = DefaultHistoryPath();
-            } else if (const std::string problem = HistoryFolderProblem(history.path); !problem.empty()) {
-              std::cerr << "kestrin-cli: " << problem << '\n';
-              return int{kExitUsage};
-            }
+            if (history.path.empty()) history.path = DefaultHistoryPath();
             return RunHistory(history);
           }};
 }

@@ -104,7 +104,7 @@ int Main(int argc, char** argv) {
       CLI::App* topic = app.get_subcommand(helpTopic.front());
       std::cout << topic->get_formatter()->make_help(topic, helpTopic.front(), CLI::AppFormatMode::Normal);
     } catch (const CLI::OptionNotFound&) {
-      std::cerr << "kestrin-cli: " << Tr("no subcommand " + helpTopic.front(), "没有子命令 " + helpTopic.front())
+      std::cerr << "kestrin-cli: " << Tr("no subcommand {}", "没有子命令 {}", {helpTopic.front()})
                 << '\n';
       return kExitUsage;
     }

@@ -50,10 +50,9 @@ std::string Where(const SiteConfig& site) {
 // Why `engine` cannot be pushed for `site` as configured, or empty.
 std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   if (engine != kBaidu && engine != kIndexNow) {
-    return Where(site) + Tr("unknown engine \"" + std::string(engine) + "\" in " +
-                                Setting(site, "engines", "--engine") + " (baidu or indexnow)",
-                            Setting(site, "engines", "--engine") + " 中有未知的推送引擎“" + std::string(engine) +
-                                "”（可用 baidu 或 indexnow）");
+    return Where(site) + Tr("unknown engine \"{}\" in {} (baidu or indexnow)",
+                            "{1} 中有未知的推送引擎“{0}”（可用 baidu 或 indexnow）",
+                            {engine, Setting(site, "engines", "--engine")});
   }
   if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
     const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
@@ -67,11 +66,6 @@ std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
   return {};
 }
 
-// The host a site's addresses are on: that of its site setting, with or without a scheme.
-std::string SiteHost(std::string_view site) {
-  if (site.find("://") == std::string_view::npos) return HostOf("http://" + std::string(site));
-  return HostOf(site);
-}
 
 // What reading the sources met besides addresses: errors (the token kept out of them) and
 // entries that are no address.
@@ -229,6 +223,7 @@ class SitePush {
     }
     while (next < candidates.size()) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
+      const int claimDay = BeijingDay(NowMs() / 1000);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
                                                .site = engine.site,
                                                .candidates = rest,
@@ -238,7 +233,7 @@ class SitePush {
                                                .standings = std::span<const char>(standings.flags).subspan(next),
                                                .standingsVersion = standings.version,
                                                .quota = engine.quota,
-                                               .day = BeijingDay(NowMs() / 1000)});
+                                               .day = claimDay});
       if (claim.quotaExhausted) {
         const std::size_t queued = Stop(engine, std::span<const std::string>(candidates).subspan(next),
                                         AddressState::kQueued, Tr("quota spent for today", "今日配额已用完"));
@@ -331,8 +326,8 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
       if (added) at->second = CheckKeyFile(location, site.indexnowKey, fetch);
       if (at->second.empty()) continue;
       failed[i].insert(host);
-      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for " + host,
-                                                 "；未向 IndexNow 推送 " + host + " 的任何地址"));
+      report.Problem(kExitUsage, at->second + Tr("; nothing was posted to IndexNow for {}",
+                                                 "；未向 IndexNow 推送 {} 的任何地址", {host}));
     }
   }
   return failed;
@@ -345,7 +340,7 @@ std::vector<Listed> SiteAddresses(const std::vector<SiteConfig>& sites, const Pu
   std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
   std::vector<Listed> out;
   std::unordered_set<std::string> hosts;
-  for (const SiteConfig& site : sites) hosts.insert(SiteHost(site.site));
+  for (const SiteConfig& site : sites) hosts.insert(HostOf(site.site));
   std::unordered_set<std::string> told;
   for (const SiteConfig& site : sites) {
     auto [at, added] = read.try_emplace(site.sources);
@@ -362,7 +357,7 @@ std::vector<Listed> SiteAddresses(const std::vector<SiteConfig>& sites, const Pu
       out.push_back({sourced.addresses, sourced.days});
       continue;
     }
-    const std::string siteHost = SiteHost(site.site);
+    const std::string siteHost = HostOf(site.site);
     Listed addresses;
     for (std::size_t i = 0; i < sourced.addresses.size(); ++i) {
       const std::string& address = sourced.addresses[i];

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -26,6 +27,16 @@ struct PushOptions {
   NetworkFlags network;
   SourceFlags sourceFlags;
 };
+
+// Why a history file cannot be at `path`: a folder that is not there is a misspelt path, not a
+// place for a new, empty history. Empty when it can.
+std::string HistoryFolderProblem(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat status {};
+  if (stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return {};
+  return Tr("--history {}: the folder {} does not exist", "--history {}：文件夹 {} 不存在", {path, folder});
+}
 
 // The sites of a push: the configuration file's, with the command line's settings over them.
 bool PushSites(PushOptions& options, CLI::App& push, std::vector<SiteConfig>& sites, std::string& history,

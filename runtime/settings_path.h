@@ -16,4 +16,8 @@ namespace kestrin {
 // program's folder, which is.
 [[nodiscard]] bool MakeSettingsFolder();
 
+// Makes `folder` (absolute) with its missing parents, each readable by the user alone; one made
+// meanwhile by another process is as good. True when it is there afterwards. Linux only.
+[[nodiscard]] bool MakePrivateFolder(const Text& folder);
+
 }  // namespace kestrin

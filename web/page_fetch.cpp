@@ -4,11 +4,13 @@
 
 namespace kestrin {
 
-Text FetchPageText(const Text& address, const PageFetchLimits& limits) {
+WebResponse FetchPage(const Text& address, const PageFetchLimits& limits) {
   WebRequestOptions options;
   options.timeoutMs = limits.timeoutMs;
   options.maxBodyBytes = limits.maxBodyBytes;
-  return ToText(WebRequest(address, options).body);
+  return WebRequest(address, options);
 }
+
+Text FetchPageText(const Text& address, const PageFetchLimits& limits) { return ToText(FetchPage(address, limits).body); }
 
 }  // namespace kestrin

@@ -18,5 +18,7 @@ struct PageFetchLimits {
 // GETs `address` with nothing else and returns the body up to its first NUL; empty on failure,
 // also when the page takes longer or is longer than `limits` allow.
 [[nodiscard]] Text FetchPageText(const Text& address, const PageFetchLimits& limits = {});
+// The same request, with how it ended (the command-line tool tells the pages that failed).
+[[nodiscard]] WebResponse FetchPage(const Text& address, const PageFetchLimits& limits = {});
 
 }  // namespace kestrin

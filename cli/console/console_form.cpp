@@ -53,7 +53,7 @@ void ConsoleForm::AppendEditText(ControlName control, const std::vector<Text>& t
       // The window lists an address as often as the pages do; a source lists it once.
       if (!line.empty() && printed_.emplace(line).second) {
         if (statusShown_) *status_ << "\r\x1b[K";
-        out_ << GbkToUtf8(line) << '\n';
+        out_ << Printable(GbkToUtf8(line)) << '\n';
       }
       if (end == std::string_view::npos) break;
       rest.remove_prefix(end + 2);

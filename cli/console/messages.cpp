@@ -68,6 +68,28 @@ std::string Tr(std::string_view english, std::string_view chinese) {
   return GbkTerminal() ? std::string(chinese) : GbkToUtf8(chinese);
 }
 
+std::string Tr(std::string_view english, std::string_view chinese, std::initializer_list<std::string_view> data) {
+  const std::string words = Tr(english, chinese);
+  std::string out;
+  std::size_t at = 0;
+  std::size_t next = 0;
+  for (auto hole = words.find('{'); hole != std::string::npos; hole = words.find('{', at)) {
+    // "{}" is the next piece; "{N}" the N-th, for a language that orders them otherwise.
+    std::size_t piece = next;
+    std::size_t end = hole + 1;
+    if (end < words.size() && words[end] >= '0' && words[end] <= '9') piece = static_cast<std::size_t>(words[end++] - '0');
+    if (end >= words.size() || words[end] != '}' || piece >= data.size()) {
+      out.append(words, at, end - at);
+      at = end;
+      continue;
+    }
+    out.append(words, at, hole - at).append(data.begin()[piece]);
+    next = piece + 1;
+    at = end + 1;
+  }
+  return out.append(words, at);
+}
+
 std::string Printable(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

@@ -2,6 +2,7 @@
 // otherwise; and their character set: the terminal's, GBK or UTF-8.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,11 @@ namespace kestrin::cli {
 // `english`, or `chinese` (a GBK literal, as every narrow literal here) in the terminal's
 // character set.
 [[nodiscard]] std::string Tr(std::string_view english, std::string_view chinese);
+// The same with each "{}" replaced by the next of `data` ("{N}" by the N-th, from 0), as it is:
+// paths, addresses and names from outside go out as they were given, never converted as if they
+// were the message's words.
+[[nodiscard]] std::string Tr(std::string_view english, std::string_view chinese,
+                             std::initializer_list<std::string_view> data);
 
 // `text` fit for a terminal or a log: control bytes shown as \xNN.
 [[nodiscard]] std::string Printable(std::string_view text);

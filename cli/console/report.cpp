@@ -72,7 +72,7 @@ void Report::Add(std::string_view engine, const AddressOutcome& outcome, bool se
     case AddressState::kNotValid:
     case AddressState::kNotSameSite:
       ++summary_.refused;
-      refused_.push_back(std::string(engine) + " " + StateWords(outcome.state) + ": " + outcome.url);
+      refused_.push_back(std::string(engine) + " " + StateWords(outcome.state) + ": " + Printable(outcome.url));
       exit_ = WorseExit(exit_, kExitProblems);
       break;
     case AddressState::kQueued:
@@ -85,7 +85,8 @@ void Report::Add(std::string_view engine, const AddressOutcome& outcome, bool se
       break;
   }
   if (outcome.state == AddressState::kFailed) {
-    ++summary_.reasons[StateWords(outcome.state) + (outcome.reason.empty() ? "" : ": " + outcome.reason)];
+    // The reason may be the interface's own words: no byte of it may steer the terminal.
+    ++summary_.reasons[StateWords(outcome.state) + (outcome.reason.empty() ? "" : ": " + Printable(outcome.reason))];
   }
   if (json_) {
     out_ << Json({{"url", outcome.url}, {"engine", engine}, {"state", StateName(outcome.state)},
@@ -116,10 +117,8 @@ void Report::QuotaSpent(std::string_view engine, std::string_view site, std::int
   if (!spentTold_.emplace(std::string(engine), std::string(site)).second) return;
   ClearProgress();
   err_ << "kestrin-cli: "
-       << Tr(std::string(engine) + " quota for " + std::string(site) + " is spent for today: " + Count(queued) +
-                 " addresses are queued for the next Beijing day",
-             std::string(engine) + " 的站点 " + std::string(site) + " 今日配额已用完：" + Count(queued) +
-                 " 个地址已排队，北京时间次日再推送")
+       << Tr("{} quota for {} is spent for today: {} addresses are queued for the next Beijing day",
+             "{} 的站点 {} 今日配额已用完：{} 个地址已排队，北京时间次日再推送", {engine, site, Count(queued)})
        << '\n';
 }
 
@@ -153,7 +152,7 @@ void Report::ClearProgress() {
 
 void Report::Problem(int code, const std::string& message) {
   ClearProgress();
-  err_ << "kestrin-cli: " << message << '\n';
+  err_ << "kestrin-cli: " << Printable(message) << '\n';
   exit_ = WorseExit(exit_, code);
 }
 
@@ -180,14 +179,13 @@ void Report::Finish() {
   for (const std::string& line : refused_) err_ << "  " << line << '\n';
   for (const auto& [reason, count] : s.reasons) err_ << "  " << count << " x " << reason << '\n';
   for (const auto& [key, remain] : s.quota) {
-    err_ << Tr("  quota left: " + key.first + " " + key.second + ": " + Count(remain),
-               "  剩余配额：" + key.first + " " + key.second + "：" + Count(remain))
-         << '\n';
+    err_ << Tr("  quota left: {} {}: {}", "  剩余配额：{} {}：{}", {key.first, key.second, Count(remain)}) << '\n';
   }
   for (const auto& [key, waiting] : s.waiting) {
     const std::string oldest = waiting.second > 0 ? DayText(BeijingDay(waiting.second / 1000)) : "";
     err_ << "  " << key.first << " " << key.second << ": "
-         << Tr(Grouped(waiting.first) + " addresses wait" + (oldest.empty() ? "" : ", the oldest queued " + oldest),
+         << Tr(Grouped(waiting.first) + (waiting.first == 1 ? " address waits" : " addresses wait") +
+                   (oldest.empty() ? "" : ", the oldest queued " + oldest),
                Grouped(waiting.first) + " 个地址等待推送" + (oldest.empty() ? "" : "，最早于 " + oldest + " 排队"))
          << '\n';
   }

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/console/messages.h"
+#include "cli/sources/text_source.h"
 
 namespace kestrin::cli {
 namespace {
@@ -27,22 +28,6 @@ bool ValidIndexNowKey(std::string_view key) {
   return true;
 }
 
-std::string HostOf(std::string_view address) {
-  const auto scheme = address.find("://");
-  if (scheme == std::string_view::npos) return {};
-  std::string_view authority = address.substr(scheme + 3);
-  authority = authority.substr(0, authority.find_first_of("/?#"));
-  if (const auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
-  if (authority.starts_with('[')) {
-    authority = authority.substr(0, authority.find(']') + 1);
-  } else {
-    authority = authority.substr(0, authority.find(':'));
-  }
-  std::string host(authority);
-  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return host;
-}
-
 std::string DefaultKeyLocation(std::string_view host, std::string_view key) {
   return "https://" + std::string(host) + "/" + std::string(key) + ".txt";
 }
@@ -57,14 +42,10 @@ std::string IndexNowBody(std::string_view host, std::string_view key, std::strin
 std::string CheckKeyFile(const std::string& location, std::string_view key, const Fetch& fetch) {
   const HttpReply reply = fetch(location);
   if (reply.transfer != Transfer::kComplete || reply.status < 200 || reply.status > 299) {
-    return Tr("key file " + location + " could not be read (" + DescribeReply(reply) + ")",
-              "无法读取密钥文件 " + location + "（" + DescribeReply(reply) + "）");
+    return Tr("key file {} could not be read ({})", "无法读取密钥文件 {}（{}）", {location, DescribeReply(reply)});
   }
-  std::string_view body = reply.body;
-  while (!body.empty() && std::isspace(static_cast<unsigned char>(body.front()))) body.remove_prefix(1);
-  while (!body.empty() && std::isspace(static_cast<unsigned char>(body.back()))) body.remove_suffix(1);
-  if (body != key) {
-    return Tr("key file " + location + " does not hold the key", "密钥文件 " + location + " 中没有该密钥");
+  if (Trimmed(reply.body) != key) {
+    return Tr("key file {} does not hold the key", "密钥文件 {} 中没有该密钥", {location});
   }
   return {};
 }

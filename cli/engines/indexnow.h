@@ -16,8 +16,6 @@ inline constexpr std::string_view kIndexNowEndpoint = "https://api.indexnow.org/
 
 // IndexNow keys are 8 to 128 characters of letters, digits and '-'.
 [[nodiscard]] bool ValidIndexNowKey(std::string_view key);
-// The host of an http(s) address, in lower case, without user or port; empty when it has none.
-[[nodiscard]] std::string HostOf(std::string_view address);
 // https://HOST/KEY.txt
 [[nodiscard]] std::string DefaultKeyLocation(std::string_view host, std::string_view key);
 // {"host", "key", "keyLocation", "urlList"} as the endpoint takes it.

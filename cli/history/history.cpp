@@ -1,18 +1,23 @@
 #include "cli/history/history.h"
 
+#include <fcntl.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <limits>
 #include <numeric>
 #include <utility>
+
+#include "cli/console/messages.h"
+#include "cli/sources/dates.h"
+#include "runtime/settings_path.h"
 
 namespace kestrin::cli {
 namespace {
@@ -60,12 +65,14 @@ std::string HostName() {
   return name;
 }
 
-// mkdir -p with private folders: the history names the sites one submits for.
-void MakeFolders(const std::string& path) {
-  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    const std::string folder = path.substr(0, at);
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return;
+// The file and its missing folders, readable by their owner alone: the history names the sites
+// one submits for. SQLite gives the journal files the file's own permissions.
+void MakePrivateFile(const std::string& path) {
+  if (const auto slash = path.rfind('/'); slash != std::string::npos && slash > 0) {
+    if (!MakePrivateFolder(path.substr(0, slash))) return;  // SQLite's own error tells why
   }
+  const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (file >= 0) close(file);
 }
 
 // Puts the file in WAL mode. On a new file this upgrades a read lock to a write lock, and SQLite
@@ -138,12 +145,6 @@ std::vector<std::uint32_t> SortedOrder(std::span<const std::string> texts) {
 
 }  // namespace
 
-std::int64_t NowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
-}
-
 std::string DefaultHistoryPath() {
   const char* state = std::getenv("XDG_STATE_HOME");
   std::string base;
@@ -174,9 +175,14 @@ History::History(const std::string& path, Opening opening) : owner_(HostName() +
     OpenToRead(path);
     return;
   }
-  MakeFolders(path);
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+  if (opening == Opening::kCreate) {
+    MakePrivateFile(path);
+  } else if (struct stat status {}; stat(path.c_str(), &status) != 0) {
+    throw NoHistory(Tr("no history at {}", "没有历史记录：{}", {path}));
+  }
+  const int create = opening == Opening::kCreate ? SQLITE_OPEN_CREATE : 0;
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | create | SQLITE_OPEN_NOMUTEX, nullptr) !=
+      SQLITE_OK) {
     std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
     throw HistoryError(path + ": " + message);
@@ -186,9 +192,9 @@ History::History(const std::string& path, Opening opening) : owner_(HostName() +
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     SwitchToWal(db_);
     Execute(db_, "PRAGMA synchronous=NORMAL");
-    Begin();
+    Transaction transaction(db_);
     CreateTables();
-    Commit();
+    transaction.Commit();
     lookup_ = std::make_unique<Statement>(db_, "SELECT state, time FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
@@ -198,7 +204,6 @@ History::History(const std::string& path, Opening opening) : owner_(HostName() +
         "reason = excluded.reason, time = excluded.time, position = excluded.position, "
         "first = CASE address.first WHEN 0 THEN address.time ELSE address.first END");
   } catch (const HistoryError& error) {
-    Rollback();
     lookup_.reset();
     upsert_.reset();
     sqlite3_close(db_);
@@ -217,13 +222,11 @@ History::~History() {
   sqlite3_close(db_);
 }
 
-// IMMEDIATE takes the write lock at once: a claim reads and writes in one step, and two runs
-// must not both read an address as free.
-void History::Begin() { Execute(db_, "BEGIN IMMEDIATE"); }
-void History::Commit() { Execute(db_, "COMMIT"); }
-void History::Rollback() noexcept {
+History::Transaction::Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+History::Transaction::~Transaction() {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
+void History::Transaction::Commit() { Execute(db_, "COMMIT"); }
 
 void History::LoadHeld(std::string_view engine) {
   held_.clear();
@@ -307,15 +310,15 @@ Standings History::ReadStandings(std::string_view engine, std::span<const std::s
 
 Claim History::ClaimBatch(const ClaimRequest& request) {
   Claim claim;
-  Begin();
-  try {
+  Transaction transaction(db_);
+  {
     std::size_t limit = request.limit;
     std::optional<std::int64_t> remain;
     if (!request.quota.empty()) {
       remain = Remain(request.quota, request.site, request.day);
       if (remain && *remain <= 0) {
         claim.quotaExhausted = true;
-        Commit();
+        transaction.Commit();
         return claim;
       }
       claim.quotaKnown = remain.has_value();
@@ -329,7 +332,7 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
       const std::string& url = request.candidates[claim.consumed];
       const char known = read ? request.standings[claim.consumed] : kStandingUnknown;
       Standing standing = Standing::kSendable;
-      if (known == kStandingAccepted) {
+      if (known == kStandingAccepted && fresh) {
         standing = Standing::kAccepted;
       } else if (known == kStandingOpen && fresh) {
         standing = held_.contains(url) ? Standing::kHeld : Standing::kSendable;
@@ -353,10 +356,7 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
     if (remain) {
       SetRemain(request.quota, request.site, request.day, *remain - static_cast<std::int64_t>(claim.urls.size()));
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
   return claim;
 }
@@ -364,9 +364,9 @@ Claim History::ClaimBatch(const ClaimRequest& request) {
 Marked History::MarkSendable(std::string_view engine, std::string_view site, std::span<const std::string> candidates,
                              bool force, std::int64_t runStartMs, AddressState state, std::string_view reason) {
   Marked marked;
-  Begin();
-  try {
-    LoadHeld(engine);
+  Transaction transaction(db_);
+  LoadHeld(engine);
+  {
     const std::int64_t now = NowMs();
     for (const std::string& url : candidates) {
       const Standing standing = StandingOf(engine, url, force, runStartMs);
@@ -377,18 +377,15 @@ Marked History::MarkSendable(std::string_view engine, std::string_view site, std
       upsert_->Run();
       marked.urls.push_back(url);
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
   return marked;
 }
 
 void History::Record(std::string_view engine, std::string_view site, std::span<const AddressOutcome> outcomes,
                      std::int64_t claimId) {
-  Begin();
-  try {
+  Transaction transaction(db_);
+  {
     const std::int64_t now = NowMs();
     // In key order, each write lands next to the one before: the tree is walked far less.
     std::vector<std::size_t> order(outcomes.size());
@@ -405,10 +402,7 @@ void History::Record(std::string_view engine, std::string_view site, std::span<c
       Statement remove(db_, "DELETE FROM claim WHERE id = ?");
       remove.Bind(claimId).Run();
     }
-    Commit();
-  } catch (...) {
-    Rollback();
-    throw;
+    transaction.Commit();
   }
 }
 
@@ -431,6 +425,11 @@ void History::SetRemain(std::string_view quota, std::string_view site, int day, 
                    "ON CONFLICT (quota, site) DO UPDATE SET day = excluded.day, remain = excluded.remain");
   upsert.Bind(quota).Bind(site).Bind(std::int64_t{day}).Bind(std::max<std::int64_t>(remain, 0));
   upsert.Run();
+}
+
+void History::GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count) {
+  Statement update(db_, "UPDATE quota SET remain = remain + ? WHERE quota = ? AND site = ? AND day = ?");
+  update.Bind(count).Bind(quota).Bind(site).Bind(std::int64_t{day}).Run();
 }
 
 namespace {

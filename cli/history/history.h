@@ -39,9 +39,10 @@ struct ClaimRequest {
   std::size_t limit = 0;                     // at most this many
   bool force = false;                        // also addresses accepted before this run
   std::int64_t runStartMs = 0;
-  // When not empty, what ReadStandings found of each candidate: one found accepted is skipped
-  // without a look-up of its own; one found not accepted needs none either while no other run
-  // has written to the file since (`standingsVersion`). The others are looked up as ever.
+  // When not empty, what ReadStandings found of each candidate, taken without a look-up of its
+  // own while no other run has written to the file since (`standingsVersion`): another run may
+  // accept an address, or lower one accepted (a failed --force, history --clear). Once one has
+  // written, and for the unknown, each is looked up as ever.
   std::span<const char> standings;
   std::int64_t standingsVersion = 0;
   // The quota that limits the claim and is lowered by it, for the Beijing day `day`; empty for
@@ -61,7 +62,7 @@ struct Claim {
 
 // What ReadStandings found, one flag per candidate.
 inline constexpr char kStandingUnknown = 0;
-inline constexpr char kStandingAccepted = 1;  // another run may accept more later, never less
+inline constexpr char kStandingAccepted = 1;
 inline constexpr char kStandingOpen = 2;      // not accepted: not in the history, or in another state
 struct Standings {
   std::vector<char> flags;
@@ -98,9 +99,10 @@ struct HistoryFilter {
 
 class History {
  public:
-  enum class Opening { kCreate, kReadOnly };
-  // Opens or creates the file (and its folder), in WAL mode; throws HistoryError. kReadOnly
-  // writes nothing, not even a missing file: one that is not there reads as empty.
+  enum class Opening { kCreate, kExisting, kReadOnly };
+  // Opens the file in WAL mode; with kCreate, makes it (readable by its owner alone) and its
+  // folders when they are not there. Throws HistoryError; NoHistory when kExisting finds none.
+  // kReadOnly writes nothing, not even a missing file: one that is not there reads as empty.
   explicit History(const std::string& path, Opening opening = Opening::kCreate);
   ~History();
   History(const History&) = delete;
@@ -138,6 +140,9 @@ class History {
   // The remain last known for `day`; none for an older day or none known.
   [[nodiscard]] std::optional<std::int64_t> Remain(std::string_view quota, std::string_view site, int day);
   void SetRemain(std::string_view quota, std::string_view site, int day, std::int64_t remain);
+  // Adds `count` back to the remain of `day` in one statement, so that a claim another run made
+  // meanwhile stays spent; nothing when the remain known is of another day, or none is.
+  void GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count);
 
   // The entries the filter selects, oldest first.
   [[nodiscard]] std::vector<HistoryEntry> List(const HistoryFilter& filter);
@@ -162,9 +167,17 @@ class History {
 
   // PRAGMA data_version: the same until another connection commits a change.
   std::int64_t DataVersion();
-  void Begin();
-  void Commit();
-  void Rollback() noexcept;
+  // One write transaction: begun at once (IMMEDIATE, so that two runs never both read an address
+  // as free), rolled back unless committed.
+  class Transaction {
+   public:
+    explicit Transaction(sqlite3* db);
+    ~Transaction();
+    void Commit();
+
+   private:
+    sqlite3* db_;
+  };
 
   sqlite3* db_ = nullptr;
   std::string owner_;  // "host:pid", written on this run's claims
@@ -181,8 +194,5 @@ class History {
 // host whose process lives, or one on another host, which cannot be checked. No request takes an
 // hour, so an older claim is dead either way (and a reused process number does not keep it).
 [[nodiscard]] bool ClaimAlive(std::string_view owner, std::int64_t claimedMs, std::int64_t nowMs);
-
-// Unix time in milliseconds.
-[[nodiscard]] std::int64_t NowMs();
 
 }  // namespace kestrin::cli

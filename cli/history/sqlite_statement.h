@@ -15,6 +15,11 @@ class HistoryError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// A history to be read is not there.
+class NoHistory : public HistoryError {
+ public:
+  using HistoryError::HistoryError;
+};
 
 class Statement {
  public:

@@ -6,27 +6,21 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
 
 #include "cli/console/messages.h"
+#include "cli/sources/dates.h"
+#include "cli/sources/text_source.h"
 #include "web/web_request.h"
 
 namespace kestrin::cli {
 namespace {
 
-constexpr std::string_view kAgent = "kestrin-cli/1.0";
-
 std::mutex gSettingsMutex;
 std::string gExplicitProxy;
 std::atomic<std::int64_t> gDeadlineMs{0};
 
-std::int64_t ClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -34,22 +28,16 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// The host of an address or of a proxy written with or without a scheme, without user or port.
-std::string HostPart(std::string_view address) {
-  if (const auto scheme = address.find("://"); scheme != std::string_view::npos) address.remove_prefix(scheme + 3);
-  address = address.substr(0, address.find_first_of("/?#"));
-  if (const auto at = address.rfind('@'); at != std::string_view::npos) address.remove_prefix(at + 1);
-  if (address.starts_with('[')) return Lower(address.substr(1, address.find(']') - 1));
-  return Lower(address.substr(0, address.find(':')));
+// A host as names are looked up and no_proxy lists it: an IPv6 one without its brackets.
+std::string_view Bare(std::string_view host) {
+  return host.starts_with('[') && host.ends_with(']') ? host.substr(1, host.size() - 2) : host;
 }
 
 bool Bypassed(const std::string& host, std::string_view noProxy) {
   while (!noProxy.empty()) {
     const auto end = noProxy.find(',');
-    std::string_view entry = noProxy.substr(0, end);
+    std::string_view entry = Trimmed(noProxy.substr(0, end));
     noProxy.remove_prefix(end == std::string_view::npos ? noProxy.size() : end + 1);
-    while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.front()))) entry.remove_prefix(1);
-    while (!entry.empty() && std::isspace(static_cast<unsigned char>(entry.back()))) entry.remove_suffix(1);
     if (entry == "*") return true;
     if (entry.starts_with('.')) entry.remove_prefix(1);
     if (entry.empty()) continue;
@@ -99,12 +87,6 @@ HttpReply Exchange(const std::string& address, WebRequestOptions options, const 
   return reply;
 }
 
-// The Referer line is ours so that the interface address, token and all, is not repeated in it.
-Text HeaderLines(std::string_view contentType) {
-  Text headers = "User-Agent: " + std::string(kAgent) + "\r\nAccept: */*\r\nReferer: kestrin-cli";
-  if (!contentType.empty()) headers += "\r\nContent-Type: " + std::string(contentType);
-  return headers;
-}
 
 std::string_view ReasonPhrase(int status) {
   static constexpr std::pair<int, std::string_view> kPhrases[] = {
@@ -136,6 +118,21 @@ std::string_view ReasonPhrase(int status) {
 
 }  // namespace
 
+Text RequestHeaders(std::string_view contentType) {
+  // The Referer line is ours so that the interface address, token and all, is not repeated in it.
+  Text headers = "User-Agent: " + std::string(kUserAgent) + "\r\nAccept: */*\r\nReferer: kestrin-cli\r\nAccept-Language: zh-cn";
+  if (!contentType.empty()) headers += "\r\nContent-Type: " + std::string(contentType);
+  return headers;
+}
+
+std::string HostOf(std::string_view address) {
+  if (const auto scheme = address.find("://"); scheme != std::string_view::npos) address.remove_prefix(scheme + 3);
+  address = address.substr(0, address.find_first_of("/?#"));
+  if (const auto at = address.rfind('@'); at != std::string_view::npos) address.remove_prefix(at + 1);
+  if (address.starts_with('[')) return Lower(address.substr(0, address.find(']') + 1));
+  return Lower(address.substr(0, address.find(':')));
+}
+
 ProxyEnvironment ProxyEnvironment::FromProcess() {
   const auto get = [](const char* lower, const char* upper) {
     const char* value = std::getenv(lower);
@@ -147,8 +144,7 @@ ProxyEnvironment ProxyEnvironment::FromProcess() {
 }
 
 std::string ProxyFor(std::string_view address, std::string_view explicitProxy, const ProxyEnvironment& environment) {
-  const std::string host = HostPart(address);
-  if (Bypassed(host, environment.no)) return {};
+  if (Bypassed(std::string(Bare(HostOf(address))), environment.no)) return {};
   if (!explicitProxy.empty()) return std::string(explicitProxy);
   const bool secure = Lower(address.substr(0, 8)) == "https://";
   const std::string& byScheme = secure ? environment.https : environment.http;
@@ -158,7 +154,7 @@ std::string ProxyFor(std::string_view address, std::string_view explicitProxy, c
 RequestRoute RouteFor(const std::string& address, std::int64_t limitMs) {
   RequestRoute route{ProxyOf(address), limitMs};
   if (const std::int64_t deadline = gDeadlineMs.load(); deadline > 0) {
-    route.timeoutMs = std::max<std::int64_t>(0, std::min(limitMs, deadline - ClockMs()));
+    route.timeoutMs = std::max<std::int64_t>(0, std::min(limitMs, deadline - SteadyMs()));
   }
   return route;
 }
@@ -168,7 +164,7 @@ Transfer TransferOf(TransferOutcome outcome, const std::string& address, const R
     case TransferOutcome::kComplete: return Transfer::kComplete;
     case TransferOutcome::kTimedOut: return Transfer::kTimedOut;
     case TransferOutcome::kConnectFailed:
-      return Resolves(HostPart(route.proxy.empty() ? address : route.proxy)) ? Transfer::kConnectFailed
+      return Resolves(std::string(Bare(HostOf(route.proxy.empty() ? address : route.proxy)))) ? Transfer::kConnectFailed
                                                                              : Transfer::kNameNotResolved;
     case TransferOutcome::kTlsFailed: return Transfer::kTlsFailed;
     case TransferOutcome::kTooLarge: return Transfer::kTooLarge;
@@ -186,12 +182,17 @@ void SetNetworkSettings(std::string proxy, std::int64_t deadlineMs) {
 
 bool NetworkDeadlineWithin(std::int64_t withinMs) {
   const std::int64_t deadline = gDeadlineMs.load();
-  return deadline > 0 && ClockMs() + withinMs >= deadline;
+  return deadline > 0 && SteadyMs() + withinMs >= deadline;
+}
+
+std::int64_t NetworkTimeLeftMs() {
+  const std::int64_t deadline = gDeadlineMs.load();
+  return deadline > 0 ? std::max<std::int64_t>(0, deadline - SteadyMs()) : 0;
 }
 
 HttpReply HttpGet(const std::string& address, const HttpLimits& limits) {
   WebRequestOptions options;
-  options.headers = HeaderLines({});
+  options.headers = RequestHeaders({});
   return Exchange(address, std::move(options), limits);
 }
 
@@ -199,7 +200,7 @@ HttpReply HttpPost(const std::string& address, std::string_view contentType, std
                    const HttpLimits& limits) {
   WebRequestOptions options;
   options.method = static_cast<int>(HttpMethod::kPost);
-  options.headers = HeaderLines(contentType);
+  options.headers = RequestHeaders(contentType);
   options.byteBody.assign(body.begin(), body.end());
   return Exchange(address, std::move(options), limits);
 }
@@ -225,8 +226,8 @@ std::string DescribeReply(const HttpReply& reply) {
 
 std::string DescribeFailure(std::string_view address, const HttpReply& reply, int attempts) {
   const std::string proxy = reply.transfer == Transfer::kComplete ? std::string() : ProxyOf(std::string(address));
-  std::string host = HostPart(address);
-  if (!proxy.empty()) host += Tr(" (through proxy " + HostPart(proxy) + ")", "（经代理 " + HostPart(proxy) + "）");
+  std::string host = HostOf(address);
+  if (!proxy.empty()) host += Tr(" (through proxy {})", "（经代理 {}）", {HostOf(proxy)});
   return host + ": " + DescribeReply(reply) +
          Tr(attempts == 1 ? " (1 attempt)" : " (" + std::to_string(attempts) + " attempts)",
             "（共尝试 " + std::to_string(attempts) + " 次）");

@@ -47,10 +47,12 @@ struct ProxyEnvironment {
                                    const ProxyEnvironment& environment);
 
 // What every later request of this process uses: `proxy` (--proxy) over the environment's, and
-// a deadline (Unix ms, 0 for none) after which nothing more is sent and requests in flight end.
+// a deadline (SteadyMs, 0 for none) after which nothing more is sent and requests in flight end.
 void SetNetworkSettings(std::string proxy, std::int64_t deadlineMs);
 // Whether the run's deadline has passed, or will have within `withinMs`.
 [[nodiscard]] bool NetworkDeadlineWithin(std::int64_t withinMs);
+// What is left of the run's deadline, in milliseconds; 0 when it has passed or there is none.
+[[nodiscard]] std::int64_t NetworkTimeLeftMs();
 
 // How a request to `address` goes out under the run's settings: the proxy chosen (empty for a
 // direct connection), and how long it may take: `limitMs`, cut to what is left of the run's
@@ -64,6 +66,16 @@ struct RequestRoute {
 // failed connection whose host (or proxy) has no address is told as a failed name lookup, so
 // that a typo in a host is not read as a server that is down.
 [[nodiscard]] Transfer TransferOf(TransferOutcome outcome, const std::string& address, const RequestRoute& route);
+
+// The host of an address, or of a proxy written with or without a scheme: in lower case, without
+// user or port; an IPv6 host keeps its brackets, as an address writes it. The window's reading
+// (web/address.h) takes a user name for the host, which would name a proxy's user here.
+[[nodiscard]] std::string HostOf(std::string_view address);
+
+// Who the tool's requests say they come from, and their header lines (with a Content-Type line
+// when `contentType` is given), the same for every request the tool sends but a list page's.
+inline constexpr std::string_view kUserAgent = "kestrin-cli/1.0";
+[[nodiscard]] Text RequestHeaders(std::string_view contentType);
 
 // GET of `address`.
 [[nodiscard]] HttpReply HttpGet(const std::string& address, const HttpLimits& limits);

@@ -21,9 +21,10 @@ bool Retryable(const HttpReply& reply) {
     case Transfer::kTimedOut:
     case Transfer::kConnectFailed:
     case Transfer::kNameNotResolved:
-    case Transfer::kTlsFailed:
     case Transfer::kBroken: return true;
     case Transfer::kComplete: return reply.status == 429 || (reply.status >= 500 && reply.status <= 599);
+    // A refused certificate or handshake does not heal in seconds: it is told at once.
+    case Transfer::kTlsFailed:
     case Transfer::kTooLarge:
     case Transfer::kFailed: break;
   }

@@ -1,8 +1,11 @@
 #include "cli/sources/dates.h"
 
 #include <array>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
+
+#include "cli/sources/text_source.h"
 
 namespace kestrin::cli {
 namespace {
@@ -25,12 +28,6 @@ std::optional<int> Digits(std::string_view text, std::size_t& at, std::size_t wi
   }
   at += width;
   return value;
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
 }
 
 // YYYY[-MM[-DD]] followed by nothing or by a 'T' and a time that is not examined further: the
@@ -146,6 +143,16 @@ int BeijingDay(std::int64_t unixSeconds) {
   const std::int64_t shifted = unixSeconds + 8 * 3600;
   const std::int64_t day = shifted >= 0 ? shifted / 86400 : (shifted - 86399) / 86400;
   return static_cast<int>(day);
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace kestrin::cli

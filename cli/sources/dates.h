@@ -1,4 +1,4 @@
-// Calendar days as the sources write them, and the day of the Baidu quota.
+// Calendar days as the sources write them, the day of the Baidu quota, and the tool's clocks.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,11 @@ namespace kestrin::cli {
 [[nodiscard]] std::string DayText(int dayNumber);
 // The day in Beijing (UTC+8 all year) at `unixSeconds`: the quota resets at its midnight.
 [[nodiscard]] int BeijingDay(std::int64_t unixSeconds);
+
+// Unix time in milliseconds: what the history records and the quota's day.
+[[nodiscard]] std::int64_t NowMs();
+// Milliseconds on a clock that only goes forward, whatever is done to the wall clock: what
+// durations such as the run's --timeout are measured on.
+[[nodiscard]] std::int64_t SteadyMs();
 
 }  // namespace kestrin::cli

@@ -37,14 +37,13 @@ OpenedSource OpenWebSource(const std::string& address) {
   auto exchange = std::make_shared<Exchange>();
   const ProxyAccess access = route.proxy.empty() ? ProxyAccess::kDirect : ProxyAccess::kProxy;
   const Text proxyText = parts.secure || route.proxy.empty() ? route.proxy : "http=" + route.proxy;
-  exchange->session = DefaultTransport().OpenSession("kestrin-cli/1.0", access, proxyText);
+  exchange->session = DefaultTransport().OpenSession(Text(kUserAgent), access, proxyText);
   if (exchange->session) exchange->connection = exchange->session->Connect(parts.host, parts.port);
   const std::uint32_t flags = kFlagReload | kFlagNeedFile | kFlagNoCookies |
                               (parts.secure ? kFlagSecure : kFlagIgnoreRedirectToHttps);
   if (exchange->connection) exchange->request = exchange->connection->OpenRequest("GET", parts.path, "HTTP/1.1", flags);
   if (!exchange->request) return opened;  // kFailed: never sent
-  exchange->request->Send("User-Agent: kestrin-cli/1.0\r\nAccept: */*\r\nReferer: kestrin-cli\r\nAccept-Language: zh-cn",
-                          {}, RequestLimits{route.timeoutMs});
+  exchange->request->Send(RequestHeaders({}), {}, RequestLimits{route.timeoutMs});
 
   // The status comes with the first bytes of the body, or with the end of an empty one.
   exchange->first.resize(kFirstRead);

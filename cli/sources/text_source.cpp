@@ -6,12 +6,6 @@
 namespace kestrin::cli {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
-
 // `prefix` is lower-case ASCII; the locale plays no part, as in the names it is used for.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -43,6 +37,12 @@ bool RecordValue(std::string_view line, std::string_view field, std::string_view
 }
 
 }  // namespace
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
 
 bool IsWebAddress(std::string_view address) {
   std::string_view rest;

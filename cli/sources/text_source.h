@@ -7,6 +7,9 @@
 
 namespace kestrin::cli {
 
+// `text` without the spaces, tabs and line breaks around it.
+[[nodiscard]] std::string_view Trimmed(std::string_view text);
+
 // Whether `address` is an absolute http or https address with a host (scheme in any case).
 [[nodiscard]] bool IsWebAddress(std::string_view address);
 

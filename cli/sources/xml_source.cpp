@@ -10,6 +10,7 @@
 
 #include "cli/console/messages.h"
 #include "cli/sources/dates.h"
+#include "cli/sources/text_source.h"
 
 namespace kestrin::cli {
 namespace {
@@ -23,13 +24,7 @@ const char* Chars(const xmlChar* text) { return text != nullptr ? reinterpret_ca
 
 bool Is(const xmlChar* name, const char* wanted) { return name != nullptr && std::strcmp(Chars(name), wanted) == 0; }
 
-std::string Trim(std::string text) {
-  const auto last = text.find_last_not_of(" \t\r\n");
-  if (last == std::string::npos) return {};
-  text.erase(last + 1);
-  text.erase(0, text.find_first_not_of(" \t\r\n"));
-  return text;
-}
+std::string Trim(std::string_view text) { return std::string(Trimmed(text)); }
 
 // What the root tells: the kind, the namespace its entries' children are in (nullptr: none, as
 // in RSS 2.0; "" any, as sitemaps are told apart by name and depth alone) and how deep entries sit.
@@ -230,7 +225,7 @@ void SaxReader::EndElement() {
     }
     return;
   }
-  std::string address = Trim(std::move(entry_.address));
+  std::string address = Trim(entry_.address);
   if (address.empty() && root_.kind == XmlKind::kRss && entry_.guidIsLink) address = Trim(entry_.guid);
   if (address.empty()) return;
   if (out_.entries == kMaxAddressesPerFile) {

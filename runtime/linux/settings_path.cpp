@@ -34,8 +34,11 @@ Text SettingsFilePath() {
 
 bool MakeSettingsFolder() {
   const Text folder = SettingsFolder();
-  if (folder.empty()) return false;
-  // Each missing level from the top down; one made meanwhile by another process is as good.
+  return !folder.empty() && MakePrivateFolder(folder);
+}
+
+bool MakePrivateFolder(const Text& folder) {
+  // Each missing level from the top down.
   for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const Text level = folder.substr(0, slash);
     if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST && !IsFolder(level)) return false;

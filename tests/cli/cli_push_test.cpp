@@ -478,10 +478,11 @@ TEST_F(CliIndexNowTest, KeyProblemsStopBeforeAnythingIsPosted) {
   EXPECT_EQ(indexnow_.PostCount(), 1);
 }
 
-// What a user meets, one row per case, in order on one history and one pair of mocks. In the
-// texts, {site}, {token}, {interface}, {history}, {origin}, {folder}, {closed} (a port nobody
-// listens on), {silent} (a server that never answers), {proxy}, {pages} (404 for every page)
-// and {keyfile}/{endpoint} of the IndexNow mock stand for their values.
+// What a user meets, one row per case, each on a history of its own and one pair of mocks. In
+// the texts, {site}, {token}, {interface}, {history} (the row's), {origin}, {folder}, {closed} (a
+// port nobody listens on), {silent} (a server that never answers), {proxy}, {pages} (404 for
+// every page), {picky} (a site answering the window's request alone), {rude} (an interface whose message steers a terminal) and {keyfile}/{endpoint} of
+// the IndexNow mock stand for their values.
 struct UserCase {
   const char* name;
   std::vector<std::string> args;
@@ -490,9 +491,12 @@ struct UserCase {
   int exitCode = 0;
   std::vector<std::string> errHas = {};
   std::vector<std::string> outHas = {};
-  int baiduRequests = -1;  // requests the mock got in this row; -1: not counted
-  std::int64_t remain = -1;  // the mock's quota before the row; -1: as it is
+  int baiduRequests = -1;    // requests the mock got in this row's own run; -1: not counted
+  std::int64_t remain = -1;  // the mock's quota before the row; -1: 100000
   bool stamped = false;      // every line of standard error starts with the date and time
+  std::vector<std::string> first = {};  // a run on the row's history before its own, with `input`
+  std::string notMade = "";             // a path the row must leave uncreated
+  std::string errHasNot = "";
 };
 
 TEST_F(CliIndexNowTest, WhatAUserMeets) {
@@ -507,23 +511,40 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
   });
   testsupport::RawServer silent(testsupport::scripts::Silent());
   testsupport::RawServer pages(testsupport::scripts::Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
+  const std::string rudeJson = R"({"error":400,"message":"\u001b]0;owned\u0007\u001b[2J"})";
+  testsupport::RawServer rude(testsupport::scripts::Answer(
+      "HTTP/1.1 400 Bad Request\r\nContent-Type: application/json\r\nContent-Length: " +
+      std::to_string(rudeJson.size()) + "\r\n\r\n" + rudeJson));
+  // A site that answers the window's request alone, as some do to anything else.
+  testsupport::RawServer picky([](testsupport::RawConnection& connection) {
+    const std::string head = connection.ReadHead();
+    const std::string page = "<div class=\"cca\">\r\n<ul><li><a href=\"http://127.0.0.1/a/1.html\">a</a></li></ul>";
+    const bool tool = head.find("kestrin-cli") != std::string::npos;
+    connection.Send(std::string(tool ? "HTTP/1.1 403 Forbidden" : "HTTP/1.1 200 OK") +
+                    "\r\nConnection: close\r\nContent-Length: " + std::to_string(tool ? 0 : page.size()) + "\r\n\r\n" +
+                    (tool ? "" : page));
+  });
+  std::string history;  // the row's
   const testsupport::RefusedPort noListener;
   const std::map<std::string, std::string> values = {
       {"{site}", Site()},
       {"{token}", kToken},
       {"{interface}", baidu_.Interface()},
-      {"{history}", history_},
+      {"{history}", ""},
       {"{origin}", Origin()},
       {"{folder}", folder_.Path()},
       {"{closed}", "http://127.0.0.1:" + std::to_string(noListener.Port()) + "/urls"},
       {"{silent}", silent.Url("/urls")},
       {"{proxy}", proxy.Url("")},
       {"{pages}", pages.Url("")},
+      {"{picky}", picky.Url("")},
+      {"{rude}", rude.Url("/urls")},
       {"{keyfile}", indexnow_.KeyLocation()},
       {"{endpoint}", indexnow_.Endpoint()},
   };
   const auto expand = [&](std::string text) {
-    for (const auto& [name, value] : values) {
+    for (auto [name, value] : values) {
+      if (name == "{history}") value = history;
       for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
         text.replace(at, name.size(), value);
       }
@@ -554,6 +575,9 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .env = english,
        .exitCode = 1,
        .errHas = {"{pages}/list_1.html: HTTP 404 Not Found", "list_2.html", "found no address on 2 pages"}},
+      {.name = "collect reads a page as the window does",
+       .args = {"collect", "{picky}/list_$.html", "--from", "1", "--to", "1"},
+       .outHas = {"http://127.0.0.1/a/1.html"}},
       {.name = "collect's help shows the default markers",
        .args = {"collect", "--help"},
        .outHas = {"<div class=\"cca\">", "<li><a href=\""}},
@@ -634,7 +658,8 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .args = with({"--interface", "{interface}", "{folder}/list.txt"}, baidu),
        .env = english,
        .errHas = {"skipped as already accepted 2", "skipped as invalid 1"},
-       .baiduRequests = 0},
+       .baiduRequests = 0,
+       .first = with({"--interface", "{interface}", "{folder}/list.txt"}, baidu)},
       {.name = "with no source, push reads the pipe",
        .args = with({"--interface", "{interface}"}, baidu),
        .input = "{origin}/pipe/1.html\n",
@@ -657,7 +682,33 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .errHas = {"not_valid: {origin}/invalid/r.html", "not_same_site: http://other.example/r.html"}},
       {.name = "and history --refused lists them",
        .args = {"history", "--history", "{history}", "--refused"},
-       .outHas = {"{origin}/invalid/r.html", "http://other.example/r.html"}},
+       .input = "{origin}/invalid/r.html\nhttp://other.example/r.html\n",
+       .outHas = {"{origin}/invalid/r.html", "http://other.example/r.html"},
+       .first = with({"--interface", "{interface}", "-"}, baidu)},
+      {.name = "an answer's words never steer the terminal",
+       .args = with({"--interface", "{rude}", "-"}, baidu),
+       .input = "{origin}/rude/1.html\n",
+       .env = english,
+       .exitCode = 1,
+       .errHas = {"\\x1B]0;owned\\x07\\x1B[2J"},
+       .errHasNot = "\x1b"},
+      {.name = "and neither do the history's rows",
+       .args = {"history", "--history", "{history}"},
+       .input = "{origin}/rude/2.html\n",
+       .outHas = {"\\x1B]0;owned"},
+       .first = with({"--interface", "{rude}", "-"}, baidu),
+       .errHasNot = "\x1b"},
+      {.name = "listing a history that is not there makes nothing",
+       .args = {"history", "--history", "{folder}/none/h.sqlite"},
+       .env = english,
+       .exitCode = 2,
+       .errHas = {"no history at {folder}/none/h.sqlite"},
+       .notMade = "{folder}/none"},
+      {.name = "a Chinese message keeps the user's path as given",
+       .args = {"history", "--history", "{folder}/\xE5\x8E\x86\xE5\x8F\xB2/h.sqlite"},  // 历史
+       .env = {{"LANG", "zh_CN.UTF-8"}},
+       .exitCode = 2,
+       .errHas = {"{folder}/\xE5\x8E\x86\xE5\x8F\xB2/h.sqlite"}},
       {.name = "an invalid line gets its own object and leaves the exit code alone",
        .args = with({"--interface", "{interface}", "-"}, baidu),
        .input = "{origin}/ftp/1.html\nftp://files.example/a\n",
@@ -686,7 +737,6 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .env = english,
        .exitCode = 2,
        .errHas = {"nothere does not exist"}},
-      // Last: the day's quota stays spent for this history.
       {.name = "a spent quota names the site and the next Beijing day",
        .args = with({"--interface", "{interface}", "-"}, baidu),
        .input = "{origin}/q/1.html\n{origin}/q/2.html\n{origin}/q/3.html\n",
@@ -696,22 +746,35 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .remain = 1},
       {.name = "a run that sends nothing for a spent quota says why",
        .args = with({"--interface", "{interface}", "-"}, baidu),
-       .input = "{origin}/q/4.html\n",
+       .input = "{origin}/q/4.html\n{origin}/q/5.html\n",
        .env = english,
        .exitCode = 3,
-       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 4 addresses wait, the oldest queued 20"},
+       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 1 address waits, the oldest queued 20"},
        .baiduRequests = 0,
-       .remain = 100000},
+       .remain = 1,
+       .first = with({"--interface", "{interface}", "-"}, baidu)},
   };
   const std::regex stampedLine(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} .*)");
+  int number = 0;
   for (const UserCase& row : cases) {
     SCOPED_TRACE(row.name);
-    if (row.remain >= 0) baidu_.SetRemain(row.remain);
+    history = folder_.Path() + "/history-" + std::to_string(number++) + ".sqlite";
+    baidu_.SetRemain(row.remain >= 0 ? row.remain : 100000);
+    const auto call = [&](const std::vector<std::string>& args) {
+      CliCall made{.args = {}, .env = kFastRetries, .input = expand(row.input), .timeoutMs = 20000};
+      for (const std::string& arg : args) made.args.push_back(expand(arg));
+      for (const auto& [name, value] : row.env) made.env[name] = expand(value);
+      return made;
+    };
+    if (!row.first.empty()) static_cast<void>(RunCli(call(row.first)));
     const int before = baidu_.RequestCount();
-    CliCall call{.args = {}, .env = kFastRetries, .input = expand(row.input), .timeoutMs = 20000};
-    for (const std::string& arg : row.args) call.args.push_back(expand(arg));
-    for (const auto& [name, value] : row.env) call.env[name] = expand(value);
-    const CliRun run = RunCli(call);
+    const CliRun run = RunCli(call(row.args));
+    if (!row.notMade.empty()) {
+      EXPECT_NE(access(expand(row.notMade).c_str(), F_OK), 0) << "made " << row.notMade;
+    }
+    if (!row.errHasNot.empty()) {
+      EXPECT_EQ(run.err.find(row.errHasNot), std::string::npos) << run.err;
+    }
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     for (const std::string& part : row.errHas) {
       EXPECT_NE(run.err.find(expand(part)), std::string::npos) << run.err;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <map>
 #include <thread>
 
+#include "cli/sources/dates.h"
 #include "tests/cli/cli_process.h"
 
 namespace kestrin::cli {
@@ -37,8 +39,22 @@ class HistoryTest : public testing::Test {
   std::string path_ = folder_.Path() + "/deep/er/history.sqlite";
 };
 
+// The history names the sites one submits for: its folders, the file and its journals are its
+// owner's alone.
+TEST_F(HistoryTest, ANewHistoryIsReadableByItsOwnerAlone) {
+  History history(path_);
+  history.Record("baidu", "s.example", std::vector<AddressOutcome>{{"https://s.example/1", AddressState::kAccepted, ""}});
+  const std::pair<std::string, unsigned> cases[] = {
+      {folder_.Path() + "/deep", 0700}, {folder_.Path() + "/deep/er", 0700}, {path_, 0600}, {path_ + "-wal", 0600}};
+  for (const auto& [path, mode] : cases) {
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0) << path;
+    EXPECT_EQ(status.st_mode & 0777, mode) << path;
+  }
+}
+
 // The one-pass reading agrees with a look-up each, and a claim stops trusting it once another
-// run has written to the file.
+// run has written to the file: written accepted, or no longer accepted.
 TEST_F(HistoryTest, StandingsReadInOnePassYieldToAnotherRunsWrites) {
   History history(path_);
   const auto recorded = Urls(10);
@@ -66,12 +82,14 @@ TEST_F(HistoryTest, StandingsReadInOnePassYieldToAnotherRunsWrites) {
   EXPECT_EQ(before.accepted, 2u);
   {
     History other(path_);
-    other.Record("baidu", "s.example", std::vector<AddressOutcome>{{recorded[7], AddressState::kAccepted, ""}});
+    other.Record("baidu", "s.example",
+                 std::vector<AddressOutcome>{{recorded[7], AddressState::kAccepted, ""},
+                                             {recorded[2], AddressState::kFailed, "a forced run failed"}});
   }
   const Claim after = history.ClaimBatch(request);
-  EXPECT_EQ(after.urls, (std::vector<std::string>{"https://s.example/00", recorded[9], "https://s.example/99",
-                                                  recorded[1]}))
-      << "the address the other run accepted is looked up, not taken from the reading";
+  EXPECT_EQ(after.urls, (std::vector<std::string>{"https://s.example/00", recorded[2], recorded[9],
+                                                  "https://s.example/99", recorded[1]}))
+      << "what the other run wrote is looked up, not taken from the reading";
 }
 
 // Whatever the candidates' order and likeness, the one pass finds each as a look-up would: those
@@ -237,6 +255,18 @@ TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
   EXPECT_FALSE(nextDay.quotaKnown);
   EXPECT_EQ(nextDay.urls.size(), 7u);
   EXPECT_FALSE(history.Remain("baidu-daily", "s.example", 101).has_value());
+
+  // Given back, the count adds to what another run left meanwhile, and never to another day's.
+  history.SetRemain("baidu", "s.example", 102, 5);
+  const auto fresh = Urls(2, 100);
+  request.candidates = fresh;
+  request.day = 102;
+  const Claim mine = history.ClaimBatch(request);
+  History(path_).SetRemain("baidu", "s.example", 102, 1);  // the other run's claim and answer
+  history.GiveBack("baidu", "s.example", 102, static_cast<std::int64_t>(mine.urls.size()));
+  EXPECT_EQ(history.Remain("baidu", "s.example", 102), 3);
+  history.GiveBack("baidu", "s.example", 103, 2);
+  EXPECT_FALSE(history.Remain("baidu", "s.example", 103).has_value()) << "past Beijing midnight";
 }
 
 // A file the version before wrote gains when each address was first met without a row rewritten,

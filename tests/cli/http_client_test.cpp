@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
+#include "cli/sources/dates.h"
 #include "tests/support/raw_server.h"
 
 namespace kestrin::cli {
@@ -78,11 +78,9 @@ TEST(ProxyFor, AsCurlReadsTheVariables) {
 }
 
 // Every request of a run, the sitemap's streamed ones too, goes by the run's proxy and ends by
-// its deadline.
+// its deadline, on the clock that a changed wall clock does not move.
 TEST(RouteFor, TheRunsProxyAndWhatIsLeftOfItsDeadline) {
-  const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
+  const std::int64_t now = SteadyMs();
   const struct {
     const char* name;
     const char* proxy;

@@ -27,6 +27,7 @@ TEST(Retryable, TimeOutsConnectionErrors429And5xxGoAgain) {
       {"connection closed without an answer", {Transfer::kBroken, 0, ""}, true},
       {"an answer over its cap would be as large again", {Transfer::kTooLarge, 0, ""}, false},
       {"never sent", {Transfer::kFailed, 0, ""}, false},
+      {"a certificate refused stays refused", {Transfer::kTlsFailed, 0, ""}, false},
   };
   for (const RetryableCase& row : cases) EXPECT_EQ(Retryable(row.reply), row.retryable) << row.name;
 }
