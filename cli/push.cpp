@@ -55,8 +55,8 @@ std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
                             {engine, Setting(site, "engines", "--engine")});
   }
   if (engine == kBaidu && (site.site.empty() || site.token.empty())) {
-    const std::string needs = Setting(site, "site", "--site") + Tr(" and ", " 和 ") + Setting(site, "token", "--token");
-    return Where(site) + Tr("baidu needs " + needs, "百度推送需要 " + needs);
+    return Where(site) + Tr("baidu needs {} and {}", "百度推送需要 {} 和 {}",
+                            {Setting(site, "site", "--site"), Setting(site, "token", "--token")});
   }
   if (engine == kIndexNow && !ValidIndexNowKey(site.indexnowKey)) {
     const std::string key = Setting(site, "indexnow_key", "--key");

@@ -2,13 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/commands.h"
 #include "cli/console/messages.h"
 #include "cli/console/report.h"
+#include "cli/sources/dates.h"
 #include "cli/sources/source_fetch.h"
 
 namespace kestrin::cli {
@@ -51,8 +51,8 @@ class ProgressLine {
 
   void Show(int documents, std::size_t addresses) {
     if (!terminal_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+    const std::int64_t now = SteadyMs();
+    if (shown_ && now - last_ < 100) return;
     last_ = now;
     shown_ = true;
     std::cerr << '\r'
@@ -69,7 +69,7 @@ class ProgressLine {
  private:
   bool terminal_;
   bool shown_ = false;
-  std::chrono::steady_clock::time_point last_{};
+  std::int64_t last_ = 0;
 };
 
 // The addresses of the sources, one per line; 1 when a source could not be read whole.
