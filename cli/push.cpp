@@ -10,6 +10,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "cli/candidate_order.h"
 #include "cli/console/messages.h"
 #include "cli/engines/address_form.h"
 #include "cli/engines/baidu.h"
@@ -18,7 +19,6 @@
 #include "cli/history/history.h"
 #include "cli/sources/files.h"
 #include "cli/sources/dates.h"
-#include "cli/sources/source_queue.h"
 #include "cli/sources/text_source.h"
 
 namespace kestrin::cli {
@@ -67,19 +67,6 @@ std::string SettingProblem(const SiteConfig& site, std::string_view engine) {
 }
 
 
-// The candidates of one engine and site: what the history has queued first, then the sources'
-// addresses, each once.
-std::vector<std::string> Candidates(std::vector<std::string> queued, std::vector<std::string> addresses) {
-  if (queued.empty()) return addresses;
-  // The views point into the queued strings, which the reserve keeps in place.
-  queued.reserve(queued.size() + addresses.size());
-  const std::unordered_set<std::string_view> first(queued.begin(), queued.end());
-  for (std::string& address : addresses) {
-    if (!first.contains(address)) queued.push_back(std::move(address));
-  }
-  return queued;
-}
-
 // What reading the sources met besides addresses: errors (the token kept out of them) and
 // entries that are no address.
 void TellSourceProblems(const SourceAddresses& read, const SiteConfig& site, Report& report) {
@@ -96,47 +83,28 @@ class SitePush {
       : settings_(settings), network_(network), history_(history), report_(report), site_(site),
         runStartMs_(runStartMs) {}
 
-  // With `sources`, the addresses come from it as it reads, and batches go out meanwhile.
-  void Baidu(std::vector<std::string> addresses, SourceQueue* sources = nullptr) {
+  void Baidu(Listed listed) {
     const bool daily = site_.daily.value_or(false);
     const std::string interface = site_.interface.empty() ? std::string(kBaiduInterface) : site_.interface;
     const std::string address = BaiduAddress(interface, site_.site, site_.token, daily);
-    std::vector<std::string> candidates = Candidates(history_.Queued(kBaidu, site_.site), std::move(addresses));
-    Refill refill;
-    if (sources != nullptr) {
-      refill = [this, sources, queued = std::unordered_set<std::string>(candidates.begin(), candidates.end())](
-                   std::vector<std::string>& more, std::size_t wanted) {
-        SourceAddresses read;
-        const bool open = sources->Take(wanted, read);
-        TellSourceProblems(read, site_, report_);
-        for (std::string& url : read.addresses) {
-          if (!queued.contains(url)) more.push_back(std::move(url));
-        }
-        return open;
-      };
-    }
     Engine engine{kBaidu, site_.site, daily ? "baidu-daily" : "baidu", kBaiduBatch};
-    Push(
-        engine, std::move(candidates),
-        [&](std::span<const std::string> batch) {
-          const std::string body = BaiduBody(batch);
-          const HttpReply reply = Send(address, "text/plain", body);
-          return Explained(ReadBaiduReply(reply, batch, daily), address, reply);
-        },
-        refill);
+    Go(engine, std::move(listed), [&](std::span<const std::string> batch) {
+      const std::string body = BaiduBody(batch);
+      const HttpReply reply = Send(address, "text/plain", body);
+      return Explained(ReadBaiduReply(reply, batch, daily), address, reply);
+    });
   }
 
   // IndexNow for the hosts whose key file holds; `refused` lists those whose check failed.
-  void IndexNow(const std::vector<std::string>& addresses, const std::unordered_set<std::string>& refused) {
+  void IndexNow(const Listed& addresses, const std::unordered_set<std::string>& refused) {
     const std::string endpoint =
         site_.indexnowEndpoint.empty() ? std::string(kIndexNowEndpoint) : site_.indexnowEndpoint;
-    for (const auto& [host, hostAddresses] : ByHost(addresses)) {
+    for (auto& [host, hostAddresses] : ByHost(addresses)) {
       if (refused.contains(host)) continue;
       const std::string location =
           site_.keyLocation.empty() ? DefaultKeyLocation(host, site_.indexnowKey) : site_.keyLocation;
-      const std::vector<std::string> candidates = Candidates(history_.Queued(kIndexNow, host), hostAddresses);
       Engine engine{kIndexNow, host, "", kIndexNowBatch};
-      Push(engine, candidates, [&](std::span<const std::string> batch) {
+      Go(engine, std::move(hostAddresses), [&](std::span<const std::string> batch) {
         const std::string body = IndexNowBody(host, site_.indexnowKey, location, batch);
         const HttpReply reply = Send(endpoint, "application/json; charset=utf-8", body);
         return Explained(ReadIndexNowReply(reply, batch), endpoint, reply);
@@ -145,14 +113,16 @@ class SitePush {
   }
 
   // The addresses grouped by host, hosts in the order first met: IndexNow takes one host per request.
-  static std::vector<std::pair<std::string, std::vector<std::string>>> ByHost(const std::vector<std::string>& addresses) {
-    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+  static std::vector<std::pair<std::string, Listed>> ByHost(const Listed& addresses) {
+    std::vector<std::pair<std::string, Listed>> groups;
     std::map<std::string, std::size_t> index;
-    for (const std::string& address : addresses) {
-      const std::string host = HostOf(address);
+    for (std::size_t i = 0; i < addresses.urls.size(); ++i) {
+      const std::string host = HostOf(addresses.urls[i]);
       const auto [at, added] = index.emplace(host, groups.size());
       if (added) groups.push_back({host, {}});
-      groups[at->second].second.push_back(address);
+      Listed& group = groups[at->second].second;
+      group.urls.push_back(addresses.urls[i]);
+      if (i < addresses.days.size()) group.days.push_back(addresses.days[i]);
     }
     return groups;
   }
@@ -194,23 +164,53 @@ class SitePush {
     return verdict;
   }
 
-  // Adds what the history holds of the candidates from `from` on to `standings`. When another run
-  // has written since the earlier ones were read, those are looked up again.
-  void Know(const Engine& engine, Standings& standings, std::span<const std::string> candidates, std::size_t from) {
-    if (from == candidates.size()) return;
-    Standings more = history_.ReadStandings(engine.name, candidates.subspan(from), settings_.force);
-    if (more.version != standings.version) {
-      std::fill(standings.flags.begin(), standings.flags.end(), kStandingUnknown);
-      standings.version = more.version;
+  using Sender = std::function<BatchVerdict(std::span<const std::string>)>;
+
+  // Sends the listed addresses and those queued before in their order, or with --dry-run tells
+  // what would go; then tells what waits.
+  void Go(const Engine& engine, Listed listed, const Sender& send) {
+    Candidates candidates = OrderCandidates(std::move(listed), history_.Waiting(engine.name, engine.site),
+                                            BeijingDay(NowMs() / 1000));
+    if (settings_.dryRun) return Plan(engine, candidates);
+    Push(engine, std::move(candidates.urls), send);
+    if (const Backlog backlog = history_.Queued(engine.name, engine.site); backlog.count > 0) {
+      report_.Waiting(engine.name, engine.site, backlog.count, backlog.oldestMs);
     }
-    standings.flags.insert(standings.flags.end(), more.flags.begin(), more.flags.end());
   }
 
-  // Appends candidates read since, at least `wanted` unless the sources end; false once they have.
-  using Refill = std::function<bool(std::vector<std::string>& candidates, std::size_t wanted)>;
+  // What a run now would send, within the remain last known for the day, and what would wait.
+  void Plan(const Engine& engine, const Candidates& candidates) {
+    const std::vector<char> accepted = history_.AcceptedAmong(engine.name, candidates.urls, settings_.force);
+    std::int64_t room = std::numeric_limits<std::int64_t>::max();
+    if (!engine.quota.empty()) {
+      if (const auto remain = history_.Remain(engine.quota, engine.site, BeijingDay(NowMs() / 1000))) {
+        room = *remain;
+        report_.Quota(engine.quota, engine.site, *remain);
+      }
+    }
+    std::int64_t skipped = 0;
+    std::int64_t waiting = 0;
+    std::int64_t oldestMs = 0;
+    for (std::size_t i = 0; i < candidates.urls.size(); ++i) {
+      if (accepted[i] != 0) {
+        ++skipped;
+        continue;
+      }
+      const bool send = room > 0;
+      if (send) {
+        --room;
+      } else {
+        ++waiting;
+        const std::int64_t seen = candidates.firstSeenMs[i];
+        if (seen != 0 && (oldestMs == 0 || seen < oldestMs)) oldestMs = seen;
+      }
+      report_.Plan(engine.name, candidates.urls[i], send);
+    }
+    report_.Skipped(skipped);
+    if (waiting > 0) report_.Waiting(engine.name, engine.site, waiting, oldestMs);
+  }
 
-  void Push(const Engine& engine, std::vector<std::string> candidates,
-            const std::function<BatchVerdict(std::span<const std::string>)>& send, const Refill& refill = {}) {
+  void Push(const Engine& engine, std::vector<std::string> candidates, const Sender& send) {
     Standings standings = history_.ReadStandings(engine.name, candidates, settings_.force);
     std::size_t next = 0;
     std::int64_t done = 0;
@@ -221,17 +221,7 @@ class SitePush {
         report_.Quota(engine.quota, engine.site, *remain);
       }
     }
-    bool open = static_cast<bool>(refill);
-    // A batch is claimed once it can be whole, or the sources are done; a stop takes them all.
-    const auto fill = [&](std::size_t wanted) {
-      while (open && candidates.size() - next < wanted) {
-        const std::size_t known = candidates.size();
-        open = refill(candidates, wanted - (candidates.size() - next));
-        Know(engine, standings, candidates, known);
-      }
-    };
-    const std::size_t all = std::numeric_limits<std::size_t>::max();
-    for (fill(engine.batch); next < candidates.size(); fill(probe ? 1 : engine.batch)) {
+    while (next < candidates.size()) {
       const std::span<const std::string> rest = std::span<const std::string>(candidates).subspan(next);
       const int claimDay = BeijingDay(NowMs() / 1000);
       const Claim claim = history_.ClaimBatch({.engine = engine.name,
@@ -245,26 +235,10 @@ class SitePush {
                                                .quota = engine.quota,
                                                .day = claimDay});
       if (claim.quotaExhausted) {
-        fill(all);
         const std::size_t queued = Stop(engine, std::span<const std::string>(candidates).subspan(next),
                                         AddressState::kQueued, Tr("quota spent for today", "今日配额已用完"));
         if (queued > 0) report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued));
         return;
-      }
-      if (open && claim.consumed == rest.size() && claim.urls.size() < (probe ? 1 : engine.batch)) {
-        // The sources still being read may hold the rest of this batch: the claim is let go (its
-        // quota given back), the candidates it skipped dropped, and it is made again with more.
-        history_.Release(claim.id);
-        if (claim.quotaKnown) {
-          history_.GiveBack(engine.quota, engine.site, claimDay, static_cast<std::int64_t>(claim.urls.size()));
-        }
-        report_.Skipped(static_cast<std::int64_t>(claim.accepted));
-        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next), candidates.end());
-        candidates.insert(candidates.end(), claim.urls.begin(), claim.urls.end());
-        standings.flags.resize(next);
-        standings.flags.resize(candidates.size(), kStandingOpen);
-        fill(claim.urls.size() + engine.batch);
-        continue;
       }
       next += claim.consumed;
       report_.Skipped(static_cast<std::int64_t>(claim.accepted));
@@ -287,7 +261,6 @@ class SitePush {
         }
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), 0);
         Finish(engine, queued, false, claim.id);
-        fill(all);
         const std::size_t more =
             Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kQueued, verdict.reason);
         report_.QuotaSpent(engine.quota, engine.site, static_cast<std::int64_t>(queued.size() + more));
@@ -304,7 +277,6 @@ class SitePush {
       if (verdict.end == BatchEnd::kAuthFailed || verdict.end == BatchEnd::kStop) {
         const ExitCode code = verdict.end == BatchEnd::kAuthFailed ? kExitAuth : kExitProblems;
         report_.Problem(code, std::string(engine.name) + " " + std::string(engine.site) + ": " + verdict.reason);
-        fill(all);
         Stop(engine, std::span<const std::string>(candidates).subspan(next), AddressState::kFailed,
              Tr("not sent: ", "未发送：") + verdict.reason);
         return;
@@ -340,7 +312,7 @@ class SitePush {
 // Checks every key file the run's IndexNow requests would name, before anything is posted. A
 // failed check stops IndexNow for that site's host alone; returns those hosts per site.
 std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<SiteConfig>& sites,
-                                                           const std::vector<std::vector<std::string>>& addresses,
+                                                           const std::vector<Listed>& addresses,
                                                            const Fetch& fetch, Report& report) {
   std::vector<std::unordered_set<std::string>> failed(sites.size());
   std::map<std::string, std::string> checked;  // location and key -> the problem found, or empty
@@ -363,11 +335,10 @@ std::vector<std::unordered_set<std::string>> FailedKeyFiles(const std::vector<Si
 
 // The addresses of each site, each once. With several sites, an address goes
 // only to the sites on its host; one on none of them is told once and sent nowhere.
-std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig>& sites, const PushNetwork& network,
-                                                    const SourceOptions& options, std::istream& input,
-                                                    Report& report) {
+std::vector<Listed> SiteAddresses(const std::vector<SiteConfig>& sites, const PushNetwork& network,
+                                  const SourceOptions& options, std::istream& input, Report& report) {
   std::map<std::vector<std::string>, SourceAddresses> read;  // sites naming the same sources read them once
-  std::vector<std::vector<std::string>> out;
+  std::vector<Listed> out;
   std::unordered_set<std::string> hosts;
   for (const SiteConfig& site : sites) hosts.insert(HostOf(site.site));
   std::unordered_set<std::string> told;
@@ -378,13 +349,18 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
       sourced = ReadSources(site.sources, options, network.fetch, input);
       TellSourceProblems(sourced, site, report);
     }
-    if (sites.size() == 1 || site.site.empty()) {
-      out.push_back(sites.size() == 1 ? std::move(sourced.addresses) : sourced.addresses);
+    if (sites.size() == 1) {
+      out.push_back({std::move(sourced.addresses), std::move(sourced.days)});
+      continue;
+    }
+    if (site.site.empty()) {
+      out.push_back({sourced.addresses, sourced.days});
       continue;
     }
     const std::string siteHost = HostOf(site.site);
-    std::vector<std::string> addresses;
-    for (const std::string& address : sourced.addresses) {
+    Listed addresses;
+    for (std::size_t i = 0; i < sourced.addresses.size(); ++i) {
+      const std::string& address = sourced.addresses[i];
       const std::string host = HostOf(address);
       if (!hosts.contains(host)) {
         if (told.insert(address).second) {
@@ -392,7 +368,10 @@ std::vector<std::vector<std::string>> SiteAddresses(const std::vector<SiteConfig
         }
         continue;
       }
-      if (host == siteHost) addresses.push_back(address);
+      if (host == siteHost) {
+        addresses.urls.push_back(address);
+        addresses.days.push_back(sourced.days[i]);
+      }
     }
     out.push_back(std::move(addresses));
   }
@@ -419,18 +398,6 @@ bool SourceFilesReadable(const std::vector<SiteConfig>& sites, Report& report) {
     }
   }
   return readable;
-}
-
-void PushWhileReading(const PushSettings& settings, const SourceOptions& sourceOptions, const PushNetwork& network,
-                      History& history, std::istream& input, Report& report) {
-  const SiteConfig& site = settings.sites.front();
-  try {
-    SourceQueue sources(site.sources, sourceOptions, network.fetch, input);
-    SitePush push(settings, network, history, report, site, NowMs());
-    push.Baidu({}, &sources);
-  } catch (const HistoryError& error) {
-    report.Problem(kExitProblems, Tr("history ", "历史记录 ") + error.what());
-  }
 }
 
 }  // namespace
@@ -472,22 +439,13 @@ void RunPush(const PushSettings& settings, const PushNetwork& network, std::istr
 
   std::unique_ptr<History> history;
   try {
-    history = std::make_unique<History>(settings.historyPath);
+    history = std::make_unique<History>(settings.historyPath,
+                                        settings.dryRun ? History::Opening::kReadOnly : History::Opening::kCreate);
   } catch (const HistoryError& error) {
     report.Problem(kExitUsage, Tr("history ", "历史记录 ") + error.what());
     return;
   }
-  // One site sent to Baidu alone needs no key file checked and no address sorted among sites
-  // before anything goes: its batches go out while sources that may be slow to come (fetched, or
-  // piped in) are still read. Local files read in moments, and read whole they let the history
-  // be read in one ordered pass.
-  const std::vector<std::string>& sources = settings.sites[0].sources;
-  const bool slow = std::any_of(sources.begin(), sources.end(),
-                                [](const std::string& source) { return source == "-" || IsWebAddress(source); });
-  if (slow && settings.sites.size() == 1 && engines[0] == std::vector<std::string>{std::string(kBaidu)}) {
-    return PushWhileReading(settings, sourceOptions, network, *history, input, report);
-  }
-  std::vector<std::vector<std::string>> addresses = SiteAddresses(settings.sites, network, sourceOptions, input, report);
+  std::vector<Listed> addresses = SiteAddresses(settings.sites, network, sourceOptions, input, report);
   const auto refusedHosts = FailedKeyFiles(settings.sites, addresses, network.fetch, report);
 
   const std::int64_t runStartMs = NowMs();

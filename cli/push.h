@@ -20,6 +20,7 @@ struct PushSettings {
   std::vector<SiteConfig> sites;
   std::string historyPath;
   bool force = false;
+  bool dryRun = false;  // contacts no interface and writes nothing: tells what would go and what wait
   SourceOptions sourceOptions;
   RetryPolicy retry;
 };
@@ -34,8 +35,8 @@ struct PushNetwork {
 // The tool's own network: requests with a 60 s deadline each.
 [[nodiscard]] PushNetwork ToolNetwork();
 
-// Checks the settings, reads the sources, checks every IndexNow key file, then pushes; one site
-// sent to Baidu alone from fetched or piped sources is pushed while they are read. A missing
+// Checks the settings, reads the sources, checks every IndexNow key file, then pushes each site's
+// addresses to each engine in the order OrderCandidates gives (candidate_order.h). A missing
 // setting or a failed key-file check keeps back that engine (for that site or host) alone; a
 // source file that cannot be read stops the run before anything is sent. Every address met ends
 // in the report in one state, is counted as skipped (accepted before, unless `force`), or is in

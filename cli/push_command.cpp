@@ -21,6 +21,7 @@ struct PushOptions {
   bool daily = false;
   std::string history;
   bool force = false;
+  bool dryRun = false;
   bool json = false;
   NetworkFlags network;
   SourceFlags sourceFlags;
@@ -91,6 +92,8 @@ int RunPushCommand(PushOptions& push, CLI::App& command) {
   Report report(std::cout, std::cerr, push.json, IsTerminal(StandardStream::kError));
   PushSettings settings;
   settings.force = push.force;
+  settings.dryRun = push.dryRun;
+  if (push.dryRun) report.Planning();
   settings.retry = ToolRetryPolicy();
   if (!ReadSourceFlags(push.sourceFlags, settings.sourceOptions)) return kExitUsage;
   if (PushSites(push, command, settings.sites, settings.historyPath, report)) {
@@ -129,8 +132,22 @@ Command AddPush(CLI::App& app) {
                       Tr("IndexNow endpoint (https://api.indexnow.org/indexnow)", "IndexNow 接口地址"));
   command->add_option("--history", push->history, Tr("history database file", "历史记录数据库文件"));
   command->add_flag("--force", push->force, Tr("send addresses accepted before again", "重新推送已接受的地址"));
+  command->add_flag("--dry-run", push->dryRun,
+                    Tr("contact no interface and write nothing: print what a run now would send, within the "
+                       "quota left today as last known, then what would wait",
+                       "不连接推送接口、不写入任何内容：先列出现在运行将发送的地址（以今日最近得知的剩余配额为限），"
+                       "再列出将等待的地址"));
   command->add_flag("--json", push->json, Tr("one JSON object per address on standard output",
                                               "在标准输出上为每个地址输出一个 JSON 对象"));
+  command->footer(Tr("Order, within each site and engine: addresses the history has not met before today go "
+                     "before those waiting from earlier days; within each, the newest first by the date the "
+                     "source gives (sitemap lastmod, RSS pubDate, Atom updated or published; undated last), then "
+                     "by the day the history first met them, then in source order. What waits fills the quota the "
+                     "new ones leave.",
+                     "推送顺序（每个站点、每个引擎各自排序）：今日之前历史记录中没有的地址，排在以前各日等待的地址之前；"
+                     "每组内按来源给出的日期从新到旧（站点地图 lastmod、RSS pubDate、Atom updated 或 published；"
+                     "无日期的在后），再按历史记录首次见到的日期从新到旧，再按来源中的顺序。"
+                     "新地址用剩的配额留给等待的地址。"));
   AddNetworkFlags(*command, push->network);
   AddSourceFlags(*command, push->sourceFlags);
   return {command, [push, command] { return RunPushCommand(*push, *command); }};

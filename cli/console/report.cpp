@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/console/messages.h"
+#include "cli/sources/dates.h"
 
 namespace kestrin::cli {
 namespace {
@@ -25,6 +26,12 @@ std::string Json(const nlohmann::ordered_json& value) {
 std::string Count(std::int64_t n) { return std::to_string(n); }
 
 }  // namespace
+
+std::string Grouped(std::int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  for (auto at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return (n < 0 ? "-" : "") + digits;
+}
 
 int WorseExit(int a, int b) { return Rank(b) > Rank(a) ? b : a; }
 
@@ -115,6 +122,22 @@ void Report::QuotaSpent(std::string_view engine, std::string_view site, std::int
        << '\n';
 }
 
+void Report::Waiting(std::string_view engine, std::string_view site, std::int64_t count, std::int64_t oldestMs) {
+  summary_.waiting[{std::string(engine), std::string(site)}] = {count, oldestMs};
+}
+
+void Report::Plan(std::string_view engine, std::string_view url, bool send) {
+  const char* state = send ? "would-send" : "would-wait";
+  ++(send ? summary_.wouldSend : summary_.wouldWait);
+  std::string line = json_ ? Json({{"url", url}, {"engine", engine}, {"state", state}, {"reason", ""}})
+                           : std::string(state) + " " + std::string(engine) + " " + std::string(url);
+  if (send) {
+    out_ << line << '\n';
+  } else {
+    wouldWait_.push_back(std::move(line));
+  }
+}
+
 void Report::Progress(std::string_view engine, std::string_view site, std::int64_t done, std::int64_t total) {
   if (!progress_) return;
   err_ << '\r' << engine << ' ' << site << ": " << done << '/' << total << "\x1b[K" << std::flush;
@@ -136,28 +159,56 @@ void Report::Problem(int code, const std::string& message) {
 void Report::Finish() {
   ClearProgress();
   for (const std::string& line : invalid_.Rest()) err_ << line << '\n';
+  for (const std::string& line : wouldWait_) out_ << line << '\n';
   const Summary& s = summary_;
-  err_ << Tr("sent " + Count(s.sent) + ", accepted " + Count(s.accepted) + ", refused " + Count(s.refused) +
+  if (s.planned) {
+    err_ << Tr("would send " + Count(s.wouldSend) + ", would wait " + Count(s.wouldWait) +
+                   ", skipped as already accepted " + Count(s.skipped) + ", skipped as invalid " + Count(s.invalid),
+               "将发送 " + Count(s.wouldSend) + "，将等待 " + Count(s.wouldWait) + "，已接受过而跳过 " +
+                   Count(s.skipped) + "，无效而跳过 " + Count(s.invalid))
+         << '\n';
+  } else {
+    err_ << Tr("sent " + Count(s.sent) + ", accepted " + Count(s.accepted) + ", refused " + Count(s.refused) +
                  ", skipped as already accepted " + Count(s.skipped) + ", skipped as invalid " + Count(s.invalid) +
                  ", queued " + Count(s.queued) + ", failed " + Count(s.failed),
              "已发送 " + Count(s.sent) + "，已接受 " + Count(s.accepted) + "，被拒绝 " + Count(s.refused) +
                  "，已接受过而跳过 " + Count(s.skipped) + "，无效而跳过 " + Count(s.invalid) + "，排队 " +
                  Count(s.queued) + "，失败 " + Count(s.failed))
-       << '\n';
+         << '\n';
+  }
   for (const std::string& line : refused_) err_ << "  " << line << '\n';
   for (const auto& [reason, count] : s.reasons) err_ << "  " << count << " x " << reason << '\n';
   for (const auto& [key, remain] : s.quota) {
     err_ << Tr("  quota left: {} {}: {}", "  剩余配额：{} {}：{}", {key.first, key.second, Count(remain)}) << '\n';
+  }
+  for (const auto& [key, waiting] : s.waiting) {
+    const std::string oldest = waiting.second > 0 ? DayText(BeijingDay(waiting.second / 1000)) : "";
+    err_ << "  " << key.first << " " << key.second << ": "
+         << Tr(Grouped(waiting.first) + (waiting.first == 1 ? " address waits" : " addresses wait") +
+                   (oldest.empty() ? "" : ", the oldest queued " + oldest),
+               Grouped(waiting.first) + " 个地址等待推送" + (oldest.empty() ? "" : "，最早于 " + oldest + " 排队"))
+         << '\n';
   }
   if (json_) {
     nlohmann::ordered_json quota = nlohmann::ordered_json::array();
     for (const auto& [key, remain] : s.quota) {
       quota.push_back({{"engine", key.first}, {"site", key.second}, {"remain", remain}});
     }
-    out_ << Json({{"summary",
-                   {{"sent", s.sent}, {"accepted", s.accepted}, {"refused", s.refused}, {"skipped", s.skipped},
-                    {"invalid", s.invalid}, {"queued", s.queued}, {"failed", s.failed}, {"quota", quota}}}})
-         << '\n';
+    nlohmann::ordered_json waiting = nlohmann::ordered_json::array();
+    for (const auto& [key, wait] : s.waiting) {
+      waiting.push_back({{"engine", key.first},
+                         {"site", key.second},
+                         {"count", wait.first},
+                         {"oldest", wait.second > 0 ? DayText(BeijingDay(wait.second / 1000)) : ""}});
+    }
+    nlohmann::ordered_json summary = {{"sent", s.sent},         {"accepted", s.accepted}, {"refused", s.refused},
+                                      {"skipped", s.skipped},   {"invalid", s.invalid},   {"queued", s.queued},
+                                      {"failed", s.failed},     {"quota", quota},         {"waiting", waiting}};
+    if (s.planned) {
+      summary["would_send"] = s.wouldSend;
+      summary["would_wait"] = s.wouldWait;
+    }
+    out_ << Json({{"summary", summary}}) << '\n';
   }
   out_.flush();
   err_.flush();

@@ -35,6 +35,11 @@ struct Summary {
   std::map<std::string, std::int64_t> reasons;  // "state: reason" of the refused and failed
   // engine and site -> the remain the last answer (or the history, for a spent day) gave.
   std::map<std::pair<std::string, std::string>, std::int64_t> quota;
+  // engine and site -> how many addresses wait for a later day, and when the oldest was first met.
+  std::map<std::pair<std::string, std::string>, std::pair<std::int64_t, std::int64_t>> waiting;
+  bool planned = false;  // a dry run: nothing was sent, the plan was told
+  std::int64_t wouldSend = 0;
+  std::int64_t wouldWait = 0;
 };
 
 // The lines that tell invalid entries on standard error: the first ten of a source and reason by
@@ -69,6 +74,14 @@ class Report {
   // Says once per engine and site that the day's quota is spent and `queued` addresses wait for
   // the next Beijing day.
   void QuotaSpent(std::string_view engine, std::string_view site, std::int64_t queued);
+  // How many addresses still wait for `site` on `engine`, the oldest first met at `oldestMs` (0:
+  // not known).
+  void Waiting(std::string_view engine, std::string_view site, std::int64_t count, std::int64_t oldestMs);
+  // A dry run: the summary tells the plan rather than what was sent.
+  void Planning() { summary_.planned = true; }
+  // An address a run now would send to `engine`, or that would wait. Those sent are told at once,
+  // those that wait at the end, so that the plan reads in order.
+  void Plan(std::string_view engine, std::string_view url, bool send);
   // Overwrites the progress line, on a terminal only.
   void Progress(std::string_view engine, std::string_view site, std::int64_t done, std::int64_t total);
   // A run-level problem, printed at once and reflected in the exit code.
@@ -90,12 +103,16 @@ class Report {
   Summary summary_;
   InvalidLog invalid_;
   std::vector<std::string> refused_;  // "engine reason: address", for the closing list
+  std::vector<std::string> wouldWait_;  // the plan's lines for addresses that would wait
   std::set<std::pair<std::string, std::string>> spentTold_;
   int exit_ = kExitOk;
 };
 
 // Which of two exit codes to keep: usage, then authentication, then quota, then problems.
 [[nodiscard]] int WorseExit(int a, int b);
+
+// A count with its thousands grouped: 12,345.
+[[nodiscard]] std::string Grouped(std::int64_t n);
 
 // The reader's words for a state ("not_valid" stays as the interface names it in English).
 [[nodiscard]] std::string StateWords(AddressState state);

@@ -137,6 +137,10 @@ History::History(const std::string& path, Opening opening) : owner_(HostName() +
   // SQLite counts every allocation under a global lock unless told not to before it starts; the
   // tool reads no such figures, and a push makes thousands of them.
   [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  if (opening == Opening::kReadOnly) {
+    OpenToRead(path);
+    return;
+  }
   if (opening == Opening::kCreate) {
     MakePrivateFile(path);
   } else if (!Exists(path)) {
@@ -155,20 +159,27 @@ History::History(const std::string& path, Opening opening) : owner_(HostName() +
     SwitchToWal(db_);
     Execute(db_, "PRAGMA synchronous=NORMAL");
     Transaction transaction(db_);
-    Execute(db_, kSchema);
+    CreateTables();
     transaction.Commit();
     lookup_ = std::make_unique<Statement>(db_, "SELECT state, time FROM address WHERE engine = ? AND url = ?");
     upsert_ = std::make_unique<Statement>(
         db_,
-        "INSERT INTO address (engine, url, site, state, reason, time, position) VALUES (?, ?, ?, ?, ?, ?, ?) "
+        "INSERT INTO address (engine, url, site, state, reason, time, position, first) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?6) "
         "ON CONFLICT (engine, url) DO UPDATE SET site = excluded.site, state = excluded.state, "
-        "reason = excluded.reason, time = excluded.time, position = excluded.position");
+        "reason = excluded.reason, time = excluded.time, position = excluded.position, "
+        "first = CASE address.first WHEN 0 THEN address.time ELSE address.first END");
   } catch (const HistoryError& error) {
     lookup_.reset();
     upsert_.reset();
     sqlite3_close(db_);
     throw HistoryError(path + ": " + error.what());
   }
+}
+
+void History::CreateTables() {
+  Execute(db_, kSchema);
+  AddFirstSeen();
 }
 
 History::~History() {
@@ -261,15 +272,6 @@ Standings History::ReadStandings(std::string_view engine, std::span<const std::s
     for (; next < order.size(); ++next) standings.flags[order[next]] = kStandingOpen;
   }
   return standings;
-}
-
-std::vector<std::string> History::Queued(std::string_view engine, std::string_view site) {
-  Statement select(db_,
-                   "SELECT url FROM address WHERE state = 'queued' AND engine = ? AND site = ? ORDER BY time, position");
-  select.Bind(engine).Bind(site);
-  std::vector<std::string> urls;
-  while (select.Step()) urls.push_back(select.Text(0));
-  return urls;
 }
 
 Claim History::ClaimBatch(const ClaimRequest& request) {
@@ -389,11 +391,6 @@ void History::SetRemain(std::string_view quota, std::string_view site, int day, 
                    "ON CONFLICT (quota, site) DO UPDATE SET day = excluded.day, remain = excluded.remain");
   upsert.Bind(quota).Bind(site).Bind(std::int64_t{day}).Bind(std::max<std::int64_t>(remain, 0));
   upsert.Run();
-}
-
-void History::GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count) {
-  Statement update(db_, "UPDATE quota SET remain = remain + ? WHERE quota = ? AND site = ? AND day = ?");
-  update.Bind(count).Bind(quota).Bind(site).Bind(std::int64_t{day}).Run();
 }
 
 namespace {

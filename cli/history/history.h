@@ -74,6 +74,19 @@ struct Marked {
   std::size_t accepted = 0;       // candidates left alone as accepted before
 };
 
+// An address the history holds and has not seen accepted on an engine: queued, failed or refused.
+struct WaitingAddress {
+  std::string url;
+  std::int64_t firstSeenMs = 0;  // when the history first met it
+  bool queued = false;
+};
+
+// The addresses queued for a site on an engine.
+struct Backlog {
+  std::int64_t count = 0;
+  std::int64_t oldestMs = 0;  // when the history first met the oldest of them; 0 when none wait
+};
+
 // Which entries `history` lists or clears. Every condition given must hold.
 struct HistoryFilter {
   std::optional<std::int64_t> sinceMs;
@@ -86,9 +99,10 @@ struct HistoryFilter {
 
 class History {
  public:
-  enum class Opening { kCreate, kExisting };
+  enum class Opening { kCreate, kExisting, kReadOnly };
   // Opens the file in WAL mode; with kCreate, makes it (readable by its owner alone) and its
   // folders when they are not there. Throws HistoryError; NoHistory when kExisting finds none.
+  // kReadOnly writes nothing, not even a missing file: one that is not there reads as empty.
   explicit History(const std::string& path, Opening opening = Opening::kCreate);
   ~History();
   History(const History&) = delete;
@@ -99,8 +113,14 @@ class History {
   // look-up each. Past a bound on the rows read, the rest stay unknown; with `force` all do.
   [[nodiscard]] Standings ReadStandings(std::string_view engine, std::span<const std::string> candidates, bool force);
 
-  // The addresses queued for `site` on `engine`, oldest first.
-  [[nodiscard]] std::vector<std::string> Queued(std::string_view engine, std::string_view site);
+  // The addresses of `site` on `engine` that were met and not accepted, in the order first met
+  // (history_order.cpp).
+  [[nodiscard]] std::vector<WaitingAddress> Waiting(std::string_view engine, std::string_view site);
+  [[nodiscard]] Backlog Queued(std::string_view engine, std::string_view site);
+  // Which candidates are accepted on `engine` (never with `force`), one flag each, looking up
+  // those ReadStandings leaves unknown; it writes nothing.
+  [[nodiscard]] std::vector<char> AcceptedAmong(std::string_view engine, std::span<const std::string> candidates,
+                                                bool force);
   // Takes up to `limit` sendable candidates in one transaction: neither accepted before (unless
   // `force`, and then not since `runStartMs`) nor held by another live run's claim. The claim is
   // one row, so that a run overlapping on the same file skips them until Record or Release.
@@ -120,9 +140,6 @@ class History {
   // The remain last known for `day`; none for an older day or none known.
   [[nodiscard]] std::optional<std::int64_t> Remain(std::string_view quota, std::string_view site, int day);
   void SetRemain(std::string_view quota, std::string_view site, int day, std::int64_t remain);
-  // Adds `count` back to the remain of `day` in one statement, so that a claim another run made
-  // meanwhile stays spent; nothing when the remain known is of another day, or none is.
-  void GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count);
 
   // The entries the filter selects, oldest first.
   [[nodiscard]] std::vector<HistoryEntry> List(const HistoryFilter& filter);
@@ -136,6 +153,14 @@ class History {
   void LoadHeld(std::string_view engine);
   enum class Standing { kSendable, kAccepted, kHeld };
   Standing StandingOf(std::string_view engine, const std::string& url, bool force, std::int64_t runStartMs);
+
+  // A file opened to read alone, or an empty history in memory when there is none (history_order.cpp).
+  void OpenToRead(const std::string& path);
+  void CreateTables();
+  // Adds what files of earlier versions lack: when each address was first met (0 in rows that
+  // versions without it write, which read their time instead) and an index of what waits. Call
+  // inside a write transaction.
+  void AddFirstSeen();
 
   // PRAGMA data_version: the same until another connection commits a change.
   std::int64_t DataVersion();
@@ -155,6 +180,9 @@ class History {
   std::string owner_;  // "host:pid", written on this run's claims
   std::unique_ptr<Statement> lookup_;
   std::unique_ptr<Statement> upsert_;
+  // What a row's first sighting reads as: its own column, or on a file opened read-only that
+  // lacks it, its time.
+  std::string firstSeen_ = "CASE first WHEN 0 THEN time ELSE first END";
   std::vector<std::string> heldClaims_;  // the claim texts the held set points into
   std::unordered_set<std::string_view> held_;
 };

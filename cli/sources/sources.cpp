@@ -135,7 +135,7 @@ class SourceReader {
     if (!lines.empty() && (!addresses || bytes.find('\0') != std::string::npos)) {
       return Fail(source, Tr("not a sitemap, feed or list of addresses", "不是站点地图、订阅源或地址列表"));
     }
-    for (const std::string_view line : lines) Add(source, line);
+    for (const std::string_view line : lines) Add(source, line, kNoDay);
   }
 
   void TakeXml(const std::string& source, SourceStream& stream, int depth) {
@@ -147,9 +147,9 @@ class SourceReader {
         [&](XmlKind kind, ListedAddress&& entry) {
           if (kind == XmlKind::kSitemapIndex) return sitemaps.push_back(std::move(entry.address));
           if (options_.since && (!entry.day || *entry.day < *options_.since)) return;
-          Add(source, entry.address);
+          Add(source, entry.address, entry.day.value_or(kNoDay));
         },
-        options_.since.has_value());
+        options_.since.has_value() || sink_.day != nullptr);
     if (!outcome.error.empty() && stream.Failure() == StreamFailure::kNone) {
       // A file past the size limit is that before it is malformed: libxml2 gives up on a huge
       // text node long before 50 MB. The rest is read only to tell which.
@@ -192,16 +192,17 @@ class SourceReader {
     reading_.pop_back();
   }
 
-  void Add(const std::string& source, std::string_view address) {
+  void Add(const std::string& source, std::string_view address, int day) {
     if (!IsWebAddress(address)) return sink_.invalid(InvalidEntry{source, std::string(address)});
-    if (options_.form != nullptr && !options_.formed(address)) return Hand(options_.form(address));
-    Hand(address);
+    if (options_.form != nullptr && !options_.formed(address)) return Hand(options_.form(address), day);
+    Hand(address, day);
   }
 
   // Hands over an address in its form, the first time it is met.
-  void Hand(std::string_view address) {
+  void Hand(std::string_view address, int day) {
     if (!seen_.Insert(address)) return;
     sink_.address(address);
+    if (sink_.day) sink_.day(day);
     if (sink_.progress && seen_.Size() % kProgressEvery == 0) sink_.progress(documents_, seen_.Size());
   }
 
@@ -249,7 +250,8 @@ SourceAddresses ReadSources(const std::vector<std::string>& sources, const Sourc
                         [&out](const std::string& line) { out.errors.push_back(line); },
                         [&out](InvalidEntry&& entry) { out.invalid.push_back(std::move(entry)); },
                         nullptr,
-                        [&out](std::size_t n) { return std::string_view(out.addresses[n]); }};
+                        [&out](std::size_t n) { return std::string_view(out.addresses[n]); },
+                        [&out](int day) { out.days.push_back(day); }};
   ReadSources(sources, options, Opening(fetch), input, sink);
   return out;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <istream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,8 +46,12 @@ struct InvalidEntry {
   std::string entry;
 };
 
+// The day of an address whose entry gives none (a list's line, a sitemap entry without lastmod).
+inline constexpr int kNoDay = std::numeric_limits<int>::min();
+
 struct SourceAddresses {
   std::vector<std::string> addresses;  // one each, in the order first met
+  std::vector<int> days;               // the day each one's entry gives (dates.h), or kNoDay
   std::vector<std::string> errors;     // one line per source or entry that could not be read
   std::vector<InvalidEntry> invalid;   // entries skipped as no http(s) address
 };
@@ -61,6 +66,8 @@ struct SourceSink {
   // When set, the n-th address handed over (from 0) can be read back through it for the whole
   // reading, and the reader keeps no copy of its own.
   std::function<std::string_view(std::size_t n)> kept = nullptr;
+  // When set, told right after each address the day its entry gives (its first entry's), or kNoDay.
+  std::function<void(int day)> day = nullptr;
 };
 
 // Reads every source in order: "-" is `input`, an http(s) address is fetched, anything else is

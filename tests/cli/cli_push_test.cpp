@@ -1,9 +1,8 @@
 // The real kestrin-cli pushing to the local mocks, run as cron runs it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,12 +10,12 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/cli/cli_process.h"
 #include "tests/cli/mock_engines.h"
@@ -88,10 +87,16 @@ class CliPushTest : public testing::Test {
     return CliCall{.args = args, .env = kFastRetries, .input = input};
   }
 
-  void ShiftQuotaDay(int days) const {
+  // Moves everything the history holds `days` days, as if that much time had passed the other way.
+  void ShiftDays(int days, const std::string& history = "") const {
+    const std::string ms = std::to_string(days * 86400000LL);
+    Execute("UPDATE quota SET day = day + " + std::to_string(days) + "; UPDATE address SET time = time + " + ms +
+            ", first = first + " + ms + " * (first != 0)", history);
+  }
+
+  void Execute(const std::string& sql, const std::string& history = "") const {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(history_.c_str(), &db), SQLITE_OK);
-    const std::string sql = "UPDATE quota SET day = day + " + std::to_string(days);
+    ASSERT_EQ(sqlite3_open((history.empty() ? history_ : history).c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }
@@ -117,6 +122,7 @@ TEST_F(CliPushTest, BatchesOfAtMost2000AndNothingTwice) {
   JsonOutput json = ParseJson(first.out);
   EXPECT_EQ(json.states.size(), 4500u);
   json.summary.erase("quota");
+  json.summary.erase("waiting");
   EXPECT_EQ(json.summary, nlohmann::json({{"sent", 4500}, {"accepted", 4500}, {"refused", 0}, {"skipped", 0},
                                           {"invalid", 0}, {"queued", 0}, {"failed", 0}}));
   EXPECT_EQ(first.err.find('\r'), std::string::npos) << "no progress line without a terminal";
@@ -169,16 +175,104 @@ TEST_F(CliPushTest, QuotaStopsTheRunQueuesTheRestAndTheQueueGoesFirstNextDay) {
   EXPECT_EQ(sameDay.exitCode, 3) << sameDay.err;
   EXPECT_EQ(baidu_.RequestCount(), before);
 
-  // After midnight in Beijing the queue goes first, though the sources no longer list it.
-  ShiftQuotaDay(-1);
+  // After midnight in Beijing the new addresses go first, then the queue, though the sources no
+  // longer list it, in the order met.
+  ShiftDays(-1);
   const CliRun nextDay = RunCli(Push({"-"}, Joined(Addresses(Origin(), 200, 2))));
   EXPECT_EQ(nextDay.exitCode, 0) << nextDay.err;
   const auto last = baidu_.Batches().back();
   ASSERT_EQ(last.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(last.begin(), last.begin() + 3),
+  EXPECT_EQ(std::vector<std::string>(last.begin() + 2, last.begin() + 5),
             std::vector<std::string>(addresses.begin() + 5, addresses.end()));
   json = ParseJson(nextDay.out);
   EXPECT_EQ(json.summary["accepted"], 7);
+}
+
+// The order a day's quota is spent in. Each row has a history of its own: day 1 pushes its sources
+// (files; if any) with the quota given, the history is moved a day back, and day 2 pushes its own.
+// Addresses are named by their path.
+TEST_F(CliPushTest, TodaysPagesGoFirstAndTheBacklogFillsTheRest) {
+  const std::string o = Origin();
+  const auto list = [&](const std::string& prefix, int from, int count) {
+    std::string out;
+    for (int i = from; i < from + count; ++i) out += o + "/" + prefix + std::to_string(i) + "\n";
+    return out;
+  };
+  const auto sitemap = [&](std::vector<std::pair<std::string, std::string>> entries) {
+    std::string xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
+    for (const auto& [name, day] : entries) xml += "<url><loc>" + o + "/" + name + "</loc><lastmod>" + day + "</lastmod></url>";
+    return xml + "</urlset>";
+  };
+  std::vector<std::string> many;  // 200,000 pages in files of 50,000, all of one day
+  for (int file = 0; file < 4; ++file) {
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (int i = 0; i < 50000; ++i) pages.push_back({"p" + std::to_string(file * 50000 + i), "2024-01-01"});
+    many.push_back(sitemap(pages));
+  }
+  std::vector<std::string> manyAndNew = many;
+  manyAndNew.push_back(sitemap({{"today", "2024-01-02"}}));
+  const std::vector<std::string> newFirst = {"new1", "new2", "new3", "new4", "new5", "old11", "old12", "old13", "old14", "old15"};
+  const struct {
+    const char* name;
+    std::vector<std::string> day1, day2;  // sources, each a file
+    std::int64_t quota1, quota2;
+    std::vector<std::string> sent;       // accepted on day 2, in order (--dry-run: would be sent)
+    std::int64_t knownRemain = -1;       // the remain the history knows for day 2; -1: none
+    std::vector<std::string> wait = {};  // --dry-run: the addresses that would wait
+  } cases[] = {
+      {"new lines after the old: all five new go on day 2",
+       {list("old", 1, 50)}, {list("old", 1, 50) + list("new", 1, 5)}, 10, 10, newFirst},
+      {"new lines before the old", {list("old", 1, 50)}, {list("new", 1, 5) + list("old", 1, 50)}, 10, 10, newFirst},
+      {"the backlog fills what the new leave, though no longer listed",
+       {list("old", 1, 8)}, {list("new", 1, 2)}, 5, 3, {"new1", "new2", "old6"}},
+      {"dated before undated", {}, {list("undated", 1, 1), sitemap({{"dated", "2020-01-01"}})}, 0, 100,
+       {"dated", "undated1"}},
+      {"newer before older, by pubDate, updated and published", {},
+       {"<rss><channel><item><link>" + o + "/jan</link><pubDate>Mon, 01 Jan 2024 08:00:00 GMT</pubDate></item><item>"
+        "<link>" + o + "/jun</link><pubDate>Sat, 01 Jun 2024 08:00:00 GMT</pubDate></item></channel></rss>",
+        "<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><link href=\"" + o + "/mar\"/><updated>2024-03-01T00:00:00Z"
+        "</updated></entry><entry><link href=\"" + o + "/sep\"/><published>2024-09-01T00:00:00Z</published></entry></feed>"},
+       0, 100, {"sep", "jun", "mar", "jan"}},
+      {"a sitemap whose lastmod dates run in reverse", {},
+       {sitemap({{"a", "2024-01-01"}, {"b", "2024-02-01"}, {"c", "2024-03-01"}})}, 0, 100, {"c", "b", "a"}},
+      {"200,000 pages on a small quota: the page of day 2 goes on day 2", many, manyAndNew, 10, 10,
+       {"today", "p10", "p11", "p12", "p13", "p14", "p15", "p16", "p17", "p18"}},
+      {"--dry-run sends and writes nothing", {list("old", 1, 8)}, {"--dry-run", list("new", 1, 2)}, 5, 0,
+       {"new1", "new2"}, 2, {"old6", "old7", "old8"}},
+  };
+  int run = 0;
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.name);
+    const std::string history = folder_.Path() + "/order-" + std::to_string(++run) + ".sqlite";
+    const auto push = [&](const std::vector<std::string>& sources, std::int64_t quota) {
+      baidu_.SetRemain(quota);
+      CliCall call = Push({});
+      std::replace(call.args.begin(), call.args.end(), history_, history);
+      for (const std::string& text : sources) {
+        call.args.push_back(text.starts_with("--") ? text : folder_.Write(std::to_string(call.args.size()), text));
+      }
+      return RunCli(call);
+    };
+    if (!row.day1.empty()) {
+      push(row.day1, row.quota1);
+      ShiftDays(-1, history);
+    }
+    if (row.knownRemain >= 0) Execute("UPDATE quota SET day = day + 1, remain = " + std::to_string(row.knownRemain), history);
+    const auto bytes = [&] { std::ostringstream text; text << std::ifstream(history, std::ios::binary).rdbuf(); return text.str(); };
+    const std::string before = bytes();
+    const int requests = baidu_.RequestCount();
+    const CliRun day2 = push(row.day2, row.quota2);
+    std::map<std::string, std::vector<std::string>> urls;  // state -> addresses, in the order told
+    std::istringstream lines(day2.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find(R"("state":"queued")") != std::string::npos || line.starts_with(R"({"summary")")) continue;
+      const auto object = nlohmann::json::parse(line);
+      urls[object["state"]].push_back(object["url"].get<std::string>().substr(Origin().size() + 1));
+    }
+    EXPECT_EQ(urls[row.wait.empty() ? "accepted" : "would-send"], row.sent) << day2.err;
+    EXPECT_EQ(urls["would-wait"], row.wait);
+    EXPECT_TRUE(row.wait.empty() || (baidu_.RequestCount() == requests && bytes() == before)) << "a dry run's doing";
+  }
 }
 
 TEST_F(CliPushTest, DailyQuotaUsesItsOwnCountAndType) {
@@ -635,7 +729,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .exitCode = 2,
        .errHas = {"--all"}},
       {.name = "--version", .args = {"--version"}, .outHas = {"kestrin-cli 1.0"}},
-      {.name = "help", .args = {"help", "push"}, .outHas = {"--timeout", "--proxy"}},
+      {.name = "help", .args = {"help", "push"}, .outHas = {"--timeout", "--proxy", "--dry-run", "the newest first"}},
       {.name = "a raw path and its %-encoded twin are one address",
        .args = with({"--interface", "{interface}", "-"}, baidu),
        .input = "{origin}/\xE6\x96\x87/1.html\n{origin}/%e6%96%87/1.html\n",
@@ -658,7 +752,7 @@ TEST_F(CliIndexNowTest, WhatAUserMeets) {
        .input = "{origin}/q/4.html\n{origin}/q/5.html\n",
        .env = english,
        .exitCode = 3,
-       .errHas = {"baidu quota for {site} is spent for today"},
+       .errHas = {"baidu quota for {site} is spent for today", "baidu {site}: 1 address waits, the oldest queued 20"},
        .baiduRequests = 0,
        .remain = 1,
        .first = with({"--interface", "{interface}", "-"}, baidu)},

@@ -212,44 +212,5 @@ TEST(CliSitemap, FetchesTakeTheProxyAndTheRunsTimeoutAndTellInTheReadersLanguage
   EXPECT_EQ(keepsAlive.ConnectionCount(), 1);
 }
 
-TEST(CliPush, SendsItsFirstBatchWhileLaterSourcesAreStillRead) {
-  testsupport::MockBaidu baidu("http://127.0.0.1", "tokenABCDEFGH12345", 100000);
-  testsupport::HttpServer server;
-  std::string first = "<urlset>";
-  for (int i = 0; i < 2500; ++i) first += "<url><loc>http://127.0.0.1/a/" + std::to_string(i) + "</loc></url>";
-  server.Reply("/first.xml", {.body = first + "</urlset>", .contentType = "application/xml"});
-  // The second sitemap is answered once the first batch has arrived, or after ten seconds; later,
-  // after a while, so that the first sitemap has all been looked at before it comes.
-  std::atomic<bool> sentBefore{false};
-  std::atomic<int> secondCalls{0};
-  server.Answer("/second.xml", [&](const testsupport::RecordedRequest&) {
-    if (++secondCalls > 1) usleep(300000);
-    for (int waited = 0; baidu.RequestCount() == 0 && waited < 10000; waited += 10) usleep(10000);
-    sentBefore = baidu.RequestCount() > 0;
-    return testsupport::ScriptedReply{.body = "<urlset><url><loc>http://127.0.0.1/b</loc></url></urlset>",
-                                      .contentType = "application/xml"};
-  });
-  testsupport::TempFolder folder;
-  const CliCall call{.args = {"push", "--site", "http://127.0.0.1", "--token", "tokenABCDEFGH12345", "--interface",
-                               baidu.Interface(), "--history", folder.Path() + "/h.sqlite", server.Url("/first.xml"),
-                               server.Url("/second.xml")}};
-  const CliRun run = RunCli(call);
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(sentBefore.load());
-  const auto batches = baidu.Batches();
-  ASSERT_EQ(batches.size(), 2u);
-  EXPECT_EQ(batches[0].size(), 2000u);
-  EXPECT_EQ(batches[1].size(), 501u);
-  EXPECT_EQ(batches[1].back(), "http://127.0.0.1/b");
-
-  // Again: every address was accepted, and each is counted as skipped, those of a batch let go
-  // while the second sitemap was still coming too.
-  const CliRun again = RunCli(call);
-  EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_EQ(baidu.Batches().size(), 2u);
-  EXPECT_NE(again.err.find("sent 0, accepted 0, refused 0, skipped as already accepted 2501,"), std::string::npos)
-      << again.err;
-}
-
 }  // namespace
 }  // namespace kestrin

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -170,8 +171,8 @@ TEST_F(HistoryTest, AcceptedAddressesAreSkippedUnlessForcedAndOtherStatesGoAgain
   ClaimRequest sameRun = Request(urls, 10, 0);
   sameRun.force = true;
   EXPECT_EQ(history.ClaimBatch(sameRun).urls, (std::vector<std::string>{urls[1], urls[2], urls[4]}));
-  EXPECT_EQ(history.Queued("baidu", "s.example"), (std::vector<std::string>{urls[4]}));
-  EXPECT_TRUE(history.Queued("baidu", "other.example").empty());
+  EXPECT_EQ(history.Queued("baidu", "s.example").count, 1);
+  EXPECT_EQ(history.Queued("baidu", "other.example").count, 0);
 
   HistoryFilter failed;
   failed.failed = true;
@@ -252,25 +253,37 @@ TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
   EXPECT_FALSE(nextDay.quotaKnown);
   EXPECT_EQ(nextDay.urls.size(), 7u);
   EXPECT_FALSE(history.Remain("baidu-daily", "s.example", 101).has_value());
-
-  // Given back, the count adds to what another run left meanwhile, and never to another day's.
-  history.SetRemain("baidu", "s.example", 102, 5);
-  const auto fresh = Urls(2, 100);
-  request.candidates = fresh;
-  request.day = 102;
-  const Claim mine = history.ClaimBatch(request);
-  History(path_).SetRemain("baidu", "s.example", 102, 1);  // the other run's claim and answer
-  history.GiveBack("baidu", "s.example", 102, static_cast<std::int64_t>(mine.urls.size()));
-  EXPECT_EQ(history.Remain("baidu", "s.example", 102), 3);
-  history.GiveBack("baidu", "s.example", 103, 2);
-  EXPECT_FALSE(history.Remain("baidu", "s.example", 103).has_value()) << "past Beijing midnight";
 }
 
-TEST_F(HistoryTest, QueuedAddressesKeepTheirOrder) {
+// A file the version before wrote gains when each address was first met without a row rewritten,
+// and that version goes on writing to it; read alone, a file that is not there stays so.
+TEST_F(HistoryTest, AnEarlierVersionsFileKeepsItsRowsAndItsWriter) {
+  const auto execute = [&](const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  };
+  // The version before's table, and its writes.
+  const auto write = [&](const std::string& name, int time) {
+    execute("INSERT INTO address (engine, url, site, state, reason, time, position) VALUES ('baidu', "
+            "'https://s.example/" + name + "', 's.example', 'queued', '', " + std::to_string(time) +
+            ", 0) ON CONFLICT (engine, url) DO UPDATE SET state = excluded.state, time = excluded.time");
+  };
+  EXPECT_TRUE(History(path_, History::Opening::kReadOnly).Waiting("baidu", "s.example").empty());
+  EXPECT_NE(access(path_.c_str(), F_OK), 0) << "a dry run made the history";
+  std::filesystem::create_directories(folder_.Path() + "/deep/er");
+  execute("CREATE TABLE address (engine TEXT NOT NULL, url TEXT NOT NULL, site TEXT NOT NULL, state TEXT NOT NULL, "
+          "reason TEXT NOT NULL DEFAULT '', time INTEGER NOT NULL, position INTEGER NOT NULL DEFAULT 0, "
+          "PRIMARY KEY (engine, url)) WITHOUT ROWID");
+  write("old", 1000);
   History history(path_);
-  const std::vector<std::string> urls{"https://s.example/z", "https://s.example/a", "https://s.example/m"};
-  EXPECT_EQ(history.MarkSendable("baidu", "s.example", urls, false, 0, AddressState::kQueued, "quota").urls, urls);
-  EXPECT_EQ(history.Queued("baidu", "s.example"), urls);
+  write("older-writer", 2000);
+  history.Record("baidu", "s.example", std::vector<AddressOutcome>{{"https://s.example/old", AddressState::kQueued, ""}});
+  const std::vector<WaitingAddress> waiting = history.Waiting("baidu", "s.example");
+  ASSERT_EQ(waiting.size(), 2u);
+  EXPECT_EQ(waiting[0].firstSeenMs + waiting[1].firstSeenMs, 3000) << "the time of the rows written before";
+  EXPECT_EQ(history.Queued("baidu", "s.example").oldestMs, 1000);
 }
 
 TEST_F(HistoryTest, ClearForgetsWhatTheFilterSelectsAndNoClaim) {
