@@ -268,6 +268,11 @@ class SitePush {
       }
       probe = false;
       Finish(engine, verdict.outcomes, true, claim.id);
+      if (verdict.end == BatchEnd::kStop && !verdict.remain && claim.quotaKnown) {
+        // The interface spent nothing that it told of: the claim's share of the quota is the
+        // next run's again, or a failed request would hold back a day's addresses.
+        history_.GiveBack(engine.quota, engine.site, claimDay, static_cast<std::int64_t>(claim.urls.size()));
+      }
       if (verdict.remain && !engine.quota.empty()) {
         history_.SetRemain(engine.quota, engine.site, BeijingDay(NowMs() / 1000), *verdict.remain);
         report_.Quota(engine.quota, engine.site, *verdict.remain);

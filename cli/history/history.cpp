@@ -393,6 +393,11 @@ void History::SetRemain(std::string_view quota, std::string_view site, int day, 
   upsert.Run();
 }
 
+void History::GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count) {
+  Statement update(db_, "UPDATE quota SET remain = remain + ? WHERE quota = ? AND site = ? AND day = ?");
+  update.Bind(count).Bind(quota).Bind(site).Bind(std::int64_t{day}).Run();
+}
+
 namespace {
 
 // The WHERE clause of a filter; its parameters are bound by BindFilter in the same order.

@@ -140,6 +140,9 @@ class History {
   // The remain last known for `day`; none for an older day or none known.
   [[nodiscard]] std::optional<std::int64_t> Remain(std::string_view quota, std::string_view site, int day);
   void SetRemain(std::string_view quota, std::string_view site, int day, std::int64_t remain);
+  // Adds `count` back to the remain of `day` in one statement, so that a claim another run made
+  // meanwhile stays spent; nothing when the remain known is of another day, or none is.
+  void GiveBack(std::string_view quota, std::string_view site, int day, std::int64_t count);
 
   // The entries the filter selects, oldest first.
   [[nodiscard]] std::vector<HistoryEntry> List(const HistoryFilter& filter);

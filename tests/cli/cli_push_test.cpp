@@ -344,6 +344,9 @@ TEST_F(CliPushTest, BrokenAndRefusedConnectionsAreRetriedThenFailed) {
   EXPECT_EQ(json.states.at("baidu " + Origin() + "/nobody.html"), "failed");
   EXPECT_NE(json.reasons.at("baidu " + Origin() + "/nobody.html").find("127.0.0.1: connection refused"),
             std::string::npos);
+  // The quota the failed request claimed is given back: the day's remain is the last answer's.
+  const CliRun plan = RunCli(Push({"--dry-run", "-"}, Origin() + "/nobody.html\n"));
+  EXPECT_EQ(ParseJson(plan.out).summary["quota"][0]["remain"], 99) << plan.out;
 }
 
 TEST_F(CliPushTest, ProgressLineOnlyOnATerminal) {
