@@ -253,6 +253,18 @@ TEST_F(HistoryTest, QuotaOfTheDayLimitsAndIsSpentByClaims) {
   EXPECT_FALSE(nextDay.quotaKnown);
   EXPECT_EQ(nextDay.urls.size(), 7u);
   EXPECT_FALSE(history.Remain("baidu-daily", "s.example", 101).has_value());
+
+  // Given back, the count adds to what another run left meanwhile, and never to another day's.
+  history.SetRemain("baidu", "s.example", 102, 5);
+  const auto fresh = Urls(2, 100);
+  request.candidates = fresh;
+  request.day = 102;
+  const Claim mine = history.ClaimBatch(request);
+  History(path_).SetRemain("baidu", "s.example", 102, 1);  // the other run's claim and answer
+  history.GiveBack("baidu", "s.example", 102, static_cast<std::int64_t>(mine.urls.size()));
+  EXPECT_EQ(history.Remain("baidu", "s.example", 102), 3);
+  history.GiveBack("baidu", "s.example", 103, 2);
+  EXPECT_FALSE(history.Remain("baidu", "s.example", 103).has_value()) << "past Beijing midnight";
 }
 
 // A file the version before wrote gains when each address was first met without a row rewritten,
